@@ -1,0 +1,31 @@
+# The README's two commands. Both install what is missing first (scripts/install-deps.sh).
+PRESET ?= sample
+JOBS ?= $(shell nproc)
+
+.PHONY: run test deps build format format-check clean
+
+run: deps
+	cmake --preset $(PRESET)
+	cmake --build --preset $(PRESET) -j $(JOBS)
+	scripts/run.sh build/$(PRESET)
+
+test: deps
+	cmake --preset $(PRESET)
+	cmake --build --preset $(PRESET) -j $(JOBS)
+	ctest --preset $(PRESET) -j $(JOBS)
+
+deps:
+	scripts/install-deps.sh
+
+build: deps
+	cmake --preset $(PRESET)
+	cmake --build --preset $(PRESET) -j $(JOBS)
+
+format:
+	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+format-check:
+	git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run -Werror
+
+clean:
+	rm -rf build

@@ -1,0 +1,17 @@
+# The seven host values are fixed when the program is built. The defaults point every one of
+# them at the local sample service (tools/sample-service) on 127.0.0.1:18990; the `qq` preset
+# sets the real services. A host value may carry a port.
+set(MARROWTUNE_SAMPLE_PORT 18990 CACHE STRING "Port of the local sample service")
+set(_sample "127.0.0.1:${MARROWTUNE_SAMPLE_PORT}")
+set(MARROWTUNE_ZONE_PLAYLIST_HOST "${_sample}" CACHE STRING "Zone playlist service host")
+set(MARROWTUNE_SONG_SEARCH_HOST "${_sample}" CACHE STRING "Song-search service host")
+set(MARROWTUNE_STREAM_REDIRECT_HOST "streamrdt.sample.invalid" CACHE STRING
+    "Stream-redirect host that Zone links may point at (must contain \"streamrdt\")")
+set(MARROWTUNE_MUSIC_CDN_HOST_SUFFIX "cdn.sample.invalid" CACHE STRING
+    "Host-name suffix of the music CDN (hosts are stream<N>.<suffix>)")
+set(MARROWTUNE_MIRROR_HOST "${_sample}" CACHE STRING "Mirror host that rewritten links point at")
+set(MARROWTUNE_LISTEN_PAGE_HOST "${_sample}" CACHE STRING "Host of the listen-online page")
+set(MARROWTUNE_AUTHOR_PAGE_URL "http://${_sample}/about" CACHE STRING "Author's home page")
+
+configure_file(${CMAKE_CURRENT_LIST_DIR}/config.h.in
+               ${PROJECT_BINARY_DIR}/generated/marrowtune/config.h @ONLY)

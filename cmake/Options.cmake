@@ -1,0 +1,32 @@
+# Build options and the one INTERFACE target that carries every warning and define.
+option(MARROWTUNE_WERROR "Treat compiler warnings as errors" OFF)
+option(MARROWTUNE_SANITIZERS "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
+option(MARROWTUNE_BUILD_TESTS "Build the GoogleTest suites" ON)
+option(MARROWTUNE_BUILD_BENCHMARKS "Build the Google Benchmark programs" OFF)
+
+set(CMAKE_CXX_STANDARD 20)
+set(CMAKE_CXX_STANDARD_REQUIRED ON)
+set(CMAKE_CXX_EXTENSIONS OFF)
+set(CMAKE_POSITION_INDEPENDENT_CODE ON)
+set(CMAKE_EXPORT_COMPILE_COMMANDS ON)
+if(NOT CMAKE_BUILD_TYPE AND NOT CMAKE_CONFIGURATION_TYPES)
+  set(CMAKE_BUILD_TYPE RelWithDebInfo CACHE STRING "Build type" FORCE)
+endif()
+
+add_library(marrowtune_options INTERFACE)
+add_library(marrowtune::options ALIAS marrowtune_options)
+target_compile_options(marrowtune_options INTERFACE
+  -Wall -Wextra -Wpedantic -Wold-style-cast -Wnon-virtual-dtor -Wshadow=local
+  $<$<BOOL:${MARROWTUNE_WERROR}>:-Werror>)
+target_compile_definitions(marrowtune_options INTERFACE
+  QT_NO_CAST_FROM_ASCII QT_NO_CAST_TO_ASCII QT_NO_URL_CAST_FROM_STRING
+  QT_NO_NARROWING_CONVERSIONS_IN_CONNECT)
+# Every include is written from the repository root: "net/text.h", "platform/com/variant.h".
+target_include_directories(marrowtune_options INTERFACE
+  ${PROJECT_SOURCE_DIR} ${PROJECT_BINARY_DIR}/generated)
+
+if(MARROWTUNE_SANITIZERS)
+  target_compile_options(marrowtune_options INTERFACE
+    -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  target_link_options(marrowtune_options INTERFACE -fsanitize=address,undefined)
+endif()

@@ -1,0 +1,10 @@
+# marrowtune_add_test(<name> SOURCES <files...> LIBS <targets...>)
+# One GoogleTest executable per unit folder, its cases registered with CTest.
+function(marrowtune_add_test name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gmock GTest::gtest_main
+                                        marrowtune::options)
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 120)
+endfunction()

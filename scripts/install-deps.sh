@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Installs every Debian package Marrowtune needs to build, test and run.
+# Idempotent: only packages that are missing are installed; apt-get update runs only then.
+set -euo pipefail
+
+packages=(
+  # toolchain
+  g++ make cmake ninja-build pkg-config
+  # Qt 6 Widgets, QUiLoader, and the offscreen/xcb platform plugins
+  qt6-base-dev qt6-tools-dev libqt6uitools6 libgl-dev
+  # libraries behind the platform stand-ins
+  libcurl4-openssl-dev libpcre2-dev duktape-dev
+  # local HTTP servers (tests and the sample service)
+  libcpp-httplib-dev
+  # tests and benchmarks
+  libgtest-dev libgmock-dev libbenchmark-dev
+  # a display for GUI screenshots and a CJK font so Chinese captions render
+  xvfb xauth fonts-wqy-microhei
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  echo "install-deps: all ${#packages[@]} packages present"
+  exit 0
+fi
+
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+
+echo "install-deps: installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,20 @@
+#pragma once
+
+#include "net/text.h"
+
+namespace marrowtune {
+
+/// The window's script component `脚本组件1`: one JScript host that lives as long as the
+/// window and holds the code added to it.
+class ScriptComponent {
+public:
+    virtual ~ScriptComponent() = default;
+
+    /// Adds a source text; its functions become callable by `run`. False when it was refused.
+    virtual bool addCode(const Text& code) = 0;
+    /// Runs the named function of the added code with one text argument and gives its result
+    /// as text; empty text when the name is not a function or the script fails.
+    virtual Text run(const Text& functionName, const Text& argument) = 0;
+};
+
+} // namespace marrowtune
