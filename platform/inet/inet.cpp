@@ -339,7 +339,8 @@ Handle open(std::string_view agent, AccessType access, std::string_view proxyLis
         return nullptr;
     }
     auto internet = std::make_unique<InternetObject>();
-    internet->agent = agent;
+    // The agent becomes a header line: a line break in it would start a line of its own.
+    internet->agent = agent.substr(0, agent.find_first_of("\r\n"));
     internet->access = access;
     internet->proxyList = proxyList;
     internet->bypassList = bypassList;

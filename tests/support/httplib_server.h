@@ -7,6 +7,7 @@
 //   server.server().Get("/x", [](const httplib::Request&, httplib::Response& r) { ... });
 //   server.start();
 
+#include <chrono>
 #include <httplib.h>
 #include <string>
 #include <string_view>
@@ -31,8 +32,11 @@ public:
             return false;
         }
         m_thread = std::thread([this] { m_server.listen_after_bind(); });
-        m_server.wait_until_ready();
-        return true;
+        // Serving begins on the thread; wait (a bounded while) until it does.
+        for (int i = 0; i < 5000 && !m_server.is_running(); ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        return m_server.is_running();
     }
     /// Stops serving and waits for the thread.
     void stop()
