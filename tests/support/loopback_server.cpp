@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
+#include <cstdlib>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -251,7 +252,9 @@ void LoopbackServer::serve(int socket)
             request.headerLines.emplace_back(head.substr(0, lineEnd));
         }
         pending.erase(0, headEnd + 4);
-        const std::size_t length = std::stoul(request.header("Content-Length").value_or("0"));
+        // A missing or malformed length reads as no body.
+        const std::string lengthText = request.header("Content-Length").value_or("0");
+        const std::size_t length = std::strtoul(lengthText.c_str(), nullptr, 10);
         while (pending.size() < length) {
             const ssize_t got = ::recv(socket, chunk, sizeof chunk, 0);
             if (got <= 0) {

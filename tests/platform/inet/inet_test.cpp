@@ -144,6 +144,15 @@ TEST_F(InetTest, HeaderTextGoesOnTheWireLineByLine)
     EXPECT_EQ(request.header("Host"), "127.0.0.1:" + std::to_string(m_server.port()));
 }
 
+// Catches a line break in the agent starting a header line of its own.
+TEST_F(InetTest, AgentEndsAtALineBreak)
+{
+    RequestSpec spec;
+    spec.agent = "agent/2\r\nX-Injected: 1";
+    runExchange(spec, m_server.port());
+    EXPECT_THAT(callerLines(m_server.requests().back()), ElementsAre("User-Agent: agent/2"));
+}
+
 // Catches the agent being sent next to a caller's own User-Agent line.
 TEST_F(InetTest, CallersUserAgentLineReplacesTheAgent)
 {
