@@ -1,14 +1,14 @@
 #include "automation/automation_object.h"
-#include "gbk.h"
 #include "platform/com/runtime.h"
 #include "platform/system_classes.h"
+#include "tests/support/gbk.h"
 
 #include <gtest/gtest.h>
 
 namespace marrowtune {
 namespace {
 
-using testing_gbk::gbk;
+using test::gbk;
 
 class AutomationObjectTest : public testing::Test {
 protected:

@@ -1,15 +1,15 @@
 // The two service patterns of the searches over crafted GBK answers.
 
 #include "automation/regex_object.h"
-#include "gbk.h"
 #include "platform/system_classes.h"
+#include "tests/support/gbk.h"
 
 #include <gtest/gtest.h>
 
 namespace marrowtune {
 namespace {
 
-using testing_gbk::gbk;
+using test::gbk;
 
 const Text ZonePattern = "xsong_name:\"([\\s\\S]{0,200})\",xsinger_id:\\d+,xsinger_name:\"([\\s\\S]"
                          "{0,200})\",xsong_url:'(http://.{1,200})'";

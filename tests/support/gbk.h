@@ -13,6 +13,11 @@ inline std::string gbk(std::string_view utf8)
     return codepage::fromWide(codepage::toWide(utf8, 65001), 936);
 }
 
+inline std::string gbk(std::u16string_view wide)
+{
+    return codepage::fromWide(wide, 936);
+}
+
 inline std::string utf8(std::string_view gbkText)
 {
     return codepage::fromWide(codepage::toWide(gbkText, 936), 65001);
