@@ -1,8 +1,11 @@
 #include "tests/app/gui_test_support.h"
 
 #include "app/qt_text.h"
+#include "tests/app/fake_desktop.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QMenu>
 
 namespace marrowtune::test {
 
@@ -17,6 +20,22 @@ void ensureApplication()
     static char name[] = "app_tests";
     static char* argv[] = {name, nullptr};
     new QApplication(argc, argv); // lives until the process ends
+}
+
+void FakeDesktop::popUpMenu(QMenu& menu, QPoint at)
+{
+    Popup popup{at, {}};
+    for (const QAction* item : menu.actions()) {
+        if (item->isVisible()) {
+            popup.visibleItems << item->text();
+        }
+    }
+    popups.push_back(popup);
+}
+
+QString fromGbkForTest(const Text& text)
+{
+    return fromGbk(text);
 }
 
 Text gbk(const QString& text)

@@ -13,4 +13,7 @@ void ensureApplication();
 /// A UTF-8 source literal as GBK text, for readable expectations next to escaped bytes.
 Text gbk(const QString& text);
 
+/// GBK text as the QString the window shows.
+QString fromGbkForTest(const Text& text);
+
 } // namespace marrowtune::test
