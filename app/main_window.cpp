@@ -110,7 +110,13 @@ std::unique_ptr<MainWindow> MainWindow::fromTemplate(const QByteArray& templateD
     if (!data.open(QIODevice::ReadOnly)) {
         return nullptr;
     }
+    // The template uses Qt's own widgets only. QUiLoader loads every Designer plugin on the
+    // library paths when it is made (one of them pulls in Qt Quick), so it is made while
+    // those paths are hidden.
+    const QStringList libraryPaths = QCoreApplication::libraryPaths();
+    QCoreApplication::setLibraryPaths({});
     IntoWindowLoader loader(window.get());
+    QCoreApplication::setLibraryPaths(libraryPaths);
     if (loader.load(&data) != window.get() || !window->takeUnits() || !window->bindEvents(events)) {
         return nullptr;
     }
