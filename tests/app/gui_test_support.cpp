@@ -1,6 +1,5 @@
 #include "tests/app/gui_test_support.h"
 
-#include "app/qt_text.h"
 #include "tests/app/fake_desktop.h"
 
 #include <QAction>
@@ -31,16 +30,6 @@ void FakeDesktop::popUpMenu(QMenu& menu, QPoint at)
         }
     }
     popups.push_back(popup);
-}
-
-QString fromGbkForTest(const Text& text)
-{
-    return fromGbk(text);
-}
-
-Text gbk(const QString& text)
-{
-    return toGbk(text);
 }
 
 } // namespace marrowtune::test

@@ -26,7 +26,6 @@ namespace {
 
 using namespace Qt::StringLiterals;
 using test::FakeDesktop;
-using test::gbk;
 
 class MainWindowTest : public testing::Test {
 protected:

@@ -104,7 +104,7 @@ TEST_F(ResultActionsTest, MenuOffersWhatTheClickedCellAllows)
         {"song, link column",
          SongRow,
          500,
-         {u"复制("_s + test::fromGbkForTest(Link) + u")"_s, u"在线试听"_s}},
+         {u"复制("_s + QString::fromLatin1(Link) + u")"_s, u"在线试听"_s}},
         {"message, column 0", MessageRow, 100, {u"复制(没有找到)"_s, u"搜索(没有找到)"_s}},
         {"message, column 1", MessageRow, 160, {u"搜索()"_s}},
         {"message, column 2", MessageRow, 400, {u"搜索()"_s}},
