@@ -33,7 +33,11 @@ constexpr int ColumnCount = 4;
 // so the units' parents are the window itself.
 class IntoWindowLoader final : public QUiLoader {
 public:
-    explicit IntoWindowLoader(QWidget* window) : m_window(window) {}
+    explicit IntoWindowLoader(QWidget* window) : m_window(window)
+    {
+        // Captions are the template's own texts, never run through a translator.
+        setTranslationEnabled(false);
+    }
 
     QWidget* createWidget(const QString& className, QWidget* parent, const QString& name) override
     {
