@@ -62,10 +62,10 @@ Text songSearchUrl(std::string_view songSearchHost, std::string_view encodedKeyw
 
 Text songSearchPattern(std::string_view musicCdnHostSuffix)
 {
-    Text pattern = R"(songname:"([\s\S]{1,200})",singerid:\d+,singername:"([\s\S]{1,200})",)"
-                   R"(albumid:\d+,albumname:"([\s\S]{1,200})",songurl:"(http://stream\d+\.)";
+    Text pattern = R"re(songname:"([\s\S]{1,200})",singerid:\d+,singername:"([\s\S]{1,200})",)re"
+                   R"re(albumid:\d+,albumname:"([\s\S]{1,200})",songurl:"(http://stream\d+\.)re";
     pattern += replaceText(musicCdnHostSuffix, ".", "\\.");
-    pattern += R"(/\d+\.wma)")";
+    pattern += R"re(/\d+\.wma)")re";
     return pattern;
 }
 

@@ -10,8 +10,8 @@ struct ServiceHosts;
 
 /// The extraction pattern of the Zone playlist answer: song name, singer and link.
 inline constexpr std::string_view ZoneSongPattern =
-    R"(xsong_name:"([\s\S]{0,200})",xsinger_id:\d+,xsinger_name:"([\s\S]{0,200})",)"
-    R"(xsong_url:'(http://.{1,200})')";
+    R"re(xsong_name:"([\s\S]{0,200})",xsinger_id:\d+,xsinger_name:"([\s\S]{0,200})",)re"
+    R"re(xsong_url:'(http://.{1,200})')re";
 
 /// The playlist request for the QQ box's text `qqNumber` (sent as typed) and a random stamp.
 Text zonePlaylistUrl(std::string_view zonePlaylistHost, std::string_view qqNumber,
