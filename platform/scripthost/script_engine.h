@@ -66,7 +66,7 @@ inline constexpr std::int32_t NoEngine = -2147221164;          // 0x80040154 cla
 inline constexpr std::u16string_view CompileErrorSource = u"JScript compilation error";
 inline constexpr std::u16string_view RuntimeErrorSource = u"JScript runtime error";
 /// Longest time one run may take before it is abandoned.
-inline constexpr std::chrono::milliseconds DefaultRunLimit{5000};
+inline constexpr std::chrono::milliseconds DefaultRunLimit{10000};
 /// Most memory one heap may hold; an allocation beyond it fails as out of memory.
 inline constexpr std::size_t DefaultMemoryLimit = 256u << 20;
 
@@ -85,6 +85,9 @@ public:
     ScriptOutcome execute(std::u16string_view code);
     /// Calls the global function `name` with the arguments.
     ScriptOutcome call(std::u16string_view name, const std::vector<ScriptValue>& arguments);
+    /// Changes the longest time one run may take.
+    void setRunLimit(std::chrono::milliseconds limit) { m_runLimit = limit; }
+    std::chrono::milliseconds runLimit() const { return m_runLimit; }
     /// Discards every global the scripts made: the next run starts on a fresh heap.
     void reset();
 
