@@ -1,0 +1,13 @@
+#include "platform/system_classes.h"
+
+#include "platform/regexp/regexp.h"
+
+namespace marrowtune {
+
+void registerSystemClasses()
+{
+    // Each registration is idempotent on its own, so this may run any number of times.
+    regexp::registerRegExpClass();
+}
+
+} // namespace marrowtune
