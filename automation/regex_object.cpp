@@ -1,0 +1,184 @@
+#include "automation/regex_object.h"
+
+#include "platform/codepage/codepage.h"
+#include "platform/com/runtime.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace marrowtune {
+
+namespace {
+
+constexpr char EngineClass[] = "VBScript.RegExp";
+constexpr int NotFound = -2;
+
+int truncated(double number)
+{
+    if (!std::isfinite(number) || std::abs(number) > 2147483647.0) {
+        return 0;
+    }
+    return static_cast<int>(std::trunc(number));
+}
+
+// 0-based byte offset of the first `wanted` at or after byte offset `start`, comparing only at
+// character boundaries (a byte of 0x80 or more starts a double-byte character); -1 when absent.
+// An empty `wanted` is found at `start` while anything is left to search.
+int findFrom(const Text& subject, const Text& wanted, std::size_t start)
+{
+    std::size_t i = 0;
+    while (i < subject.size()) {
+        if (i >= start && subject.compare(i, wanted.size(), wanted) == 0 &&
+            i + wanted.size() <= subject.size()) {
+            return static_cast<int>(i);
+        }
+        i += static_cast<unsigned char>(subject[i]) >= 0x80 ? 2 : 1;
+    }
+    return -1;
+}
+
+} // namespace
+
+RegexObject::RegexObject()
+{
+    m_initialized = com::initialize() == com::Status::Ok;
+}
+
+RegexObject::~RegexObject()
+{
+    m_engine.clear();
+    m_matches.clear();
+    m_subject.clear();
+    if (m_initialized) {
+        com::uninitialize();
+    }
+}
+
+bool RegexObject::create(const Text& pattern, const Text& subject, std::optional<bool> ignoreCase,
+                         std::optional<bool> multiline, std::optional<bool> global)
+{
+    m_engine.clear();
+    m_engine.create(EngineClass);
+    m_engine.putProperty("IgnoreCase", ignoreCase.value_or(true));
+    m_engine.putProperty("Multiline", multiline.value_or(true));
+    // The engine has no "Singleline"; the write is refused and the dot keeps stopping at line
+    // breaks, which is what the service patterns are written for.
+    m_engine.putProperty("Singleline", true);
+    m_engine.putProperty("Global", global.value_or(true));
+    m_engine.putProperty("Pattern", pattern);
+    m_matches.clear();
+    // The subject crosses into UTF-16 once; the engine keeps it and every match and group read
+    // afterwards converts only its own text.
+    m_matches = m_engine.callMethod<AutomationObject>("Execute", {subject});
+    m_subject = subject;
+    m_unitOffsets.clear();
+    return !m_matches.isEmpty();
+}
+
+int RegexObject::matchCount() const
+{
+    return truncated(m_matches.getProperty<double>("Count"));
+}
+
+AutomationObject RegexObject::matchAt(int index) const
+{
+    if (index < 1) {
+        return AutomationObject();
+    }
+    return m_matches.getProperty<AutomationObject>("Item", {index - 1});
+}
+
+Text RegexObject::matchText(int index, int* position) const
+{
+    const AutomationObject match = matchAt(index);
+    Text text = match.getProperty<Text>("Value");
+    if (position) {
+        *position = match.isEmpty() ? NotFound : matchPosition(match, text, true);
+    }
+    return text;
+}
+
+Text RegexObject::subMatchText(int matchIndex, int groupIndex, int* position) const
+{
+    const AutomationObject match = matchAt(matchIndex);
+    Text text;
+    if (groupIndex >= 1) {
+        const AutomationObject groups = match.getProperty<AutomationObject>("SubMatches");
+        com::Variant value = groups.getProperty<com::Variant>("Item", {groupIndex - 1});
+        text = variantToText(value);
+        clearVariant(value);
+    }
+    if (position) {
+        *position = match.isEmpty() ? NotFound : matchPosition(match, text, false);
+    }
+    return text;
+}
+
+int RegexObject::subMatchCount() const
+{
+    const AutomationObject groups = matchAt(1).getProperty<AutomationObject>("SubMatches");
+    return truncated(groups.getProperty<double>("Count"));
+}
+
+Text RegexObject::pattern() const
+{
+    if (m_engine.isEmpty()) {
+        return Text();
+    }
+    return m_engine.getProperty<Text>("Pattern");
+}
+
+Text RegexObject::replace(const Text& replacement) const
+{
+    return m_engine.callMethod<Text>("Replace", {m_subject, replacement});
+}
+
+int RegexObject::byteOffsetOf(int unitIndex) const
+{
+    if (m_unitOffsets.empty()) {
+        // Walk the subject character by character as the conversion reads it: a byte below
+        // 0x80 is one unit, a double-byte character converts on its own (one unit when valid,
+        // one replacement unit per byte when not).
+        const std::size_t size = m_subject.size();
+        m_unitOffsets.reserve(size + 1);
+        for (std::size_t i = 0; i < size;) {
+            const auto byte = static_cast<unsigned char>(m_subject[i]);
+            const std::size_t length = byte < 0x80 || i + 1 == size ? 1 : 2;
+            const std::size_t units =
+                byte < 0x80
+                    ? 1
+                    : codepage::toWide(std::string_view(m_subject).substr(i, length), CodePageAnsi)
+                          .size();
+            for (std::size_t k = 0; k < units; ++k) {
+                m_unitOffsets.push_back(static_cast<int>(i + std::min(k, length - 1)));
+            }
+            i += length;
+        }
+        m_unitOffsets.push_back(static_cast<int>(size));
+        // Should the whole conversion read an invalid sequence differently, the table does not
+        // describe the engine's indices; mark it unusable.
+        if (m_unitOffsets.size() != codepage::toWide(m_subject, CodePageAnsi).size() + 1) {
+            m_unitOffsets.assign(1, -1);
+        }
+    }
+    if (m_unitOffsets.size() == 1 || unitIndex < 0 ||
+        static_cast<std::size_t>(unitIndex) >= m_unitOffsets.size()) {
+        return -1;
+    }
+    return m_unitOffsets[static_cast<std::size_t>(unitIndex)];
+}
+
+int RegexObject::matchPosition(const AutomationObject& match, const Text& text, bool exact) const
+{
+    const int first = truncated(match.getProperty<double>("FirstIndex"));
+    const int offset = byteOffsetOf(first);
+    // The match's own text sits exactly at its start; a group's text is searched from there.
+    if (exact && offset >= 0 && m_subject.compare(offset, text.size(), text) == 0) {
+        return offset;
+    }
+    const int found =
+        findFrom(m_subject, text, static_cast<std::size_t>(offset >= 0 ? offset : first));
+    return found < 0 ? NotFound : found;
+}
+
+} // namespace marrowtune

@@ -1,0 +1,62 @@
+#pragma once
+// One run of the system's regular-expression engine ("VBScript.RegExp") over one subject text,
+// reached through the late-bound automation layer. The searches build one for each service
+// answer, read its matches and capture groups by 1-based index, and destroy it.
+
+#include "automation/automation_object.h"
+#include "net/text.h"
+
+#include <optional>
+#include <vector>
+
+namespace marrowtune {
+
+/// A pattern run over a GBK subject; matches and groups are read back by 1-based index. Every
+/// failure gives empty text, 0 or false; nothing throws and nothing is shown.
+class RegexObject {
+public:
+    /// Initialises the automation library on the calling thread.
+    RegexObject();
+    /// Releases the engine and the matches, then uninitialises the library on this thread.
+    ~RegexObject();
+    RegexObject(const RegexObject&) = delete;
+    RegexObject& operator=(const RegexObject&) = delete;
+
+    /// Makes a fresh engine with the pattern and flags (each omitted flag is true), runs it over
+    /// the whole subject and keeps the matches and a copy of the subject. True when the engine
+    /// handed back a match collection (even an empty one); false when the engine cannot be made
+    /// or rejects the pattern.
+    bool create(const Text& pattern, const Text& subject, std::optional<bool> ignoreCase = {},
+                std::optional<bool> multiline = {}, std::optional<bool> global = {});
+    /// Number of matches of the last create; 0 before it or when it failed.
+    int matchCount() const;
+    /// Text of match `index` (1-based). When `position` is given it receives the match's 0-based
+    /// byte offset in the stored subject, or -2 when there is no such match.
+    Text matchText(int index, int* position = nullptr) const;
+    /// Text of capture group `groupIndex` (1-based) of match `matchIndex` (1-based); empty for a
+    /// group that took no part. When `position` is given it receives the 0-based byte offset of
+    /// the group's text, searched from its match's start, or -2 when it is not found.
+    Text subMatchText(int matchIndex, int groupIndex, int* position = nullptr) const;
+    /// Number of capture groups, read from the first match; 0 without a match.
+    int subMatchCount() const;
+    /// The pattern the engine holds; empty before create.
+    Text pattern() const;
+    /// The stored subject with the matches replaced (every match when global); the stored
+    /// subject itself is not changed.
+    Text replace(const Text& replacement) const;
+
+private:
+    AutomationObject matchAt(int index) const;
+    int byteOffsetOf(int unitIndex) const;
+    int matchPosition(const AutomationObject& match, const Text& text, bool exact) const;
+
+    AutomationObject m_engine;
+    AutomationObject m_matches;
+    Text m_subject;
+    bool m_initialized = false;
+    // Byte offset in m_subject of each UTF-16 unit of its conversion, built on the first
+    // position request.
+    mutable std::vector<int> m_unitOffsets;
+};
+
+} // namespace marrowtune

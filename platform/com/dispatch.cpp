@@ -1,0 +1,156 @@
+#include "platform/com/dispatch.h"
+
+#include <algorithm>
+#include <cstddef>
+
+namespace marrowtune::com {
+
+namespace {
+
+bool sameName(std::string_view a, std::string_view b)
+{
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        auto lower = [](char c) {
+            return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+        };
+        return lower(x) == lower(y);
+    });
+}
+
+} // namespace
+
+MemberInfo propertyGet(std::string name, VariantType result, std::vector<VariantType> params)
+{
+    MemberInfo info;
+    info.name = std::move(name);
+    info.kind = InvokeKind::PropertyGet;
+    info.params = std::move(params);
+    info.result = result;
+    return info;
+}
+
+MemberInfo propertyPut(std::string name, std::vector<VariantType> params)
+{
+    MemberInfo info;
+    info.name = std::move(name);
+    info.kind = InvokeKind::PropertyPut;
+    info.params = std::move(params);
+    return info;
+}
+
+MemberInfo method(std::string name, std::vector<VariantType> params, VariantType result)
+{
+    MemberInfo info;
+    info.name = std::move(name);
+    info.kind = InvokeKind::Method;
+    info.params = std::move(params);
+    info.result = result;
+    return info;
+}
+
+Status Invocation::raise(std::u16string description, std::int32_t code)
+{
+    exception.code = code;
+    exception.description = std::move(description);
+    return Status::Exception;
+}
+
+DispatchObject::~DispatchObject() = default;
+
+const DispatchObject::Member* DispatchObject::find(std::string_view name, InvokeKind kind) const
+{
+    for (const Member& member : m_members) {
+        if (member.info.kind == kind && sameName(member.info.name, name)) {
+            return &member;
+        }
+    }
+    return nullptr;
+}
+
+const MemberInfo* DispatchObject::findMember(std::string_view name, InvokeKind kind) const
+{
+    const Member* member = find(name, kind);
+    return member ? &member->info : nullptr;
+}
+
+const MemberInfo* DispatchObject::defaultMember(InvokeKind kind) const
+{
+    for (const Member& member : m_members) {
+        if (member.info.kind == kind && member.info.isDefault) {
+            return &member.info;
+        }
+    }
+    return nullptr;
+}
+
+std::vector<const MemberInfo*> DispatchObject::members() const
+{
+    std::vector<const MemberInfo*> infos;
+    infos.reserve(m_members.size());
+    for (const Member& member : m_members) {
+        infos.push_back(&member.info);
+    }
+    return infos;
+}
+
+Status DispatchObject::invoke(std::string_view name, InvokeKind kind, std::vector<Variant> args,
+                              Variant& result, ExceptionInfo* exception)
+{
+    result.clear();
+    const Member* member = find(name, kind);
+    if (!member) {
+        return Status::UnknownName;
+    }
+    const MemberInfo& info = member->info;
+    const std::size_t declared = info.params.size();
+    const std::size_t required = declared - std::min<std::size_t>(declared, info.optionalParams);
+    if (args.size() < required || (args.size() > declared && !info.varArgs)) {
+        return Status::BadParamCount;
+    }
+    Invocation call;
+    call.args.reserve(args.size());
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (i >= declared) {
+            call.args.push_back(std::move(args[i]));
+            continue;
+        }
+        Variant changed;
+        Status status = changeType(args[i], info.params[i], changed);
+        if (status != Status::Ok) {
+            return status;
+        }
+        call.args.push_back(std::move(changed));
+    }
+    // Keep the object alive for the whole call, even when the member drops the last outside
+    // reference to it.
+    std::shared_ptr<DispatchObject> self = weak_from_this().lock();
+    Status status = member->handler(call);
+    if (status == Status::Exception) {
+        if (exception) {
+            *exception = std::move(call.exception);
+        }
+        return status;
+    }
+    if (status == Status::Ok) {
+        result = std::move(call.result);
+    }
+    return status;
+}
+
+void DispatchObject::addMember(MemberInfo info, MemberHandler handler)
+{
+    m_members.push_back({std::move(info), std::move(handler)});
+}
+
+void DispatchObject::addPropertyGet(std::string name, VariantType type,
+                                    std::function<Variant()> getter, bool isDefault)
+{
+    MemberInfo info = propertyGet(std::move(name), type);
+    info.isDefault = isDefault;
+    addMember(std::move(info), [getter = std::move(getter)](Invocation& call) {
+        call.result = getter();
+        return Status::Ok;
+    });
+}
+
+} // namespace marrowtune::com

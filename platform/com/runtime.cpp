@@ -1,0 +1,117 @@
+#include "platform/com/runtime.h"
+
+#include <algorithm>
+#include <mutex>
+#include <vector>
+
+namespace marrowtune::com {
+
+namespace {
+
+struct ClassEntry {
+    std::string progId;
+    std::string classId;
+    ClassFactory factory;
+};
+
+struct Registry {
+    std::mutex mutex;
+    std::vector<ClassEntry> classes;
+};
+
+Registry& registry()
+{
+    static Registry instance;
+    return instance;
+}
+
+thread_local int initializeCount = 0;
+
+bool sameName(std::string_view a, std::string_view b)
+{
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        auto lower = [](char c) {
+            return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+        };
+        return lower(x) == lower(y);
+    });
+}
+
+const ClassEntry* findClass(const std::vector<ClassEntry>& classes, std::string_view name)
+{
+    const bool byClassId = !name.empty() && name.front() == '{';
+    for (const ClassEntry& entry : classes) {
+        if (sameName(byClassId ? entry.classId : entry.progId, name)) {
+            return &entry;
+        }
+    }
+    return nullptr;
+}
+
+} // namespace
+
+Status initialize()
+{
+    ++initializeCount;
+    return Status::Ok;
+}
+
+void uninitialize()
+{
+    if (initializeCount > 0) {
+        --initializeCount;
+    }
+}
+
+bool isInitialized()
+{
+    return initializeCount > 0;
+}
+
+bool registerClass(std::string progId, std::string classId, ClassFactory factory)
+{
+    if (progId.empty() || progId.front() == '{' || classId.size() < 2 || classId.front() != '{' ||
+        classId.back() != '}' || !factory) {
+        return false;
+    }
+    Registry& reg = registry();
+    std::lock_guard lock(reg.mutex);
+    if (findClass(reg.classes, progId) || findClass(reg.classes, classId)) {
+        return false;
+    }
+    reg.classes.push_back({std::move(progId), std::move(classId), std::move(factory)});
+    return true;
+}
+
+bool isRegistered(std::string_view name)
+{
+    Registry& reg = registry();
+    std::lock_guard lock(reg.mutex);
+    return findClass(reg.classes, name) != nullptr;
+}
+
+Status createObject(std::string_view name, ObjectPtr& object)
+{
+    if (!isInitialized()) {
+        return Status::NotInitialized;
+    }
+    ClassFactory factory;
+    {
+        Registry& reg = registry();
+        std::lock_guard lock(reg.mutex);
+        const ClassEntry* entry = findClass(reg.classes, name);
+        if (!entry) {
+            return Status::ClassNotRegistered;
+        }
+        factory = entry->factory;
+    }
+    // The factory runs outside the lock: a class may create other objects while it starts.
+    ObjectPtr created = factory();
+    if (!created) {
+        return Status::ClassNotRegistered;
+    }
+    object = std::move(created);
+    return Status::Ok;
+}
+
+} // namespace marrowtune::com

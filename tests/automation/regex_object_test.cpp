@@ -1,0 +1,156 @@
+#include "automation/regex_object.h"
+#include "gbk.h"
+#include "platform/com/runtime.h"
+#include "platform/system_classes.h"
+
+#include <gtest/gtest.h>
+
+namespace marrowtune {
+namespace {
+
+using testing_gbk::gbk;
+
+class RegexObjectTest : public testing::Test {
+protected:
+    void SetUp() override { registerSystemClasses(); }
+};
+
+// The object initialises the library for its own life and gives it back when destroyed.
+TEST_F(RegexObjectTest, PairsInitialisation)
+{
+    ASSERT_FALSE(com::isInitialized());
+    {
+        RegexObject outer;
+        {
+            RegexObject inner;
+            EXPECT_TRUE(inner.create("a", "a"));
+        }
+        EXPECT_TRUE(com::isInitialized());
+        EXPECT_TRUE(outer.create("a", "a"));
+    }
+    EXPECT_FALSE(com::isInitialized());
+}
+
+// A pattern that matches nothing still ran: true with no matches; a rejected one is false.
+TEST_F(RegexObjectTest, CreateOutcomes)
+{
+    RegexObject regex;
+    EXPECT_EQ(regex.pattern(), "");
+    EXPECT_EQ(regex.matchCount(), 0);
+    EXPECT_TRUE(regex.create("x", "abc"));
+    EXPECT_EQ(regex.matchCount(), 0);
+    EXPECT_EQ(regex.subMatchCount(), 0);
+    EXPECT_FALSE(regex.create("(ab", "abc"));
+    EXPECT_EQ(regex.matchCount(), 0);
+    EXPECT_EQ(regex.matchText(1), "");
+    EXPECT_EQ(regex.pattern(), "(ab");
+    // A runaway pattern fails the same way instead of hanging.
+    EXPECT_FALSE(regex.create("^(a+)+$", Text(40, 'a') + "b"));
+    EXPECT_EQ(regex.matchCount(), 0);
+}
+
+// Indices are 1-based; 0 and count + 1 give empty text, also for groups.
+TEST_F(RegexObjectTest, IndicesAreOneBased)
+{
+    RegexObject regex;
+    ASSERT_TRUE(regex.create("(\\d)(x)?", "1 2 3"));
+    ASSERT_EQ(regex.matchCount(), 3);
+    EXPECT_EQ(regex.matchText(1), "1");
+    EXPECT_EQ(regex.matchText(3), "3");
+    EXPECT_EQ(regex.matchText(0), "");
+    EXPECT_EQ(regex.matchText(4), "");
+    EXPECT_EQ(regex.subMatchCount(), 2);
+    EXPECT_EQ(regex.subMatchText(2, 1), "2");
+    EXPECT_EQ(regex.subMatchText(2, 2), ""); // took no part
+    EXPECT_EQ(regex.subMatchText(2, 0), "");
+    EXPECT_EQ(regex.subMatchText(2, 3), "");
+    EXPECT_EQ(regex.subMatchText(4, 1), "");
+
+    ASSERT_TRUE(regex.create("\\d", "1 2"));
+    EXPECT_EQ(regex.subMatchText(1, 1), ""); // no groups
+    EXPECT_EQ(regex.subMatchCount(), 0);
+}
+
+struct FlagCase {
+    const char* what;
+    const char* pattern;
+    const char* subject;
+    std::optional<bool> ignoreCase, multiline, global;
+    int count;
+};
+
+class RegexObjectFlags : public RegexObjectTest, public testing::WithParamInterface<FlagCase> {};
+
+// Omitted flags mean true; a given false is honoured.
+TEST_P(RegexObjectFlags, OmittedMeansTrue)
+{
+    const FlagCase& c = GetParam();
+    RegexObject regex;
+    ASSERT_TRUE(regex.create(c.pattern, c.subject, c.ignoreCase, c.multiline, c.global));
+    EXPECT_EQ(regex.matchCount(), c.count) << c.what;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Defaults, RegexObjectFlags,
+    testing::Values(FlagCase{"case ignored", "ab", "AB ab aB", {}, {}, {}, 3},
+                    FlagCase{"case kept", "ab", "AB ab aB", false, {}, {}, 1},
+                    FlagCase{"line anchors", "^b$", "a\nb\nb", {}, {}, {}, 2},
+                    FlagCase{"text anchors", "^b$", "a\nb\nb", {}, false, {}, 0},
+                    FlagCase{"first only", "b", "bbb", {}, {}, false, 1},
+                    FlagCase{"dot stops at a line break", "a.b", "a\nb a\r\nb", {}, {}, {}, 0}));
+
+// Chinese text comes back unchanged, and positions are byte offsets into the GBK subject,
+// also when the same text occurs again after double-byte characters.
+TEST_F(RegexObjectTest, ChineseTextAndBytePositions)
+{
+    const Text subject = gbk(u"\u4e2d\u4e2d\u4e2d\u4e2dab ab \u5468\u6770\u4f26=1");
+    RegexObject regex;
+    ASSERT_TRUE(regex.create("ab", subject));
+    ASSERT_EQ(regex.matchCount(), 2);
+    int position = -5;
+    EXPECT_EQ(regex.matchText(1, &position), "ab");
+    EXPECT_EQ(position, 8);
+    EXPECT_EQ(regex.matchText(2, &position), "ab");
+    EXPECT_EQ(position, 11); // the engine's index is 7
+    EXPECT_EQ(regex.matchText(3, &position), "");
+    EXPECT_EQ(position, -2);
+
+    ASSERT_TRUE(regex.create(gbk(u"(\u5468(\u6770\u4f26))=(\\d)"), subject));
+    EXPECT_EQ(regex.subMatchText(1, 1, &position), gbk(u"\u5468\u6770\u4f26"));
+    EXPECT_EQ(position, 14);
+    EXPECT_EQ(regex.subMatchText(1, 2, &position), gbk(u"\u6770\u4f26"));
+    EXPECT_EQ(position, 16);
+    EXPECT_EQ(regex.subMatchText(1, 3, &position), "1");
+    EXPECT_EQ(position, 21);
+}
+
+// Replace works on the stored subject and leaves it (and the matches) as they were.
+TEST_F(RegexObjectTest, ReplaceKeepsSubject)
+{
+    RegexObject regex;
+    EXPECT_EQ(regex.replace("x"), "");
+    ASSERT_TRUE(regex.create(gbk(u"(\u4e2d)"), gbk(u"a\u4e2db\u4e2d")));
+    EXPECT_EQ(regex.replace("<$1>"), gbk(u"a<\u4e2d>b<\u4e2d>"));
+    EXPECT_EQ(regex.replace("-"), "a-b-");
+    ASSERT_EQ(regex.matchCount(), 2);
+    EXPECT_EQ(regex.matchText(2), gbk(u"\u4e2d"));
+
+    ASSERT_TRUE(regex.create("b", "abcb", {}, {}, false));
+    EXPECT_EQ(regex.replace("_"), "a_cb");
+}
+
+// A second create replaces engine, matches and subject.
+TEST_F(RegexObjectTest, SecondCreateReplacesEverything)
+{
+    RegexObject regex;
+    ASSERT_TRUE(regex.create("a+", "aa b aaa"));
+    ASSERT_TRUE(regex.create("b", "xbx", false));
+    EXPECT_EQ(regex.matchCount(), 1);
+    EXPECT_EQ(regex.pattern(), "b");
+    EXPECT_EQ(regex.replace("y"), "xyx");
+    EXPECT_FALSE(regex.create("[", "xbx"));
+    EXPECT_EQ(regex.matchCount(), 0);
+}
+
+} // namespace
+} // namespace marrowtune
