@@ -2,6 +2,7 @@
 // Shared pieces of the search tests: a loopback service, a plain view, answer builders and a
 // script component that records which rewriting function a link went to.
 
+#include "platform/system_classes.h"
 #include "search/paging_state.h"
 #include "search/plain_search_view.h"
 #include "search/script_component.h"
@@ -78,6 +79,7 @@ class SearchFixture : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        registerSystemClasses();
         ASSERT_TRUE(m_server.start());
         m_hosts.zonePlaylistHost = "127.0.0.1:" + std::to_string(m_server.port());
         m_hosts.songSearchHost = m_hosts.zonePlaylistHost;
