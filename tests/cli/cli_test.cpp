@@ -1,5 +1,4 @@
 #include "cli/cli.h"
-
 #include "marrowtune/config.h"
 #include "platform/system_classes.h"
 #include "search/script_component.h"
@@ -8,13 +7,12 @@
 #include "tools/sample-service/sample_service.h"
 
 #include <gtest/gtest.h>
-
 #include <sstream>
 
 namespace marrowtune::cli {
 namespace {
 
-struct Run {
+struct CliRun {
     int status;
     std::string out;
     std::string err;
@@ -35,7 +33,7 @@ protected:
     }
     void TearDown() override { setServiceHosts(ServiceHosts::buildDefaults()); }
 
-    static Run run(const std::vector<std::string>& arguments)
+    static CliRun run(const std::vector<std::string>& arguments)
     {
         std::ostringstream out;
         std::ostringstream err;
@@ -65,14 +63,14 @@ std::vector<std::string> lines(const std::string& text)
 // not tab-separated, and a message row that fails the run.
 TEST_F(CliTest, ZoneLookupPrintsTheRows)
 {
-    const Run preset = run({"zone", "271828182"});
+    const CliRun preset = run({"zone", "271828182"});
     EXPECT_EQ(preset.status, ExitActionsRan);
     const std::vector<std::string> rows = lines(preset.out);
     ASSERT_EQ(rows.size(), 10u);
     EXPECT_EQ(rows[0], "累死爱情\t苏晚晴\t\t" + mirror("/up/qzone/271828182/1/10001.wma"));
     EXPECT_EQ(rows[1], "北方的雨\t林夏\t\t" + mirror("/mp3/15/30005024.mp3"));
-    EXPECT_EQ(rows[2], "Paper Moon\tMina Vale\t\thttp://" + m_service.hostAndPort() +
-                           "/files/10049.mp3");
+    EXPECT_EQ(rows[2],
+              "Paper Moon\tMina Vale\t\thttp://" + m_service.hostAndPort() + "/files/10049.mp3");
 
     EXPECT_EQ(run({"zone", "12ab"}).out, "QQ号码填写错误\t\t\t\n");
     EXPECT_EQ(run({"zone"}).out, "QQ号码填写错误\t\t\t\n");
@@ -83,14 +81,14 @@ TEST_F(CliTest, ZoneLookupPrintsTheRows)
 // misreported in either format.
 TEST_F(CliTest, SearchWithPagesInBothFormats)
 {
-    const Run text = run({"search", "累死爱情", "next"});
+    const CliRun text = run({"search", "累死爱情", "next"});
     EXPECT_EQ(text.status, ExitActionsRan);
     const std::vector<std::string> rows = lines(text.out);
     ASSERT_EQ(rows.size(), 12u);
     EXPECT_EQ(rows[0].substr(0, rows[0].find("\thttp")), "慢慢喜欢你\t群星\t累死爱情 精选集");
 
     // The second "next" meets a disabled button; "prev" then goes back to page 1.
-    const Run json = run({"--json", "search", "累死爱情", "next", "next", "prev"});
+    const CliRun json = run({"--json", "search", "累死爱情", "next", "next", "prev"});
     EXPECT_EQ(json.status, ExitActionsRan);
     const std::string head = "{\"rows\": [[\"累死爱情\", \"苏晚晴\", \"累死爱情\", \"" +
                              mirror("/mp3/11/30005000.mp3") + "\"], [";
@@ -108,12 +106,17 @@ TEST_F(CliTest, SearchWithPagesInBothFormats)
 // Catches malformed command lines that run anything or exit with 0.
 TEST_F(CliTest, UsageErrors)
 {
-    const std::vector<std::vector<std::string>> cases = {
-        {},         {"--json"}, {"zone", "1", "2"},       {"search"},
-        {"search", "x", "up"},  {"find", "x"},            {"search", "x", "--json"},
-        {"zone", "1", "--json"}, {"--json", "--json", "zone"}};
+    const std::vector<std::vector<std::string>> cases = {{},
+                                                         {"--json"},
+                                                         {"zone", "1", "2"},
+                                                         {"search"},
+                                                         {"search", "x", "up"},
+                                                         {"find", "x"},
+                                                         {"search", "x", "--json"},
+                                                         {"zone", "1", "--json"},
+                                                         {"--json", "--json", "zone"}};
     for (const std::vector<std::string>& arguments : cases) {
-        const Run result = run(arguments);
+        const CliRun result = run(arguments);
         EXPECT_EQ(result.status, ExitUsage) << ::testing::PrintToString(arguments);
         EXPECT_TRUE(result.out.empty());
         EXPECT_NE(result.err.find("usage: marrowtune-cli"), std::string::npos);
