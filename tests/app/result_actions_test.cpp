@@ -173,16 +173,5 @@ TEST_F(ResultActionsTest, ListenOpensThePageWithTheLinkUnencoded)
               "http://" + Text(config::ListenPageHost) + "/musci/mp3.html?url=");
 }
 
-// Catches the search item connected before its operation exists: choosing it does nothing.
-TEST_F(ResultActionsTest, SearchItemHasNoHandlerYet)
-{
-    select(SongRow);
-    rightClickAt(20);
-    choose(MenuItem::Search);
-    EXPECT_TRUE(desktop->clipboard.empty());
-    EXPECT_TRUE(desktop->opened.empty());
-    EXPECT_EQ(window->rowCount(), 3);
-}
-
 } // namespace
 } // namespace marrowtune
