@@ -69,5 +69,9 @@ if [ ! -x "$app" ]; then
   echo "run: $app is not built; run 'make build' first." >&2
   exit 1
 fi
-# Not exec: the service is stopped when the window has closed.
-"$app"
+# Not exec: the service is stopped when the window has closed, after a moment in which the
+# author's page, opened in the browser as the window closes, can still load from it.
+status=0
+"$app" || status=$?
+if [ -n "$service_pid" ]; then sleep 3; fi
+exit "$status"
