@@ -3,6 +3,8 @@
 #include "app/main_window.h"
 #include "app/program.h"
 #include "app/result_actions.h"
+#include "search/keyword_search.h"
+#include "search/zone_lookup.h"
 
 namespace marrowtune {
 
@@ -13,9 +15,14 @@ constexpr EventBinding MainWindowEvents[] = {
     {WindowUnitName, UnitEvent::Created, [](MainWindow& w) { onWindowCreated(w); }},
     {WindowUnitName, UnitEvent::AboutToBeDestroyed,
      [](MainWindow& w) { openAuthorPage(w.desktop()); }},
+    {u"按钮1", UnitEvent::Clicked, [](MainWindow& w) { startKeywordSearch(w); }},
+    {u"按钮2", UnitEvent::Clicked, [](MainWindow& w) { lookupZoneMusic(w); }},
+    {u"按钮_上一页", UnitEvent::Clicked, [](MainWindow& w) { showPreviousPage(w); }},
+    {u"按钮_下一页", UnitEvent::Clicked, [](MainWindow& w) { showNextPage(w); }},
     {u"超级列表框1", UnitEvent::RightClicked,
      [](MainWindow& w) { showListMenu(w, w, w.desktop()); }},
     {u"复制", UnitEvent::Chosen, [](MainWindow& w) { copyCellText(w, w.desktop()); }},
+    {u"搜索", UnitEvent::Chosen, [](MainWindow& w) { searchFromMenu(w); }},
     {u"在线试听", UnitEvent::Chosen, [](MainWindow& w) { listenOnline(w, w.desktop()); }},
 };
 

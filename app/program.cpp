@@ -4,7 +4,10 @@
 #include "app/fatal_error.h"
 #include "app/main_window.h"
 #include "app/qt_text.h"
-#include "search/script_component.h"
+#include "platform/system_classes.h"
+#include "search/paging_state.h"
+#include "search/rewrite.h"
+#include "search/script_control_component.h"
 
 #include <QApplication>
 #include <QDir>
@@ -20,7 +23,7 @@ namespace {
 // Their classes are registered here, before the window exists.
 void initialiseAutomation()
 {
-    // registerSystemClasses() (platform/system_classes.h) is called here.
+    registerSystemClasses();
 }
 
 } // namespace
@@ -50,12 +53,12 @@ void onWindowCreated(MainWindow& window)
     //   1. loadRewriteScript: the link-rewriting script into the window's script component
     //   2. applyTheme(9): the skin theme the window wears at every start
     //   3. enableSkinAero: the skin library present, its aero effect on
-    static_cast<void>(window);
+    loadRewriteScript(window.scriptComponent());
 }
 
 void shutdownCleanup()
 {
-    // The keyword search's paging state gives up its last keyword here.
+    releasePagingState();
 }
 
 int runProgram()
@@ -69,9 +72,8 @@ int runProgram()
     QDir::setCurrent(QCoreApplication::applicationDirPath());
     std::atexit(shutdownCleanup);
 
-    // The script host's component for 脚本组件1 is handed in here.
-    std::unique_ptr<MainWindow> window =
-        createMainWindow(MainWindowTemplatePath.toString(), nullptr);
+    std::unique_ptr<MainWindow> window = createMainWindow(
+        MainWindowTemplatePath.toString(), std::make_unique<ScriptControlComponent>());
     window->raiseCreated();
     window->show();
     QApplication::exec();

@@ -1,6 +1,7 @@
 #include "platform/system_classes.h"
 
 #include "platform/regexp/regexp.h"
+#include "platform/scripthost/script_control.h"
 
 namespace marrowtune {
 
@@ -8,6 +9,7 @@ void registerSystemClasses()
 {
     // Each registration is idempotent on its own, so this may run any number of times.
     regexp::registerRegExpClass();
+    scripthost::registerScriptControlClass();
 }
 
 } // namespace marrowtune

@@ -1,0 +1,238 @@
+#include "platform/scripthost/script_control.h"
+
+#include "platform/com/dispatch.h"
+#include "platform/com/runtime.h"
+#include "platform/scripthost/script_engine.h"
+
+#include <memory>
+#include <string>
+
+namespace marrowtune::scripthost {
+
+namespace {
+
+using com::Invocation;
+using com::Status;
+using com::Variant;
+using com::VariantType;
+
+constexpr std::u16string_view JScriptName = u"JScript";
+constexpr std::u16string_view VBScriptName = u"VBScript";
+
+bool sameName(std::u16string_view a, std::u16string_view b)
+{
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        auto lower = [](char16_t c) { return c >= u'A' && c <= u'Z' ? c - u'A' + u'a' : c; };
+        if (lower(a[i]) != lower(b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+Variant toVariant(const ScriptValue& value)
+{
+    struct Convert {
+        Variant operator()(std::monostate) const { return {}; }
+        Variant operator()(ScriptNull) const { return Variant::null(); }
+        Variant operator()(std::int32_t v) const { return v; }
+        Variant operator()(double v) const { return v; }
+        Variant operator()(const std::u16string& v) const { return v; }
+        Variant operator()(bool v) const { return Variant(v); }
+    };
+    return std::visit(Convert{}, value);
+}
+
+// An object argument stands for its default value; byte arrays have no script form.
+bool toScriptValue(const Variant& value, ScriptValue& out)
+{
+    switch (value.type()) {
+    case VariantType::Empty:
+        out = std::monostate{};
+        return true;
+    case VariantType::Null:
+        out = ScriptNull{};
+        return true;
+    case VariantType::Bool:
+        out = value.boolValue();
+        return true;
+    case VariantType::Int32:
+        out = value.intValue();
+        return true;
+    case VariantType::Double:
+        out = value.doubleValue();
+        return true;
+    case VariantType::String:
+        out = value.stringValue();
+        return true;
+    case VariantType::Object: {
+        Variant text;
+        if (com::changeType(value, VariantType::String, text) != Status::Ok) {
+            return false;
+        }
+        out = text.stringValue();
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
+/// The host's "Error" object: the last failure, until the next run or Clear.
+class ScriptErrorObject : public com::DispatchObject {
+public:
+    ScriptErrorObject()
+    {
+        addPropertyGet("Number", VariantType::Int32, [this] { return Variant(m_failure.number); });
+        addPropertyGet("Source", VariantType::String, [this] { return Variant(m_failure.source); });
+        addPropertyGet("Description", VariantType::String,
+                       [this] { return Variant(m_failure.description); });
+        addPropertyGet("HelpFile", VariantType::String, [] { return Variant(u""); });
+        addPropertyGet("HelpContext", VariantType::Int32, [] { return Variant(0); });
+        addPropertyGet("Text", VariantType::String, [this] { return Variant(m_failure.text); });
+        addPropertyGet("Line", VariantType::Int32, [this] { return Variant(m_failure.line); });
+        addPropertyGet("Column", VariantType::Int32, [this] { return Variant(m_failure.column); });
+        addMember(com::method("Clear"), [this](Invocation&) {
+            clear();
+            return Status::Ok;
+        });
+    }
+
+    void set(ScriptFailure failure) { m_failure = std::move(failure); }
+    void clear() { m_failure = ScriptFailure{}; }
+
+private:
+    ScriptFailure m_failure;
+};
+
+class ScriptControlObject : public com::DispatchObject {
+public:
+    ScriptControlObject() : m_error(std::make_shared<ScriptErrorObject>())
+    {
+        addPropertyGet("Language", VariantType::String, [this] { return Variant(m_language); });
+        addMember(com::propertyPut("Language", {VariantType::String}),
+                  [this](Invocation& call) { return putLanguage(call); });
+        addPropertyGet("Timeout", VariantType::Int32, [this] {
+            return Variant(static_cast<std::int32_t>(m_engine.runLimit().count()));
+        });
+        addMember(com::propertyPut("Timeout", {VariantType::Int32}), [this](Invocation& call) {
+            // A script must never hold its caller forever, so "no limit" is not offered.
+            if (call.args[0].intValue() < 1) {
+                return call.raise(u"Invalid procedure call or argument", errors::InvalidArgument);
+            }
+            m_engine.setRunLimit(std::chrono::milliseconds(call.args[0].intValue()));
+            return Status::Ok;
+        });
+        addMember(com::propertyGet("Error", VariantType::Object), [this](Invocation& call) {
+            call.result = Variant(com::ObjectPtr(m_error));
+            return Status::Ok;
+        });
+        addMember(com::method("Eval", {VariantType::String}, VariantType::Any),
+                  [this](Invocation& call) {
+                      return finish(call, run([&] { return m_engine.eval(text(call, 0)); }));
+                  });
+        addMember(com::method("ExecuteStatement", {VariantType::String}), [this](Invocation& call) {
+            return finish(call, run([&] { return m_engine.execute(text(call, 0)); }));
+        });
+        addMember(com::method("AddCode", {VariantType::String}), [this](Invocation& call) {
+            return finish(call, run([&] { return m_engine.execute(text(call, 0)); }));
+        });
+        com::MemberInfo runInfo = com::method("Run", {VariantType::String}, VariantType::Any);
+        runInfo.varArgs = true;
+        addMember(std::move(runInfo), [this](Invocation& call) { return callProcedure(call); });
+        addMember(com::method("Reset"), [this](Invocation&) {
+            m_engine.reset();
+            m_error->clear();
+            return Status::Ok;
+        });
+    }
+
+private:
+    static const std::u16string& text(const Invocation& call, std::size_t index)
+    {
+        return call.args[index].stringValue();
+    }
+
+    Status putLanguage(Invocation& call)
+    {
+        const std::u16string& name = text(call, 0);
+        std::u16string_view canonical;
+        if (sameName(name, JScriptName)) {
+            canonical = JScriptName;
+        } else if (sameName(name, VBScriptName)) {
+            canonical = VBScriptName;
+        } else {
+            return call.raise(u"Can't create the script engine for language " + name,
+                              errors::NoEngine);
+        }
+        // A new language starts a new engine: nothing added before survives.
+        m_language = canonical;
+        m_engine.reset();
+        m_error->clear();
+        return Status::Ok;
+    }
+
+    template <typename Body> ScriptOutcome run(Body body)
+    {
+        m_error->clear();
+        if (m_language == VBScriptName) {
+            return failed(errors::NoEngine, u"This host has no VBScript engine");
+        }
+        if (m_language != JScriptName) {
+            return failed(errors::InvalidArgument, u"The Language property is not set");
+        }
+        return body();
+    }
+
+    static ScriptOutcome failed(std::int32_t number, std::u16string_view description)
+    {
+        ScriptOutcome outcome;
+        outcome.failure.number = number;
+        outcome.failure.source = u"ScriptControl";
+        outcome.failure.description = description;
+        return outcome;
+    }
+
+    Status callProcedure(Invocation& call)
+    {
+        std::vector<ScriptValue> arguments;
+        arguments.reserve(call.args.size() - 1);
+        for (std::size_t i = 1; i < call.args.size(); ++i) {
+            ScriptValue value;
+            if (!toScriptValue(call.args[i], value)) {
+                return finish(call, failed(errors::TypeMismatch, u"Type mismatch"));
+            }
+            arguments.push_back(std::move(value));
+        }
+        return finish(call, run([&] { return m_engine.call(text(call, 0), arguments); }));
+    }
+
+    Status finish(Invocation& call, ScriptOutcome outcome)
+    {
+        if (!outcome.ok) {
+            call.exception.source = outcome.failure.source;
+            Status status = call.raise(outcome.failure.description, outcome.failure.number);
+            m_error->set(std::move(outcome.failure));
+            return status;
+        }
+        call.result = toVariant(outcome.value);
+        return Status::Ok;
+    }
+
+    ScriptEngine m_engine;
+    std::u16string m_language;
+    std::shared_ptr<ScriptErrorObject> m_error;
+};
+
+} // namespace
+
+void registerScriptControlClass()
+{
+    com::registerClass(std::string(ScriptControlProgId), std::string(ScriptControlClassId),
+                       [] { return std::make_shared<ScriptControlObject>(); });
+}
+
+} // namespace marrowtune::scripthost

@@ -1,0 +1,591 @@
+#include "platform/scripthost/script_engine.h"
+
+#include "embedded/JscriptPrelude.h"
+
+#include <algorithm>
+#include <cmath>
+#include <condition_variable>
+#include <cstdlib>
+#include <cstring>
+#include <duktape.h>
+#include <mutex>
+#include <sys/random.h>
+#include <system_error>
+#include <thread>
+
+namespace marrowtune::scripthost {
+
+namespace {
+
+enum RunKind { Eval = 0, Execute = 1, Call = 2 };
+
+// Each heap draws Math.random from its own xoshiro256** state, seeded from the kernel's
+// entropy pool: the engine's built-in generator is seeded from the clock, so two hosts made in
+// the same millisecond would give the same sequence.
+struct RandomState {
+    std::uint64_t s[4] = {};
+
+    static std::uint64_t rotl(std::uint64_t x, int k) { return (x << k) | (x >> (64 - k)); }
+
+    void seed()
+    {
+        std::size_t filled = 0;
+        auto* bytes = reinterpret_cast<unsigned char*>(s);
+        while (filled < sizeof s) {
+            ssize_t n = getrandom(bytes + filled, sizeof s - filled, 0);
+            if (n <= 0) {
+                break;
+            }
+            filled += static_cast<std::size_t>(n);
+        }
+        if (filled < sizeof s || (s[0] | s[1] | s[2] | s[3]) == 0) {
+            // No entropy source: fall back to the address of this state and the clock, mixed.
+            std::uint64_t x = reinterpret_cast<std::uintptr_t>(this) ^
+                              static_cast<std::uint64_t>(
+                                  std::chrono::steady_clock::now().time_since_epoch().count());
+            for (auto& word : s) {
+                x += 0x9E3779B97F4A7C15ull;
+                std::uint64_t z = x;
+                z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+                z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+                word = z ^ (z >> 31);
+            }
+        }
+    }
+
+    std::uint64_t next()
+    {
+        const std::uint64_t result = rotl(s[1] * 5, 7) * 9;
+        const std::uint64_t t = s[1] << 17;
+        s[2] ^= s[0];
+        s[3] ^= s[1];
+        s[1] ^= s[2];
+        s[0] ^= s[3];
+        s[2] ^= t;
+        s[3] = rotl(s[3], 45);
+        return result;
+    }
+
+    double nextDouble() { return static_cast<double>(next() >> 11) * 0x1.0p-53; }
+};
+
+// What one heap owns besides the heap itself: its memory account and its random state. Every
+// block carries its size in a header so the account can be kept.
+struct HeapState {
+    std::size_t used = 0;
+    std::size_t limit = DefaultMemoryLimit;
+    RandomState random;
+};
+
+constexpr std::size_t BlockHeader = alignof(std::max_align_t);
+
+void* heapAlloc(void* udata, duk_size_t size)
+{
+    auto* state = static_cast<HeapState*>(udata);
+    if (size > state->limit - std::min(state->used, state->limit)) {
+        return nullptr;
+    }
+    auto* block = static_cast<unsigned char*>(std::malloc(size + BlockHeader));
+    if (!block) {
+        return nullptr;
+    }
+    std::memcpy(block, &size, sizeof size);
+    state->used += size;
+    return block + BlockHeader;
+}
+
+void heapFree(void* udata, void* ptr)
+{
+    if (!ptr) {
+        return;
+    }
+    auto* state = static_cast<HeapState*>(udata);
+    auto* block = static_cast<unsigned char*>(ptr) - BlockHeader;
+    std::size_t size = 0;
+    std::memcpy(&size, block, sizeof size);
+    state->used -= size;
+    std::free(block);
+}
+
+void* heapRealloc(void* udata, void* ptr, duk_size_t size)
+{
+    if (!ptr) {
+        return heapAlloc(udata, size);
+    }
+    if (size == 0) {
+        heapFree(udata, ptr);
+        return nullptr;
+    }
+    auto* state = static_cast<HeapState*>(udata);
+    auto* block = static_cast<unsigned char*>(ptr) - BlockHeader;
+    std::size_t old = 0;
+    std::memcpy(&old, block, sizeof old);
+    if (size > old && size - old > state->limit - std::min(state->used, state->limit)) {
+        return nullptr;
+    }
+    auto* grown = static_cast<unsigned char*>(std::realloc(block, size + BlockHeader));
+    if (!grown) {
+        return nullptr;
+    }
+    std::memcpy(grown, &size, sizeof size);
+    state->used = state->used - old + size;
+    return grown + BlockHeader;
+}
+
+// Only reached when an error escapes every protected call, which our calls never allow.
+void heapFatal(void*, const char*)
+{
+    std::abort();
+}
+
+HeapState* heapState(duk_context* ctx)
+{
+    duk_memory_functions functions{};
+    duk_get_memory_functions(ctx, &functions);
+    return static_cast<HeapState*>(functions.udata);
+}
+
+duk_ret_t mathRandom(duk_context* ctx)
+{
+    duk_push_number(ctx, heapState(ctx)->random.nextDouble());
+    return 1;
+}
+
+void pushText(duk_context* ctx, std::u16string_view text)
+{
+    const std::string bytes = toCesu8(text);
+    duk_push_lstring(ctx, bytes.data(), bytes.size());
+}
+
+std::u16string readText(duk_context* ctx, duk_idx_t index)
+{
+    duk_size_t length = 0;
+    const char* bytes = duk_get_lstring(ctx, index, &length);
+    return bytes ? fromCesu8(std::string_view(bytes, length)) : std::u16string();
+}
+
+std::u16string safeText(duk_context* ctx, duk_idx_t index)
+{
+    duk_dup(ctx, index);
+    duk_safe_to_string(ctx, -1);
+    std::u16string text = readText(ctx, -1);
+    duk_pop(ctx);
+    return text;
+}
+
+void pushValue(duk_context* ctx, const ScriptValue& value)
+{
+    struct Pusher {
+        duk_context* ctx;
+        void operator()(std::monostate) const { duk_push_undefined(ctx); }
+        void operator()(ScriptNull) const { duk_push_null(ctx); }
+        void operator()(std::int32_t v) const { duk_push_int(ctx, v); }
+        void operator()(double v) const { duk_push_number(ctx, v); }
+        void operator()(const std::u16string& v) const { pushText(ctx, v); }
+        void operator()(bool v) const { duk_push_boolean(ctx, v); }
+    };
+    std::visit(Pusher{ctx}, value);
+}
+
+ScriptValue readValue(duk_context* ctx, duk_idx_t index)
+{
+    switch (duk_get_type(ctx, index)) {
+    case DUK_TYPE_NONE:
+    case DUK_TYPE_UNDEFINED:
+        return std::monostate{};
+    case DUK_TYPE_NULL:
+        return ScriptNull{};
+    case DUK_TYPE_BOOLEAN:
+        return duk_get_boolean(ctx, index) != 0;
+    case DUK_TYPE_NUMBER: {
+        const double number = duk_get_number(ctx, index);
+        if (std::isfinite(number) && number >= -2147483648.0 && number <= 2147483647.0 &&
+            number == std::trunc(number)) {
+            return static_cast<std::int32_t>(number);
+        }
+        return number;
+    }
+    case DUK_TYPE_STRING:
+        return readText(ctx, index);
+    default:
+        // Objects have no automation form here; they cross as their text form.
+        return safeText(ctx, index);
+    }
+}
+
+int propertyInt(duk_context* ctx, duk_idx_t index, const char* name)
+{
+    duk_get_prop_string(ctx, index, name);
+    const int value = duk_is_number(ctx, -1) ? duk_get_int(ctx, -1) : 0;
+    duk_pop(ctx);
+    return value;
+}
+
+std::string propertyUtf8(duk_context* ctx, duk_idx_t index, const char* name)
+{
+    duk_get_prop_string(ctx, index, name);
+    std::string value;
+    if (duk_is_string(ctx, -1)) {
+        value = duk_get_string(ctx, -1);
+    }
+    duk_pop(ctx);
+    return value;
+}
+
+std::u16string lineOf(std::u16string_view code, int line)
+{
+    if (line < 1) {
+        return {};
+    }
+    std::size_t begin = 0;
+    for (int i = 1; i < line; ++i) {
+        begin = code.find(u'\n', begin);
+        if (begin == std::u16string_view::npos) {
+            return {};
+        }
+        ++begin;
+    }
+    std::size_t end = code.find(u'\n', begin);
+    std::u16string_view text = code.substr(
+        begin, end == std::u16string_view::npos ? std::u16string_view::npos : end - begin);
+    if (!text.empty() && text.back() == u'\r') {
+        text.remove_suffix(1);
+    }
+    return std::u16string(text);
+}
+
+bool contains(const std::string& text, const char* part)
+{
+    return text.find(part) != std::string::npos;
+}
+
+std::int32_t numberFor(const std::string& name, const std::string& message)
+{
+    if (contains(message, "alloc failed")) {
+        return errors::OutOfMemory;
+    }
+    if (name == "SyntaxError") {
+        return errors::SyntaxError;
+    }
+    if (name == "ReferenceError") {
+        return errors::Undefined;
+    }
+    if (name == "TypeError") {
+        return contains(message, "not callable") || contains(message, "not constructable")
+                   ? errors::FunctionExpected
+                   : errors::ObjectExpected;
+    }
+    if (name == "RangeError") {
+        if (contains(message, "stack") || contains(message, "recursion")) {
+            return errors::OutOfStack;
+        }
+        return errors::InvalidArgument;
+    }
+    if (name == "URIError" || name == "EvalError") {
+        return errors::InvalidArgument;
+    }
+    return errors::UncaughtException;
+}
+
+// The engine appends " (line N, ...)" to compile messages; the line has a field of its own.
+std::string withoutLineSuffix(std::string message)
+{
+    const auto at = message.rfind(" (line ");
+    if (at != std::string::npos && !message.empty() && message.back() == ')') {
+        message.erase(at);
+    }
+    return message;
+}
+
+// Turns the error value on the stack top into a failure record and pops it.
+ScriptFailure describeError(duk_context* ctx, bool compiling, std::u16string_view code)
+{
+    ScriptFailure failure;
+    failure.source = compiling ? CompileErrorSource : RuntimeErrorSource;
+    if (duk_is_error(ctx, -1)) {
+        const std::string name = propertyUtf8(ctx, -1, "name");
+        const std::string message = propertyUtf8(ctx, -1, "message");
+        failure.line = propertyInt(ctx, -1, "lineNumber");
+        duk_get_prop_string(ctx, -1, "number");
+        const bool numbered = duk_is_number(ctx, -1);
+        failure.number = numbered ? duk_get_int(ctx, -1) : numberFor(name, message);
+        duk_pop(ctx);
+        if (compiling) {
+            failure.number = errors::SyntaxError;
+        }
+        failure.description = fromCesu8(withoutLineSuffix(message));
+        // Only a compile error is known to lie in the text just given; a run-time error may
+        // come from any code added before.
+        if (compiling) {
+            failure.text = lineOf(code, failure.line);
+        }
+    } else {
+        failure.number = errors::UncaughtException;
+        failure.description = u"Exception thrown and not caught";
+        failure.text = safeText(ctx, -1);
+    }
+    duk_pop(ctx);
+    return failure;
+}
+
+ScriptFailure simpleFailure(std::int32_t number, std::u16string_view description)
+{
+    ScriptFailure failure;
+    failure.number = number;
+    failure.source = RuntimeErrorSource;
+    failure.description = description;
+    return failure;
+}
+
+bool installPrelude(duk_context* ctx)
+{
+    duk_push_global_object(ctx);
+    duk_get_prop_string(ctx, -1, "Math");
+    duk_push_c_function(ctx, mathRandom, 0);
+    duk_put_prop_string(ctx, -2, "random");
+    duk_pop_2(ctx);
+
+    const auto prelude = embedded::JscriptPrelude();
+    duk_push_string(ctx, "prelude");
+    if (duk_pcompile_lstring_filename(ctx, 0, reinterpret_cast<const char*>(prelude.data()),
+                                      prelude.size()) != 0 ||
+        duk_pcall(ctx, 0) != 0) {
+        duk_pop(ctx);
+        return false;
+    }
+    duk_pop(ctx);
+    return true;
+}
+
+ScriptOutcome runJob(duk_context* ctx, int kind, const std::u16string& code,
+                     const std::vector<ScriptValue>& arguments)
+{
+    ScriptOutcome outcome;
+    const duk_idx_t base = duk_get_top(ctx);
+    if (kind == Call) {
+        duk_push_global_object(ctx);
+        const std::string name = toCesu8(code);
+        duk_get_prop_lstring(ctx, -1, name.data(), name.size());
+        if (!duk_is_function(ctx, -1)) {
+            duk_set_top(ctx, base);
+            outcome.failure = simpleFailure(errors::UnknownName, u"Unknown name.");
+            return outcome;
+        }
+        for (const ScriptValue& argument : arguments) {
+            pushValue(ctx, argument);
+        }
+        if (duk_pcall(ctx, static_cast<duk_idx_t>(arguments.size())) != 0) {
+            outcome.failure = describeError(ctx, false, code);
+            duk_set_top(ctx, base);
+            return outcome;
+        }
+    } else {
+        const std::string source = toCesu8(code);
+        duk_push_string(ctx, "code");
+        if (duk_pcompile_lstring_filename(ctx, kind == Eval ? DUK_COMPILE_EVAL : 0, source.data(),
+                                          source.size()) != 0) {
+            outcome.failure = describeError(ctx, true, code);
+            duk_set_top(ctx, base);
+            return outcome;
+        }
+        if (duk_pcall(ctx, 0) != 0) {
+            outcome.failure = describeError(ctx, false, code);
+            duk_set_top(ctx, base);
+            return outcome;
+        }
+    }
+    outcome.ok = true;
+    if (kind != Execute) {
+        outcome.value = readValue(ctx, -1);
+    }
+    duk_set_top(ctx, base);
+    return outcome;
+}
+
+} // namespace
+
+std::string toCesu8(std::u16string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (char16_t unit : text) {
+        const auto c = static_cast<unsigned>(unit);
+        if (c < 0x80) {
+            out.push_back(static_cast<char>(c));
+        } else if (c < 0x800) {
+            out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        } else {
+            out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        }
+    }
+    return out;
+}
+
+std::u16string fromCesu8(std::string_view text)
+{
+    std::u16string out;
+    out.reserve(text.size());
+    std::size_t i = 0;
+    const auto byte = [&](std::size_t at) { return static_cast<unsigned char>(text[at]); };
+    const auto continuation = [&](std::size_t at) {
+        return at < text.size() && (byte(at) & 0xC0) == 0x80;
+    };
+    while (i < text.size()) {
+        const unsigned lead = byte(i);
+        if (lead < 0x80) {
+            out.push_back(static_cast<char16_t>(lead));
+            ++i;
+        } else if ((lead & 0xE0) == 0xC0 && continuation(i + 1)) {
+            out.push_back(static_cast<char16_t>(((lead & 0x1F) << 6) | (byte(i + 1) & 0x3F)));
+            i += 2;
+        } else if ((lead & 0xF0) == 0xE0 && continuation(i + 1) && continuation(i + 2)) {
+            out.push_back(static_cast<char16_t>(
+                ((lead & 0x0F) << 12) | ((byte(i + 1) & 0x3F) << 6) | (byte(i + 2) & 0x3F)));
+            i += 3;
+        } else if ((lead & 0xF8) == 0xF0 && continuation(i + 1) && continuation(i + 2) &&
+                   continuation(i + 3)) {
+            const unsigned c = ((lead & 0x07) << 18) | ((byte(i + 1) & 0x3F) << 12) |
+                               ((byte(i + 2) & 0x3F) << 6) | (byte(i + 3) & 0x3F);
+            if (c >= 0x10000 && c <= 0x10FFFF) {
+                out.push_back(static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10)));
+                out.push_back(static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF)));
+            } else {
+                out.push_back(u'\uFFFD');
+            }
+            i += 4;
+        } else {
+            out.push_back(u'\uFFFD');
+            ++i;
+        }
+    }
+    return out;
+}
+
+// The heap and everything a run needs live here, shared by the engine and the worker thread,
+// so that a worker abandoned in a run that never ends still owns what it touches.
+struct ScriptEngine::Worker {
+    std::mutex mutex;
+    std::condition_variable jobReady;
+    std::condition_variable jobDone;
+    bool pending = false;
+    bool done = false;
+    bool quit = false;
+    int kind = Eval;
+    std::u16string code;
+    std::vector<ScriptValue> arguments;
+    ScriptOutcome outcome;
+    HeapState heap;
+    std::thread thread;
+
+    static void main(std::shared_ptr<Worker> self)
+    {
+        self->heap.random.seed();
+        duk_context* ctx =
+            duk_create_heap(heapAlloc, heapRealloc, heapFree, &self->heap, heapFatal);
+        const bool ready = ctx && installPrelude(ctx);
+        std::unique_lock lock(self->mutex);
+        for (;;) {
+            self->jobReady.wait(lock, [&] { return self->pending || self->quit; });
+            if (self->quit) {
+                break;
+            }
+            self->pending = false;
+            const int kind = self->kind;
+            const std::u16string code = std::move(self->code);
+            const std::vector<ScriptValue> arguments = std::move(self->arguments);
+            lock.unlock();
+            ScriptOutcome outcome =
+                ready ? runJob(ctx, kind, code, arguments)
+                      : ScriptOutcome{
+                            false, {}, simpleFailure(errors::OutOfMemory, u"Out of memory")};
+            lock.lock();
+            self->outcome = std::move(outcome);
+            self->done = true;
+            self->jobDone.notify_all();
+        }
+        lock.unlock();
+        if (ctx) {
+            duk_destroy_heap(ctx);
+        }
+    }
+};
+
+ScriptEngine::ScriptEngine(std::chrono::milliseconds runLimit, std::size_t memoryLimit)
+    : m_runLimit(runLimit), m_memoryLimit(memoryLimit)
+{
+}
+
+ScriptEngine::~ScriptEngine()
+{
+    reset();
+}
+
+void ScriptEngine::reset()
+{
+    if (!m_worker) {
+        return;
+    }
+    {
+        std::lock_guard lock(m_worker->mutex);
+        m_worker->quit = true;
+    }
+    m_worker->jobReady.notify_all();
+    m_worker->thread.join();
+    m_worker.reset();
+}
+
+ScriptOutcome ScriptEngine::eval(std::u16string_view expression)
+{
+    return runOnWorker(Eval, std::u16string(expression), {});
+}
+
+ScriptOutcome ScriptEngine::execute(std::u16string_view code)
+{
+    return runOnWorker(Execute, std::u16string(code), {});
+}
+
+ScriptOutcome ScriptEngine::call(std::u16string_view name,
+                                 const std::vector<ScriptValue>& arguments)
+{
+    return runOnWorker(Call, std::u16string(name), arguments);
+}
+
+ScriptOutcome ScriptEngine::runOnWorker(int kind, std::u16string code,
+                                        std::vector<ScriptValue> arguments)
+{
+    if (!m_worker) {
+        auto worker = std::make_shared<Worker>();
+        worker->heap.limit = m_memoryLimit;
+        try {
+            worker->thread = std::thread(&Worker::main, worker);
+        } catch (const std::system_error&) {
+            return {false, {}, simpleFailure(errors::OutOfMemory, u"Out of memory")};
+        }
+        m_worker = std::move(worker);
+    }
+    std::unique_lock lock(m_worker->mutex);
+    m_worker->kind = kind;
+    m_worker->code = std::move(code);
+    m_worker->arguments = std::move(arguments);
+    m_worker->pending = true;
+    m_worker->done = false;
+    m_worker->jobReady.notify_all();
+    if (!m_worker->jobDone.wait_for(lock, m_runLimit, [&] { return m_worker->done; })) {
+        // The run cannot be interrupted: leave it to its thread, which ends when (if ever) the
+        // script does, and go on with a fresh heap next time.
+        m_worker->quit = true;
+        lock.unlock();
+        m_worker->thread.detach();
+        m_worker.reset();
+        return {false,
+                {},
+                simpleFailure(errors::TimedOut, u"The script did not finish in time and was "
+                                                u"abandoned; its global state is lost.")};
+    }
+    return std::move(m_worker->outcome);
+}
+
+} // namespace marrowtune::scripthost

@@ -1,0 +1,174 @@
+#include "search/keyword_search.h"
+
+#include "automation/regex_object.h"
+#include "net/http.h"
+#include "search/messages.h"
+#include "search/paging_state.h"
+#include "search/rewrite.h"
+#include "search/search_view.h"
+#include "search/service_hosts.h"
+#include "search/song_record.h"
+#include "search/stamps.h"
+
+#include <cmath>
+#include <string>
+
+namespace marrowtune {
+namespace {
+
+constexpr int SongsPerPage = 20;
+
+Text decimal(int value)
+{
+    return std::to_string(value);
+}
+
+void startNewSearch(SearchView& view, PagingState& paging, const ServiceHosts& hosts,
+                    const Text& keyword)
+{
+    const Text encoded = urlEncode(keyword, true, true);
+    const SearchStatus status = searchSongs(view, paging, encoded, "1", hosts);
+    if (status == SearchStatus::Listed) {
+        paging.currentPage = 1;
+        paging.lastKeyword = encoded;
+        view.setPageLabel(pageLabelText(paging.currentPage, paging.pageCount));
+        if (paging.pageCount > 1) {
+            view.setNextPageEnabled(true);
+        }
+    } else if (status == SearchStatus::EmptyAnswer) {
+        appendMessageRow(view, NetworkProblemMessage);
+    } else {
+        appendMessageRow(view, NoResultMessage);
+    }
+}
+
+} // namespace
+
+Text songSearchUrl(std::string_view songSearchHost, std::string_view encodedKeyword,
+                   std::string_view page, std::string_view timeStamp)
+{
+    Text url = "http://";
+    url += songSearchHost;
+    url += "/fcgi-bin/fcg_search_xmldata.q?source=10&w=";
+    url += encodedKeyword;
+    url += "&type=qry_song&out=json&p=";
+    url += page;
+    url += "&perpage=20&ie=utf-8&uin=0&inCharset=GB2312&outCharset=GB2312&hostUin=0&notice=0"
+           "&needNewCode=0&format=jsonp&platform=musicbox&jsonpCallback=searchJsonCallback"
+           "&g_tk=5381&t=";
+    url += timeStamp;
+    return url;
+}
+
+Text songSearchPattern(std::string_view musicCdnHostSuffix)
+{
+    Text pattern = R"re(songname:"([\s\S]{1,200})",singerid:\d+,singername:"([\s\S]{1,200})",)re"
+                   R"re(albumid:\d+,albumname:"([\s\S]{1,200})",songurl:"(http://stream\d+\.)re";
+    pattern += replaceText(musicCdnHostSuffix, ".", "\\.");
+    pattern += R"re(/\d+\.wma)")re";
+    return pattern;
+}
+
+int pageCountFor(int total)
+{
+    return static_cast<int>(std::floor(total / static_cast<double>(SongsPerPage) + 0.5));
+}
+
+Text pageLabelText(int currentPage, int pageCount)
+{
+    return decimal(currentPage) + "/" + decimal(pageCount);
+}
+
+SearchStatus searchSongs(SearchView& view, PagingState& paging, const Text& encodedKeyword,
+                         const Text& page, const ServiceHosts& hosts)
+{
+    RegexObject regex;
+    const Text stamp = makeTimeStamp();
+    const Text answer =
+        httpGetText(songSearchUrl(hosts.songSearchHost, encodedKeyword, page, stamp));
+    view.deleteAllRows();
+    if (answer.empty()) {
+        return SearchStatus::EmptyAnswer;
+    }
+    regex.create(songSearchPattern(hosts.musicCdnHostSuffix), answer);
+    const int matches = regex.matchCount();
+    if (matches < 1) {
+        return SearchStatus::NoSongs;
+    }
+    paging.pageCount = pageCountFor(toInteger(textBetween(answer, "totalnum:", ",")));
+    for (int i = 1; i <= matches; ++i) {
+        SongRecord record;
+        record.songName = regex.subMatchText(i, 1);
+        record.singer = regex.subMatchText(i, 2);
+        record.album = regex.subMatchText(i, 3);
+        record.link = callGetHiURL(view.scriptComponent(), regex.subMatchText(i, 4));
+        appendSongRecord(view, record);
+    }
+    return SearchStatus::Listed;
+}
+
+void startKeywordSearch(SearchView& view, PagingState& paging, const ServiceHosts& hosts)
+{
+    view.setNextPageEnabled(false);
+    view.setPreviousPageEnabled(false);
+    startNewSearch(view, paging, hosts, view.keywordText());
+}
+
+void searchFromMenu(SearchView& view, PagingState& paging, const ServiceHosts& hosts)
+{
+    view.setNextPageEnabled(false);
+    view.setPreviousPageEnabled(false);
+    // The copy item's caption carries the right-clicked cell as "复制(" + text + ")".
+    startNewSearch(view, paging, hosts,
+                   textBetween(view.menuItemCaption(MenuItem::Copy), "(", ")"));
+}
+
+void showPreviousPage(SearchView& view, PagingState& paging, const ServiceHosts& hosts)
+{
+    if (paging.currentPage <= 1) {
+        return;
+    }
+    searchSongs(view, paging, paging.lastKeyword, decimal(paging.currentPage - 1), hosts);
+    view.setNextPageEnabled(true);
+    --paging.currentPage;
+    view.setPageLabel(pageLabelText(paging.currentPage, paging.pageCount));
+    if (paging.currentPage == 1) {
+        view.setPreviousPageEnabled(false);
+    }
+}
+
+void showNextPage(SearchView& view, PagingState& paging, const ServiceHosts& hosts)
+{
+    if (paging.currentPage >= paging.pageCount) {
+        return;
+    }
+    searchSongs(view, paging, paging.lastKeyword, decimal(paging.currentPage + 1), hosts);
+    view.setPreviousPageEnabled(true);
+    ++paging.currentPage;
+    view.setPageLabel(pageLabelText(paging.currentPage, paging.pageCount));
+    if (paging.currentPage == paging.pageCount) {
+        view.setNextPageEnabled(false);
+    }
+}
+
+void startKeywordSearch(SearchView& view)
+{
+    startKeywordSearch(view, pagingState(), serviceHosts());
+}
+
+void searchFromMenu(SearchView& view)
+{
+    searchFromMenu(view, pagingState(), serviceHosts());
+}
+
+void showPreviousPage(SearchView& view)
+{
+    showPreviousPage(view, pagingState(), serviceHosts());
+}
+
+void showNextPage(SearchView& view)
+{
+    showNextPage(view, pagingState(), serviceHosts());
+}
+
+} // namespace marrowtune

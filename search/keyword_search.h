@@ -1,0 +1,54 @@
+#pragma once
+// The keyword search with its paging: songs matching a song name, singer or album, twenty to a
+// page.
+
+#include "net/text.h"
+
+namespace marrowtune {
+
+class SearchView;
+struct PagingState;
+struct ServiceHosts;
+
+/// What one page request gave.
+enum class SearchStatus {
+    /// The answer was empty (any failure of the request).
+    EmptyAnswer = 1,
+    /// The answer held no song entry.
+    NoSongs = 2,
+    /// At least one song entry was listed.
+    Listed = 3,
+};
+
+/// The song-search request for an encoded keyword, a page number text and a time stamp.
+Text songSearchUrl(std::string_view songSearchHost, std::string_view encodedKeyword,
+                   std::string_view page, std::string_view timeStamp);
+/// The extraction pattern of the search answer for the CDN host suffix (its dots escaped).
+Text songSearchPattern(std::string_view musicCdnHostSuffix);
+/// Pages for a hit count: the nearest whole number to total / 20, halves going up.
+int pageCountFor(int total);
+/// The page label: current page, "/", page count.
+Text pageLabelText(int currentPage, int pageCount);
+
+/// Fetches one page for `encodedKeyword` and lists its songs; on status 3 it sets
+/// `paging.pageCount`. It touches nothing else of the paging state, the label or the buttons.
+SearchStatus searchSongs(SearchView& view, PagingState& paging, const Text& encodedKeyword,
+                         const Text& page, const ServiceHosts& hosts);
+
+/// Handler of `按钮1` ("搜索"): a new search for the text of `编辑框1`.
+void startKeywordSearch(SearchView& view);
+/// Handler of the popup menu's search item: a new search for the right-clicked cell, taken
+/// from between the parentheses of the copy item's caption.
+void searchFromMenu(SearchView& view);
+/// Handler of `按钮_上一页`: one page back.
+void showPreviousPage(SearchView& view);
+/// Handler of `按钮_下一页`: one page on.
+void showNextPage(SearchView& view);
+
+/// The four actions against a given paging state and hosts.
+void startKeywordSearch(SearchView& view, PagingState& paging, const ServiceHosts& hosts);
+void searchFromMenu(SearchView& view, PagingState& paging, const ServiceHosts& hosts);
+void showPreviousPage(SearchView& view, PagingState& paging, const ServiceHosts& hosts);
+void showNextPage(SearchView& view, PagingState& paging, const ServiceHosts& hosts);
+
+} // namespace marrowtune

@@ -1,0 +1,16 @@
+#include "search/paging_state.h"
+
+namespace marrowtune {
+
+PagingState& pagingState()
+{
+    static PagingState state;
+    return state;
+}
+
+void releasePagingState()
+{
+    Text().swap(pagingState().lastKeyword);
+}
+
+} // namespace marrowtune

@@ -1,0 +1,30 @@
+#pragma once
+// The link-rewriting script RewriteScript and the calls into it. The script is JScript text
+// with four functions, getStreamID, getHiURL, getExactQusicID and thURL, carrying the
+// stream-redirect host, the music CDN host suffix and the mirror host as literal texts.
+
+#include "net/text.h"
+
+#include <string_view>
+
+namespace marrowtune {
+
+class ScriptComponent;
+
+/// RewriteScript as this build is configured (its hosts from "marrowtune/config.h").
+Text rewriteScript();
+/// RewriteScript for other host values; empty text when a value is not a plain host name
+/// (letters, digits, ".", "-", "_" and ":" only).
+Text makeRewriteScript(std::string_view streamRedirectHost, std::string_view musicCdnHostSuffix,
+                       std::string_view mirrorHost);
+
+/// Adds RewriteScript to the script component; false when the component refused it.
+bool loadRewriteScript(ScriptComponent& component);
+/// The script's thURL of a link: a stream-redirect or CDN link rewritten to the mirror host;
+/// empty text when the script fails.
+Text callThURL(ScriptComponent& component, const Text& link);
+/// The script's getHiURL of a link: a CDN link rewritten to a mirror "/mp3/" link; empty text
+/// when the script fails.
+Text callGetHiURL(ScriptComponent& component, const Text& link);
+
+} // namespace marrowtune

@@ -1,0 +1,29 @@
+#pragma once
+// The window's script component over one "ScriptControl" host with language JScript.
+
+#include "automation/automation_object.h"
+#include "search/script_component.h"
+
+namespace marrowtune {
+
+/// A ScriptComponent whose host lives as long as the object. Construction initialises the
+/// automation library on the thread (destruction undoes it); the "ScriptControl" class must
+/// be registered. Without a host every add-code is refused and every run gives empty text.
+class ScriptControlComponent final : public ScriptComponent {
+public:
+    ScriptControlComponent();
+    ~ScriptControlComponent() override;
+    ScriptControlComponent(const ScriptControlComponent&) = delete;
+    ScriptControlComponent& operator=(const ScriptControlComponent&) = delete;
+
+    bool addCode(const Text& code) override;
+    Text run(const Text& functionName, const Text& argument) override;
+
+    /// True when the host was created and speaks JScript.
+    bool isReady() const;
+
+private:
+    AutomationObject m_host;
+};
+
+} // namespace marrowtune

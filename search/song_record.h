@@ -1,0 +1,31 @@
+#pragma once
+// The rows of the result list `超级列表框1` and the rules by which the searches write them.
+
+#include "net/text.h"
+
+#include <optional>
+
+namespace marrowtune {
+
+class SearchView;
+
+/// Columns of the result list, counted from 0.
+inline constexpr int SongNameColumn = 0;
+inline constexpr int SingerColumn = 1;
+inline constexpr int AlbumColumn = 2;
+inline constexpr int LinkColumn = 3;
+
+/// One row of the result list. A Zone lookup has no album: its column 2 is left unset.
+struct SongRecord {
+    Text songName;
+    Text singer;
+    std::optional<Text> album;
+    Text link;
+};
+
+/// Inserts a row at the end and sets its cells in column order, skipping an unset album.
+void appendSongRecord(SearchView& view, const SongRecord& record);
+/// Inserts a row at the end whose column 0 holds `message`.
+void appendMessageRow(SearchView& view, std::string_view message);
+
+} // namespace marrowtune

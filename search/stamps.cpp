@@ -1,0 +1,63 @@
+#include "search/stamps.h"
+
+#include "automation/script_object.h"
+
+#include <random>
+
+namespace marrowtune {
+
+namespace {
+
+constexpr std::size_t RandomStampLength = 17;
+
+} // namespace
+
+Text makeTimeStamp()
+{
+    ScriptObject script;
+    return script.eval("new Date().getTime()");
+}
+
+Text makeRandomStamp(const std::function<void()>& processPendingEvents)
+{
+    ScriptObject script;
+    return makeRandomStampFrom([&] { return script.eval("Math.random()"); }, processPendingEvents);
+}
+
+Text makeRandomStampFrom(const std::function<Text()>& drawFraction,
+                         const std::function<void()>& processPendingEvents)
+{
+    Text stamp;
+    // A host that can never evaluate would keep the caller here for ever; the bound hands the
+    // job to our own random source instead.
+    for (int draws = 0; stamp.size() != RandomStampLength; ++draws) {
+        if (draws == RandomStampDraws) {
+            return ownRandomStamp();
+        }
+        stamp = drawFraction ? drawFraction() : Text();
+        // The host may print a fraction without its leading zero (".5").
+        if (stamp.empty() || stamp.front() != '0') {
+            stamp.insert(0, 1, '0');
+        }
+        if (processPendingEvents) {
+            processPendingEvents();
+        }
+    }
+    return stamp;
+}
+
+Text ownRandomStamp()
+{
+    thread_local std::mt19937_64 generator{std::random_device{}()};
+    std::uniform_int_distribution<int> digit(0, 9);
+    std::uniform_int_distribution<int> nonZero(1, 9);
+    Text stamp = "0.";
+    stamp += static_cast<char>('0' + nonZero(generator));
+    for (int i = 0; i < 13; ++i) {
+        stamp += static_cast<char>('0' + digit(generator));
+    }
+    stamp += static_cast<char>('0' + nonZero(generator));
+    return stamp;
+}
+
+} // namespace marrowtune

@@ -1,0 +1,29 @@
+#pragma once
+// The Zone background-music lookup: the songs that play on a QQ user's Zone page.
+
+#include "net/text.h"
+
+namespace marrowtune {
+
+class SearchView;
+struct ServiceHosts;
+
+/// The extraction pattern of the Zone playlist answer: song name, singer and link.
+inline constexpr std::string_view ZoneSongPattern =
+    R"re(xsong_name:"([\s\S]{0,200})",xsinger_id:\d+,xsinger_name:"([\s\S]{0,200})",)re"
+    R"re(xsong_url:'(http://.{1,200})')re";
+
+/// The playlist request for the QQ box's text `qqNumber` (sent as typed) and a random stamp.
+Text zonePlaylistUrl(std::string_view zonePlaylistHost, std::string_view qqNumber,
+                     std::string_view randomStamp);
+
+/// The form of a Zone link the list shows: links with "streamrdt" through the script's
+/// thURL, other links with "strea" through getHiURL, the rest unchanged.
+Text zoneLinkForm(SearchView& view, const Text& link);
+
+/// Handler of `按钮2` ("查询"): lists the Zone background music of the QQ number in `编辑框2`.
+void lookupZoneMusic(SearchView& view);
+/// The same against the given hosts.
+void lookupZoneMusic(SearchView& view, const ServiceHosts& hosts);
+
+} // namespace marrowtune

@@ -1,0 +1,236 @@
+#include "search/keyword_search.h"
+#include "search/messages.h"
+#include "search/zone_lookup.h"
+#include "tests/search/search_fixture.h"
+
+#include <map>
+
+namespace marrowtune::test {
+namespace {
+
+using Rows = std::vector<std::vector<std::string>>;
+
+int pageOf(const RecordedRequest& request)
+{
+    const std::string line = request.requestLine;
+    const std::size_t at = line.find("&p=");
+    return at == std::string::npos ? 0 : std::stoi(line.substr(at + 3));
+}
+
+class KeywordSearchTest : public SearchFixture {
+protected:
+    /// Answers page p with answers[p]; pages not listed get an empty body.
+    void answerPages(std::map<int, std::string> answers)
+    {
+        m_server.setHandler([answers](const RecordedRequest& request) {
+            const auto found = answers.find(pageOf(request));
+            return ScriptedResponse::text(found == answers.end() ? "" : found->second);
+        });
+    }
+
+    void search(const std::string& keyword)
+    {
+        m_view.setKeywordText(keyword);
+        startKeywordSearch(m_view, m_paging, m_hosts);
+    }
+    void next() { showNextPage(m_view, m_paging, m_hosts); }
+    void previous() { showPreviousPage(m_view, m_paging, m_hosts); }
+
+    struct Buttons {
+        std::string label;
+        bool previous;
+        bool next;
+        bool operator==(const Buttons&) const = default;
+    };
+    Buttons buttons() const
+    {
+        return {m_view.pageLabel(), m_view.previousPageEnabled(), m_view.nextPageEnabled()};
+    }
+};
+
+// Catches any byte of the request URL going astray: the keyword's UTF-8 percent form, the
+// unreserved characters kept, the eighteen keys in order and a 13-digit time stamp.
+TEST_F(KeywordSearchTest, RequestUrlByteForByte)
+{
+    struct Case {
+        std::string keyword; // UTF-8
+        std::string encoded;
+    };
+    const Case cases[] = {{"累死爱情", "%E7%B4%AF%E6%AD%BB%E7%88%B1%E6%83%85"},
+                          {"a b/c-d.e_f~*", "a%20b%2Fc-d.e%5Ff%7E%2A"},
+                          {"", ""}};
+    for (const Case& c : cases) {
+        answerWith("");
+        search(gbk(c.keyword));
+        const std::string line = m_server.requests().back().requestLine;
+        const std::string expected =
+            "GET /fcgi-bin/fcg_search_xmldata.q?source=10&w=" + c.encoded +
+            "&type=qry_song&out=json&p=1&perpage=20&ie=utf-8&uin=0&inCharset=GB2312"
+            "&outCharset=GB2312&hostUin=0&notice=0&needNewCode=0&format=jsonp"
+            "&platform=musicbox&jsonpCallback=searchJsonCallback&g_tk=5381&t=";
+        ASSERT_EQ(line.substr(0, expected.size()), expected);
+        const std::string stamp = line.substr(expected.size(), line.size() - expected.size() - 9);
+        EXPECT_EQ(stamp.size(), 13u) << stamp;
+        EXPECT_EQ(stamp.find_first_not_of("0123456789"), std::string::npos) << stamp;
+    }
+}
+
+// Catches a page count taken as the next whole number (or truncated) instead of the nearest
+// one with halves up, and button states that do not follow it.
+TEST_F(KeywordSearchTest, PageCountsLabelsAndButtons)
+{
+    struct Case {
+        int total;
+        int entries;
+        Buttons after;
+    };
+    const Case cases[] = {{45, 20, {"1/2", false, true}},
+                          {50, 20, {"1/3", false, true}},
+                          {30, 20, {"1/2", false, true}},
+                          {10, 10, {"1/1", false, false}},
+                          {9, 9, {"1/0", false, false}}};
+    for (const Case& c : cases) {
+        answerPages({{1, searchAnswer(c.total, c.entries)}});
+        search("song");
+        EXPECT_EQ(m_view.rows().size(), static_cast<std::size_t>(c.entries)) << c.total;
+        EXPECT_EQ(buttons(), c.after) << c.total;
+    }
+    EXPECT_EQ(pageCountFor(29), 1);
+    EXPECT_EQ(pageCountFor(31), 2);
+}
+
+// Catches paging that does not follow the button table, requests sent from the first or last
+// page, or a third page reached when only two were counted.
+TEST_F(KeywordSearchTest, PagingThroughFortyFiveHits)
+{
+    answerPages(
+        {{1, searchAnswer(45, 20, 1)}, {2, searchAnswer(45, 20, 2)}, {3, searchAnswer(45, 5, 3)}});
+    search("song");
+    EXPECT_EQ(buttons(), (Buttons{"1/2", false, true}));
+    previous(); // on page 1: nothing
+    EXPECT_EQ(m_server.requests().size(), 1u);
+
+    next();
+    EXPECT_EQ(buttons(), (Buttons{"2/2", true, false}));
+    EXPECT_EQ(utf8Rows(m_view).front()[0], "song 2-1");
+    EXPECT_EQ(pageOf(m_server.requests().back()), 2);
+    next(); // on the last page: nothing
+    EXPECT_EQ(m_server.requests().size(), 2u);
+    EXPECT_EQ(buttons(), (Buttons{"2/2", true, false}));
+
+    previous();
+    EXPECT_EQ(buttons(), (Buttons{"1/2", false, true}));
+    EXPECT_EQ(utf8Rows(m_view).front()[0], "song 1-1");
+    EXPECT_EQ(m_server.requests().size(), 3u);
+}
+
+// Catches a label that hides a page count that shrank under the current page, and a next
+// button that then sends a request.
+TEST_F(KeywordSearchTest, FewerPagesThanThePageShown)
+{
+    answerPages(
+        {{1, searchAnswer(60, 20, 1)}, {2, searchAnswer(60, 20, 2)}, {3, searchAnswer(30, 20, 3)}});
+    search("song");
+    next();
+    next();
+    EXPECT_EQ(buttons(), (Buttons{"3/2", true, true}));
+    const std::size_t sent = m_server.requests().size();
+    next();
+    EXPECT_EQ(m_server.requests().size(), sent);
+    EXPECT_EQ(buttons(), (Buttons{"3/2", true, true}));
+}
+
+// Catches a failing page request that writes a message or does not move the page.
+TEST_F(KeywordSearchTest, FailingPageRequestEmptiesTheListAndStillMoves)
+{
+    answerPages({{1, searchAnswer(45, 20, 1)}});
+    search("song");
+    next();
+    EXPECT_TRUE(m_view.rows().empty());
+    EXPECT_EQ(buttons(), (Buttons{"2/2", true, false}));
+    EXPECT_EQ(m_paging.currentPage, 2);
+}
+
+// Catches the two messages of a new search swapped, and a failed new search that changes the
+// paging state or the label, or leaves a page button enabled.
+TEST_F(KeywordSearchTest, FailedNewSearchKeepsThePagingState)
+{
+    answerPages({{1, searchAnswer(45, 20, 1)}});
+    search("song");
+    next(); // page 2 fails, but the page moves
+    const PagingState before = m_paging;
+    struct Case {
+        std::string answer;
+        std::string_view message;
+    };
+    const Case cases[] = {{"", NetworkProblemMessage},
+                          {"searchJsonCallback({totalnum:0,songlist:[]})", NoResultMessage},
+                          {"<html>error</html>", NoResultMessage}};
+    for (const Case& c : cases) {
+        answerWith(c.answer);
+        search("other");
+        EXPECT_EQ(m_view.rows(), (std::vector<ResultRow>{{Text(c.message), "", "", ""}}));
+        EXPECT_EQ(buttons(), (Buttons{"2/2", false, false}));
+        EXPECT_EQ(m_paging.currentPage, before.currentPage);
+        EXPECT_EQ(m_paging.pageCount, before.pageCount);
+        EXPECT_EQ(m_paging.lastKeyword, before.lastKeyword);
+    }
+}
+
+// Catches rows with columns out of place, a link not rewritten by getHiURL, entries with an
+// empty name group that still give rows, and a missing total that is not read as 0.
+TEST_F(KeywordSearchTest, RowsAndPatternEdges)
+{
+    const std::string link = std::string("http://stream3.") + CdnSuffix + "/77.wma";
+    answerWith("searchJsonCallback({songlist:[\n" +
+               searchEntry(gbk("累死爱情"), gbk("苏晚晴"), gbk("累死爱情 精选集"), "77") +
+               searchEntry("", "no name", "x") + searchEntry("x", "", "no singer") +
+               searchEntry("no album", "x", "") +
+               "{songname:\"wrong host\",singerid:1,singername:\"s\",albumid:2,albumname:\"a\","
+               "songurl:\"http://stream3.cdnXtest.invalid/1.wma\"" +
+               entryTail() + "]})");
+    search("x");
+    EXPECT_EQ(utf8Rows(m_view),
+              (Rows{{"累死爱情", "苏晚晴", "累死爱情 精选集", "getHiURL(" + link + ")"}}));
+    EXPECT_EQ(buttons(), (Buttons{"1/0", false, false}));
+}
+
+// Catches a menu search that reads the wrong item or cuts the cell text at the wrong ")", and
+// a last keyword that is stored unencoded.
+TEST_F(KeywordSearchTest, SearchFromMenuCutsAtTheFirstClosingParenthesis)
+{
+    answerPages({{1, searchAnswer(45, 20, 1)}, {2, searchAnswer(45, 20, 2)}});
+    m_view.setMenuItemCaption(MenuItem::Copy, gbk("复制(累死爱情 (Live))"));
+    m_view.setMenuItemCaption(MenuItem::Search, gbk("搜索(something else)"));
+    searchFromMenu(m_view, m_paging, m_hosts);
+    const std::string encoded = "%E7%B4%AF%E6%AD%BB%E7%88%B1%E6%83%85%20%28Live";
+    EXPECT_NE(m_server.requests().back().requestLine.find("&w=" + encoded + "&"),
+              std::string::npos);
+    EXPECT_EQ(m_paging.lastKeyword, encoded);
+    EXPECT_EQ(buttons(), (Buttons{"1/2", false, true}));
+    next();
+    EXPECT_NE(m_server.requests().back().requestLine.find("&w=" + encoded +
+                                                          "&type=qry_song&out=json&p=2&"),
+              std::string::npos);
+}
+
+// Catches a keyword not released at program end.
+TEST(PagingStateTest, ReleaseEmptiesTheLastKeyword)
+{
+    pagingState().lastKeyword = "%E7%B4%AF";
+    releasePagingState();
+    EXPECT_TRUE(pagingState().lastKeyword.empty());
+}
+
+// Catches a typo in the GBK bytes of the messages and the complaint.
+TEST(SearchMessagesTest, AreTheExactGbkTexts)
+{
+    EXPECT_EQ(ZoneComplaintText, gbk("用户QQ号码错误"));
+    EXPECT_EQ(WrongQqNumberMessage, gbk("QQ号码填写错误"));
+    EXPECT_EQ(NetworkProblemMessage, gbk("网络出现问题了~"));
+    EXPECT_EQ(NoBackgroundMusicMessage, gbk("该QQ无背景音乐 请查询其他QQ"));
+    EXPECT_EQ(NoResultMessage, gbk("无结果 请更换关键词"));
+}
+
+} // namespace
+} // namespace marrowtune::test

@@ -1,0 +1,140 @@
+#include "marrowtune/config.h"
+#include "platform/system_classes.h"
+#include "search/rewrite.h"
+#include "search/script_control_component.h"
+
+#include <gtest/gtest.h>
+
+namespace marrowtune {
+namespace {
+
+// Hosts shaped like the real services': the suffix holds an "m", which the stream-number rule
+// has to step over.
+constexpr std::string_view Redirect = "streamrdt.music.example.com";
+constexpr std::string_view Suffix = "qqmusic.example.com";
+constexpr std::string_view Mirror = "mirror.example.org:8080";
+
+struct RewriteCase {
+    const char* link;
+    const char* expected;
+};
+
+void PrintTo(const RewriteCase& param, std::ostream* out)
+{
+    *out << param.link;
+}
+
+class RewriteTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_component.isReady());
+        const Text script = makeRewriteScript(Redirect, Suffix, Mirror);
+        ASSERT_FALSE(script.empty());
+        ASSERT_TRUE(m_component.addCode(script));
+    }
+    // The class is registered before the component is made.
+    bool m_registered = (registerSystemClasses(), true);
+    ScriptControlComponent m_component;
+};
+
+class GetHiUrl : public RewriteTest, public testing::WithParamInterface<RewriteCase> {};
+class ThUrl : public RewriteTest, public testing::WithParamInterface<RewriteCase> {};
+
+// Catches departures from JScript number and string rules in the CDN rewrite.
+TEST_P(GetHiUrl, RewritesTheCdnLink)
+{
+    EXPECT_EQ(callGetHiURL(m_component, GetParam().link), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EdgeCases, GetHiUrl,
+    testing::Values(
+        // stream 12 stays 12; an id above 12000000 loses 12000000 before gaining 30000000
+        RewriteCase{"http://stream12.qqmusic.example.com/12345678.wma",
+                    "http://mirror.example.org:8080/mp3/12/30345678.mp3"},
+        // stream 3 becomes 13; a four-digit id gains 30000000
+        RewriteCase{"http://stream3.qqmusic.example.com/1234.wma",
+                    "http://mirror.example.org:8080/mp3/13/30001234.mp3"},
+        RewriteCase{"http://stream10.qqmusic.example.com/12000000.wma",
+                    "http://mirror.example.org:8080/mp3/20/42000000.mp3"},
+        // ids of 30000000 or more are kept
+        RewriteCase{"http://stream5.qqmusic.example.com/30000000.wma",
+                    "http://mirror.example.org:8080/mp3/15/30000000.mp3"},
+        RewriteCase{"http://stream11.qqmusic.example.com/31234567.m4a",
+                    "http://mirror.example.org:8080/mp3/11/31234567.mp3"},
+        // no suffix: unchanged
+        RewriteCase{"http://other.example.net/a/123.wma", "http://other.example.net/a/123.wma"},
+        // no id before the dot: id 0 stays 0
+        RewriteCase{"http://stream5.qqmusic.example.com/.wma",
+                    "http://mirror.example.org:8080/mp3/15/0.mp3"},
+        // a host piece without "m" gives stream 0, which becomes 10
+        RewriteCase{"http://10.0.0.1/qqmusic.example.com/5.wma",
+                    "http://mirror.example.org:8080/mp3/10/30000005.mp3"},
+        // a leading 0 makes the stream number octal, as JScript reads it: 012 is 10, 09 is 0
+        RewriteCase{"http://stream012.qqmusic.example.com/100.wma",
+                    "http://mirror.example.org:8080/mp3/20/30000100.mp3"},
+        RewriteCase{"http://stream09.qqmusic.example.com/100.wma",
+                    "http://mirror.example.org:8080/mp3/10/30000100.mp3"},
+        // Number() reads hexadecimal ids and gives NaN for other text
+        RewriteCase{"http://stream5.qqmusic.example.com/0x10.wma",
+                    "http://mirror.example.org:8080/mp3/15/30000016.mp3"},
+        RewriteCase{"http://stream5.qqmusic.example.com/song.wma",
+                    "http://mirror.example.org:8080/mp3/15/NaN.mp3"},
+        RewriteCase{"http://stream.qqmusic.example.com/7.wma",
+                    "http://mirror.example.org:8080/mp3/NaN/30000007.mp3"},
+        // fewer than two "/" make the script fail: empty text, never an error text
+        RewriteCase{"qqmusic.example.com/7.wma", ""}));
+
+// Catches replacing every redirect host, touching the query, or a wrong suffix position rule.
+TEST_P(ThUrl, RewritesRedirectAndCdnLinks)
+{
+    EXPECT_EQ(callThURL(m_component, GetParam().link), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EdgeCases, ThUrl,
+    testing::Values(
+        RewriteCase{"http://streamrdt.music.example.com/stream?u=streamrdt.music.example.com&x=1",
+                    "http://mirror.example.org:8080/up/stream?u=streamrdt.music.example.com&x=1"},
+        RewriteCase{"http://stream12.qqmusic.example.com/12345678.wma",
+                    "http://mirror.example.org:8080/mp3/12/30345678.mp3"},
+        // the suffix without "." before it or "/" after it: only step 1 applies
+        RewriteCase{"http://xqqmusic.example.com/5.wma", "http://xqqmusic.example.com/5.wma"},
+        RewriteCase{"http://stream5.qqmusic.example.com:80/5.wma",
+                    "http://stream5.qqmusic.example.com:80/5.wma"},
+        // "." + suffix + "/" at position 0 or 1 is not enough; at 2 getHiURL runs (and fails
+        // here, the link having no host piece)
+        RewriteCase{".qqmusic.example.com/5.wma", ".qqmusic.example.com/5.wma"},
+        RewriteCase{"x.qqmusic.example.com/5.wma", "x.qqmusic.example.com/5.wma"},
+        RewriteCase{"xy.qqmusic.example.com/5.wma", ""},
+        RewriteCase{"http://other.example.net/a.mp3", "http://other.example.net/a.mp3"},
+        // GBK text passes through unchanged
+        RewriteCase{"http://streamrdt.music.example.com/\xB8\xE8.mp3",
+                    "http://mirror.example.org:8080/up/\xB8\xE8.mp3"}));
+
+// Catches the build-time script and the run-time builder drifting apart.
+TEST(RewriteScript, BuildTextMatchesTheBuilderForTheConfiguredHosts)
+{
+    EXPECT_EQ(rewriteScript(), makeRewriteScript(config::StreamRedirectHost,
+                                                 config::MusicCdnHostSuffix, config::MirrorHost));
+    EXPECT_NE(rewriteScript().find(config::MirrorHost), Text::npos);
+    EXPECT_EQ(makeRewriteScript(Redirect, "a\"b", Mirror), "");
+    EXPECT_EQ(makeRewriteScript(Redirect, Suffix, ""), "");
+}
+
+// Catches the configured script not loading or its functions not being reachable by name.
+TEST(RewriteScript, LoadsIntoTheComponent)
+{
+    registerSystemClasses();
+    ScriptControlComponent component;
+    ASSERT_TRUE(loadRewriteScript(component));
+    const Text redirected = "http://" + Text(config::StreamRedirectHost) + "/a?b=1";
+    EXPECT_EQ(callThURL(component, redirected), "http://" + Text(config::MirrorHost) + "/up/a?b=1");
+    const Text cdn = "http://stream3." + Text(config::MusicCdnHostSuffix) + "/1234.wma";
+    EXPECT_EQ(callGetHiURL(component, cdn),
+              "http://" + Text(config::MirrorHost) + "/mp3/13/30001234.mp3");
+}
+
+} // namespace
+} // namespace marrowtune
