@@ -79,7 +79,7 @@ bool AutomationObject::isEmpty() const
 }
 
 com::Status AutomationObject::invoke(std::string_view member, com::InvokeKind kind,
-                                     const AutomationArgs& args, com::Variant& result,
+                                     AutomationArgs args, com::Variant& result,
                                      com::ExceptionInfo* exception) const
 {
     result.clear();
@@ -88,17 +88,17 @@ com::Status AutomationObject::invoke(std::string_view member, com::InvokeKind ki
     }
     std::vector<com::Variant> values;
     values.reserve(args.size());
-    for (const AutomationArg& arg : args) {
-        values.push_back(arg.value());
+    for (AutomationArg& arg : args) {
+        values.push_back(arg.takeValue());
     }
     return m_object->invoke(member, kind, std::move(values), result, exception);
 }
 
 template <class R>
-R AutomationObject::getProperty(std::string_view member, const AutomationArgs& args) const
+R AutomationObject::getProperty(std::string_view member, AutomationArgs args) const
 {
     com::Variant result;
-    if (invoke(member, com::InvokeKind::PropertyGet, args, result) != com::Status::Ok) {
+    if (invoke(member, com::InvokeKind::PropertyGet, std::move(args), result) != com::Status::Ok) {
         return R();
     }
     return convertResult<R>(result);
@@ -111,28 +111,27 @@ bool AutomationObject::putProperty(std::string_view member, const AutomationArg&
 }
 
 template <class R>
-R AutomationObject::callMethod(std::string_view member, const AutomationArgs& args) const
+R AutomationObject::callMethod(std::string_view member, AutomationArgs args) const
 {
     com::Variant result;
-    if (invoke(member, com::InvokeKind::Method, args, result) != com::Status::Ok) {
+    if (invoke(member, com::InvokeKind::Method, std::move(args), result) != com::Status::Ok) {
         return R();
     }
     return convertResult<R>(result);
 }
 
-template Text AutomationObject::getProperty<Text>(std::string_view, const AutomationArgs&) const;
-template double AutomationObject::getProperty<double>(std::string_view,
-                                                      const AutomationArgs&) const;
-template AutomationObject
-AutomationObject::getProperty<AutomationObject>(std::string_view, const AutomationArgs&) const;
+template Text AutomationObject::getProperty<Text>(std::string_view, AutomationArgs) const;
+template double AutomationObject::getProperty<double>(std::string_view, AutomationArgs) const;
+template AutomationObject AutomationObject::getProperty<AutomationObject>(std::string_view,
+                                                                          AutomationArgs) const;
 template com::Variant AutomationObject::getProperty<com::Variant>(std::string_view,
-                                                                  const AutomationArgs&) const;
-template Text AutomationObject::callMethod<Text>(std::string_view, const AutomationArgs&) const;
-template double AutomationObject::callMethod<double>(std::string_view, const AutomationArgs&) const;
-template AutomationObject
-AutomationObject::callMethod<AutomationObject>(std::string_view, const AutomationArgs&) const;
+                                                                  AutomationArgs) const;
+template Text AutomationObject::callMethod<Text>(std::string_view, AutomationArgs) const;
+template double AutomationObject::callMethod<double>(std::string_view, AutomationArgs) const;
+template AutomationObject AutomationObject::callMethod<AutomationObject>(std::string_view,
+                                                                         AutomationArgs) const;
 template com::Variant AutomationObject::callMethod<com::Variant>(std::string_view,
-                                                                 const AutomationArgs&) const;
+                                                                 AutomationArgs) const;
 
 Text variantToText(const com::Variant& value)
 {

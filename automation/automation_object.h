@@ -31,6 +31,8 @@ public:
 
     /// The automation value this argument becomes.
     const com::Variant& value() const { return m_value; }
+    /// Moves the automation value out.
+    com::Variant takeValue() { return std::move(m_value); }
 
 private:
     com::Variant m_value;
@@ -58,17 +60,16 @@ public:
 
     /// Reads a property, with index arguments when it has any. R is the result kind: Text,
     /// double (a number), AutomationObject or com::Variant. Failure gives the empty value.
-    template <class R>
-    R getProperty(std::string_view member, const AutomationArgs& args = {}) const;
+    template <class R> R getProperty(std::string_view member, AutomationArgs args = {}) const;
     /// Writes a property; true when the object took the value. An unknown member is refused
     /// without effect.
     bool putProperty(std::string_view member, const AutomationArg& value);
     /// Calls a method; R as for getProperty.
-    template <class R> R callMethod(std::string_view member, const AutomationArgs& args = {}) const;
+    template <class R> R callMethod(std::string_view member, AutomationArgs args = {}) const;
 
     /// The access underneath the ones above, for callers that need the status or the error
     /// an object raised: invokes the member with the arguments and hands back its raw result.
-    com::Status invoke(std::string_view member, com::InvokeKind kind, const AutomationArgs& args,
+    com::Status invoke(std::string_view member, com::InvokeKind kind, AutomationArgs args,
                        com::Variant& result, com::ExceptionInfo* exception = nullptr) const;
 
     /// The object held, or null.
@@ -78,22 +79,19 @@ private:
     com::ObjectPtr m_object;
 };
 
-extern template Text AutomationObject::getProperty<Text>(std::string_view,
-                                                         const AutomationArgs&) const;
+extern template Text AutomationObject::getProperty<Text>(std::string_view, AutomationArgs) const;
 extern template double AutomationObject::getProperty<double>(std::string_view,
-                                                             const AutomationArgs&) const;
+                                                             AutomationArgs) const;
 extern template AutomationObject
-AutomationObject::getProperty<AutomationObject>(std::string_view, const AutomationArgs&) const;
-extern template com::Variant
-AutomationObject::getProperty<com::Variant>(std::string_view, const AutomationArgs&) const;
-extern template Text AutomationObject::callMethod<Text>(std::string_view,
-                                                        const AutomationArgs&) const;
-extern template double AutomationObject::callMethod<double>(std::string_view,
-                                                            const AutomationArgs&) const;
+    AutomationObject::getProperty<AutomationObject>(std::string_view, AutomationArgs) const;
+extern template com::Variant AutomationObject::getProperty<com::Variant>(std::string_view,
+                                                                         AutomationArgs) const;
+extern template Text AutomationObject::callMethod<Text>(std::string_view, AutomationArgs) const;
+extern template double AutomationObject::callMethod<double>(std::string_view, AutomationArgs) const;
 extern template AutomationObject
-AutomationObject::callMethod<AutomationObject>(std::string_view, const AutomationArgs&) const;
-extern template com::Variant
-AutomationObject::callMethod<com::Variant>(std::string_view, const AutomationArgs&) const;
+    AutomationObject::callMethod<AutomationObject>(std::string_view, AutomationArgs) const;
+extern template com::Variant AutomationObject::callMethod<com::Variant>(std::string_view,
+                                                                        AutomationArgs) const;
 
 /// A variant as program text: a string converted directly, anything else first changed to a
 /// string by the standard conversion (a boolean gives "-1" or "0"). Empty, null and values

@@ -55,40 +55,71 @@ Status Invocation::raise(std::u16string description, std::int32_t code)
     return Status::Exception;
 }
 
+void MemberTable::add(MemberInfo info, SharedMemberHandler handler)
+{
+    m_entries.push_back({std::move(info), std::move(handler)});
+}
+
+DispatchObject::DispatchObject(std::shared_ptr<const MemberTable> table) : m_table(std::move(table))
+{
+}
+
 DispatchObject::~DispatchObject() = default;
 
-const DispatchObject::Member* DispatchObject::find(std::string_view name, InvokeKind kind) const
+DispatchObject::Found DispatchObject::find(std::string_view name, InvokeKind kind) const
 {
     for (const Member& member : m_members) {
         if (member.info.kind == kind && sameName(member.info.name, name)) {
-            return &member;
+            return {&member.info, &member.handler, nullptr};
         }
     }
-    return nullptr;
+    if (m_table) {
+        for (const MemberTable::Entry& entry : m_table->m_entries) {
+            if (entry.info.kind == kind && sameName(entry.info.name, name)) {
+                return {&entry.info, nullptr, &entry.handler};
+            }
+        }
+    }
+    return {};
+}
+
+DispatchObject::Found DispatchObject::findDefault(InvokeKind kind) const
+{
+    for (const Member& member : m_members) {
+        if (member.info.kind == kind && member.info.isDefault) {
+            return {&member.info, &member.handler, nullptr};
+        }
+    }
+    if (m_table) {
+        for (const MemberTable::Entry& entry : m_table->m_entries) {
+            if (entry.info.kind == kind && entry.info.isDefault) {
+                return {&entry.info, nullptr, &entry.handler};
+            }
+        }
+    }
+    return {};
 }
 
 const MemberInfo* DispatchObject::findMember(std::string_view name, InvokeKind kind) const
 {
-    const Member* member = find(name, kind);
-    return member ? &member->info : nullptr;
+    return find(name, kind).info;
 }
 
 const MemberInfo* DispatchObject::defaultMember(InvokeKind kind) const
 {
-    for (const Member& member : m_members) {
-        if (member.info.kind == kind && member.info.isDefault) {
-            return &member.info;
-        }
-    }
-    return nullptr;
+    return findDefault(kind).info;
 }
 
 std::vector<const MemberInfo*> DispatchObject::members() const
 {
     std::vector<const MemberInfo*> infos;
-    infos.reserve(m_members.size());
     for (const Member& member : m_members) {
         infos.push_back(&member.info);
+    }
+    if (m_table) {
+        for (const MemberTable::Entry& entry : m_table->m_entries) {
+            infos.push_back(&entry.info);
+        }
     }
     return infos;
 }
@@ -97,11 +128,11 @@ Status DispatchObject::invoke(std::string_view name, InvokeKind kind, std::vecto
                               Variant& result, ExceptionInfo* exception)
 {
     result.clear();
-    const Member* member = find(name, kind);
-    if (!member) {
+    const Found member = find(name, kind);
+    if (!member.info) {
         return Status::UnknownName;
     }
-    const MemberInfo& info = member->info;
+    const MemberInfo& info = *member.info;
     const std::size_t declared = info.params.size();
     const std::size_t required = declared - std::min<std::size_t>(declared, info.optionalParams);
     if (args.size() < required || (args.size() > declared && !info.varArgs)) {
@@ -111,6 +142,10 @@ Status DispatchObject::invoke(std::string_view name, InvokeKind kind, std::vecto
     call.args.reserve(args.size());
     for (std::size_t i = 0; i < args.size(); ++i) {
         if (i >= declared) {
+            call.args.push_back(std::move(args[i]));
+            continue;
+        }
+        if (info.params[i] == VariantType::Any || info.params[i] == args[i].type()) {
             call.args.push_back(std::move(args[i]));
             continue;
         }
@@ -124,7 +159,7 @@ Status DispatchObject::invoke(std::string_view name, InvokeKind kind, std::vecto
     // Keep the object alive for the whole call, even when the member drops the last outside
     // reference to it.
     std::shared_ptr<DispatchObject> self = weak_from_this().lock();
-    Status status = member->handler(call);
+    Status status = member.own ? (*member.own)(call) : (*member.shared)(*this, call);
     if (status == Status::Exception) {
         if (exception) {
             *exception = std::move(call.exception);

@@ -56,12 +56,35 @@ struct Invocation {
 /// The code run for a member.
 using MemberHandler = std::function<Status(Invocation&)>;
 
+class DispatchObject;
+
+/// The code run for a member declared in a MemberTable; `self` is the object invoked.
+using SharedMemberHandler = std::function<Status(DispatchObject& self, Invocation&)>;
+
+/// Member declarations shared by every instance of a class, built once. Classes made in large
+/// numbers (a match, a group collection) use one instead of declaring members per instance.
+class MemberTable {
+public:
+    /// Declares a member and the code that runs it.
+    void add(MemberInfo info, SharedMemberHandler handler);
+
+private:
+    friend class DispatchObject;
+    struct Entry {
+        MemberInfo info;
+        SharedMemberHandler handler;
+    };
+    std::vector<Entry> m_entries;
+};
+
 /// An automation object. Concrete classes declare their members with addMember in their
-/// constructor; callers reach them with invoke. Objects are shared by ObjectPtr
-/// (std::shared_ptr), which is their reference count.
+/// constructor, or hand a shared MemberTable to the constructor; callers reach them with
+/// invoke. Objects are shared by ObjectPtr (std::shared_ptr), which is their reference count.
 class DispatchObject : public std::enable_shared_from_this<DispatchObject> {
 public:
     DispatchObject() = default;
+    /// An object whose members (or some of them) come from a table shared by its class.
+    explicit DispatchObject(std::shared_ptr<const MemberTable> table);
     virtual ~DispatchObject();
     DispatchObject(const DispatchObject&) = delete;
     DispatchObject& operator=(const DispatchObject&) = delete;
@@ -93,9 +116,16 @@ private:
         MemberInfo info;
         MemberHandler handler;
     };
-    const Member* find(std::string_view name, InvokeKind kind) const;
+    struct Found {
+        const MemberInfo* info = nullptr;
+        const MemberHandler* own = nullptr;
+        const SharedMemberHandler* shared = nullptr;
+    };
+    Found find(std::string_view name, InvokeKind kind) const;
+    Found findDefault(InvokeKind kind) const;
 
     std::vector<Member> m_members;
+    std::shared_ptr<const MemberTable> m_table;
 };
 
 } // namespace marrowtune::com

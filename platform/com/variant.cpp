@@ -8,6 +8,12 @@
 #include <limits>
 #include <optional>
 
+// GCC 12 at -O3 reports a free of a non-heap object when a temporary Variant is destroyed
+// after a move (the byte-array alternative it never holds there); a known false positive.
+#if defined(__GNUC__) && !defined(__clang__) && __GNUC__ == 12
+#pragma GCC diagnostic ignored "-Wfree-nonheap-object"
+#endif
+
 namespace marrowtune::com {
 
 namespace {
@@ -234,6 +240,29 @@ Status changeTypeAt(const Variant& value, VariantType type, Variant& out, int de
 }
 
 } // namespace
+
+Variant::~Variant() = default;
+Variant::Variant(const Variant& other) = default;
+Variant::Variant(Variant&& other) noexcept = default;
+Variant& Variant::operator=(const Variant& other) = default;
+Variant& Variant::operator=(Variant&& other) noexcept = default;
+
+void Variant::clear()
+{
+    m_value = std::monostate{};
+}
+
+std::u16string Variant::takeString()
+{
+    std::u16string text = std::move(std::get<std::u16string>(m_value));
+    m_value = std::monostate{};
+    return text;
+}
+
+bool operator==(const Variant& a, const Variant& b)
+{
+    return a.m_value == b.m_value;
+}
 
 Variant Variant::null()
 {

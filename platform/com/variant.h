@@ -27,6 +27,13 @@ class Variant {
 public:
     /// The empty variant.
     Variant() = default;
+    // Out of line: GCC 12 mistakes the inlined destruction of the alternatives for a free of a
+    // non-heap object and would warn in every user of this type.
+    ~Variant();
+    Variant(const Variant& other);
+    Variant(Variant&& other) noexcept;
+    Variant& operator=(const Variant& other);
+    Variant& operator=(Variant&& other) noexcept;
     /// A boolean; exactly bool, so pointers never land here by accident.
     template <std::same_as<bool> B> Variant(B value) : m_value(value) {}
     Variant(std::int32_t value) : m_value(value) {}
@@ -45,7 +52,7 @@ public:
     bool isEmpty() const { return type() == VariantType::Empty; }
     bool isNull() const { return type() == VariantType::Null; }
     /// Makes the variant empty, releasing any object it held.
-    void clear() { m_value = std::monostate{}; }
+    void clear();
 
     // Direct access; each requires the variant to hold that kind.
     bool boolValue() const { return std::get<bool>(m_value); }
@@ -54,8 +61,11 @@ public:
     const std::u16string& stringValue() const { return std::get<std::u16string>(m_value); }
     const ObjectPtr& objectValue() const { return std::get<ObjectPtr>(m_value); }
     const Bytes& bytesValue() const { return std::get<Bytes>(m_value); }
+    /// Moves the string out and leaves the variant empty; requires a string.
+    std::u16string takeString();
 
-    friend bool operator==(const Variant&, const Variant&) = default;
+    /// Same kind and same value; objects compare by identity.
+    friend bool operator==(const Variant& a, const Variant& b);
 
 private:
     struct NullTag {

@@ -43,83 +43,154 @@ bool indexIn(const Variant& index, std::size_t count, std::size_t& out)
     return true;
 }
 
+// Builds a class's member table once; `T` is the class whose instances the handlers receive.
+template <class T>
+std::shared_ptr<const com::MemberTable>
+sharedTable(std::initializer_list<std::pair<com::MemberInfo, Status (*)(T&, Invocation&)>> members)
+{
+    auto table = std::make_shared<com::MemberTable>();
+    for (const auto& [info, handler] : members) {
+        table->add(info, [handler](com::DispatchObject& self, Invocation& call) {
+            return handler(static_cast<T&>(self), call);
+        });
+    }
+    return table;
+}
+
+com::MemberInfo asDefault(com::MemberInfo info)
+{
+    info.isDefault = true;
+    return info;
+}
+
 class SubMatches : public com::DispatchObject {
 public:
-    SubMatches(SharedSubject subject, std::vector<std::ptrdiff_t> groups)
-        : m_subject(std::move(subject)), m_groups(std::move(groups))
+    // `subject` keeps the Execute result, and with it `groups`, alive.
+    SubMatches(SharedSubject subject, const std::vector<std::ptrdiff_t>* groups)
+        : DispatchObject(members()), m_subject(std::move(subject)), m_groups(*groups)
     {
-        addPropertyGet("Count", VariantType::Int32,
-                       [this] { return Variant(static_cast<std::int32_t>(m_groups.size() / 2)); });
-        com::MemberInfo item = com::propertyGet("Item", VariantType::Any, {VariantType::Int32});
-        item.isDefault = true;
-        addMember(item, [this](Invocation& call) {
-            std::size_t g = 0;
-            if (!indexIn(call.args[0], m_groups.size() / 2, g)) {
-                return raiseRangeError(call);
-            }
-            const std::ptrdiff_t s = m_groups[2 * g];
-            const std::ptrdiff_t e = m_groups[2 * g + 1];
-            // A group that took no part in the match is an empty variant, not empty text.
-            if (s >= 0) {
-                call.result =
-                    m_subject->substr(static_cast<std::size_t>(s), static_cast<std::size_t>(e - s));
-            }
-            return Status::Ok;
-        });
     }
 
 private:
+    static const std::shared_ptr<const com::MemberTable>& members()
+    {
+        static const auto table = sharedTable<SubMatches>({
+            {com::propertyGet("Count", VariantType::Int32),
+             [](SubMatches& self, Invocation& call) {
+                 call.result = static_cast<std::int32_t>(self.m_groups.size() / 2);
+                 return Status::Ok;
+             }},
+            {asDefault(com::propertyGet("Item", VariantType::Any, {VariantType::Int32})),
+             [](SubMatches& self, Invocation& call) { return self.item(call); }},
+        });
+        return table;
+    }
+
+    Status item(Invocation& call) const
+    {
+        std::size_t g = 0;
+        if (!indexIn(call.args[0], m_groups.size() / 2, g)) {
+            return raiseRangeError(call);
+        }
+        const std::ptrdiff_t s = m_groups[2 * g];
+        const std::ptrdiff_t e = m_groups[2 * g + 1];
+        // A group that took no part in the match is an empty variant, not empty text.
+        if (s >= 0) {
+            call.result =
+                m_subject->substr(static_cast<std::size_t>(s), static_cast<std::size_t>(e - s));
+        }
+        return Status::Ok;
+    }
+
     SharedSubject m_subject;
-    std::vector<std::ptrdiff_t> m_groups;
+    const std::vector<std::ptrdiff_t>& m_groups;
 };
 
 class Match : public com::DispatchObject {
 public:
-    Match(SharedSubject subject, MatchSpan span)
-        : m_subject(std::move(subject)), m_span(std::move(span))
+    Match(SharedSubject subject, const MatchSpan* span)
+        : DispatchObject(members()), m_subject(std::move(subject)), m_span(span)
     {
-        addPropertyGet(
-            "Value", VariantType::String,
-            [this] { return Variant(m_subject->substr(m_span.start, m_span.end - m_span.start)); },
-            true);
-        addPropertyGet("FirstIndex", VariantType::Int32,
-                       [this] { return Variant(static_cast<std::int32_t>(m_span.start)); });
-        addPropertyGet("Length", VariantType::Int32, [this] {
-            return Variant(static_cast<std::int32_t>(m_span.end - m_span.start));
-        });
-        addPropertyGet("SubMatches", VariantType::Object, [this] {
-            return Variant(com::ObjectPtr(std::make_shared<SubMatches>(m_subject, m_span.groups)));
-        });
     }
 
 private:
+    static const std::shared_ptr<const com::MemberTable>& members()
+    {
+        static const auto table = sharedTable<Match>({
+            {asDefault(com::propertyGet("Value", VariantType::String)),
+             [](Match& self, Invocation& call) {
+                 call.result = self.m_subject->substr(self.m_span->start,
+                                                      self.m_span->end - self.m_span->start);
+                 return Status::Ok;
+             }},
+            {com::propertyGet("FirstIndex", VariantType::Int32),
+             [](Match& self, Invocation& call) {
+                 call.result = static_cast<std::int32_t>(self.m_span->start);
+                 return Status::Ok;
+             }},
+            {com::propertyGet("Length", VariantType::Int32),
+             [](Match& self, Invocation& call) {
+                 call.result = static_cast<std::int32_t>(self.m_span->end - self.m_span->start);
+                 return Status::Ok;
+             }},
+            {com::propertyGet("SubMatches", VariantType::Object),
+             [](Match& self, Invocation& call) {
+                 call.result = com::ObjectPtr(
+                     std::make_shared<SubMatches>(self.m_subject, &self.m_span->groups));
+                 return Status::Ok;
+             }},
+        });
+        return table;
+    }
+
+    // The subject holder also keeps the collection's spans alive (see MatchCollection).
     SharedSubject m_subject;
-    MatchSpan m_span;
+    const MatchSpan* m_span;
+};
+
+// The subject and the spans of one Execute, kept together so that matches handed out can
+// outlive the collection.
+struct ExecuteResult {
+    std::u16string subject;
+    std::vector<MatchSpan> matches;
 };
 
 class MatchCollection : public com::DispatchObject {
 public:
-    MatchCollection(SharedSubject subject, std::vector<MatchSpan> matches)
-        : m_subject(std::move(subject)), m_matches(std::move(matches))
+    explicit MatchCollection(std::shared_ptr<const ExecuteResult> result)
+        : DispatchObject(members()), m_result(std::move(result))
     {
-        addPropertyGet("Count", VariantType::Int32,
-                       [this] { return Variant(static_cast<std::int32_t>(m_matches.size())); });
-        com::MemberInfo item = com::propertyGet("Item", VariantType::Object, {VariantType::Int32});
-        item.isDefault = true;
-        addMember(item, [this](Invocation& call) {
-            std::size_t i = 0;
-            if (!indexIn(call.args[0], m_matches.size(), i)) {
-                return raiseRangeError(call);
-            }
-            // Matches are made when asked for: an answer may hold thousands of them.
-            call.result = com::ObjectPtr(std::make_shared<Match>(m_subject, m_matches[i]));
-            return Status::Ok;
-        });
     }
 
 private:
-    SharedSubject m_subject;
-    std::vector<MatchSpan> m_matches;
+    static const std::shared_ptr<const com::MemberTable>& members()
+    {
+        static const auto table = sharedTable<MatchCollection>({
+            {com::propertyGet("Count", VariantType::Int32),
+             [](MatchCollection& self, Invocation& call) {
+                 call.result = static_cast<std::int32_t>(self.m_result->matches.size());
+                 return Status::Ok;
+             }},
+            {asDefault(com::propertyGet("Item", VariantType::Object, {VariantType::Int32})),
+             [](MatchCollection& self, Invocation& call) { return self.item(call); }},
+        });
+        return table;
+    }
+
+    Status item(Invocation& call) const
+    {
+        std::size_t i = 0;
+        if (!indexIn(call.args[0], m_result->matches.size(), i)) {
+            return raiseRangeError(call);
+        }
+        // Matches are made when asked for: an answer may hold thousands of them. Each shares
+        // the result, which holds both its subject and its span.
+        SharedSubject subject(m_result, &m_result->subject);
+        call.result = com::ObjectPtr(std::make_shared<Match>(subject, &m_result->matches[i]));
+        return Status::Ok;
+    }
+
+    std::shared_ptr<const ExecuteResult> m_result;
 };
 
 class RegExp : public com::DispatchObject {
@@ -179,13 +250,12 @@ private:
         if (Status status = ensureCompiled(call); status != Status::Ok) {
             return status;
         }
-        auto subject = std::make_shared<const std::u16string>(call.args[0].stringValue());
-        std::vector<MatchSpan> matches;
-        if (!m_compiled.searchAll(*subject, m_global, matches)) {
+        auto result = std::make_shared<ExecuteResult>();
+        result->subject = call.args[0].takeString();
+        if (!m_compiled.searchAll(result->subject, m_global, result->matches)) {
             return call.raise(OutOfStackText, OutOfStackCode);
         }
-        call.result = com::ObjectPtr(
-            std::make_shared<MatchCollection>(std::move(subject), std::move(matches)));
+        call.result = com::ObjectPtr(std::make_shared<MatchCollection>(std::move(result)));
         return Status::Ok;
     }
 

@@ -130,3 +130,50 @@ TEST(Dispatch, DescribesMembers)
 
 } // namespace
 } // namespace marrowtune::com
+
+namespace marrowtune::com {
+namespace {
+
+// Members from a table shared by a class reach the instance invoked, alongside its own ones.
+class Tabled : public DispatchObject {
+public:
+    explicit Tabled(int value) : DispatchObject(table()), m_value(value)
+    {
+        addPropertyGet("Own", VariantType::Int32, [] { return Variant(1); });
+    }
+
+private:
+    static std::shared_ptr<const MemberTable> table()
+    {
+        static const auto shared = [] {
+            auto t = std::make_shared<MemberTable>();
+            MemberInfo value = propertyGet("Value", VariantType::Int32);
+            value.isDefault = true;
+            t->add(value, [](DispatchObject& self, Invocation& call) {
+                call.result = static_cast<Tabled&>(self).m_value;
+                return Status::Ok;
+            });
+            return t;
+        }();
+        return shared;
+    }
+    std::int32_t m_value;
+};
+
+TEST(Dispatch, SharedMemberTable)
+{
+    auto a = std::make_shared<Tabled>(5);
+    auto b = std::make_shared<Tabled>(6);
+    Variant result;
+    ASSERT_EQ(a->invoke("value", InvokeKind::PropertyGet, {}, result), Status::Ok);
+    EXPECT_EQ(result, Variant(5));
+    ASSERT_EQ(b->invoke("Value", InvokeKind::PropertyGet, {}, result), Status::Ok);
+    EXPECT_EQ(result, Variant(6));
+    EXPECT_EQ(b->members().size(), 2u);
+    Variant text;
+    ASSERT_EQ(changeType(Variant(ObjectPtr(b)), VariantType::String, text), Status::Ok);
+    EXPECT_EQ(text, Variant(u"6"));
+}
+
+} // namespace
+} // namespace marrowtune::com
