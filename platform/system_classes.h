@@ -4,8 +4,9 @@
 
 namespace marrowtune {
 
-/// Registers every built-in automation class ("VBScript.RegExp" and "ScriptControl" among them); later calls do
-/// nothing. The program calls it where it initialises OLE; tests call it before creating.
+/// Registers every built-in automation class ("VBScript.RegExp" and "ScriptControl" among
+/// them); later calls do nothing. The program calls it where it initialises OLE; tests call it
+/// before creating.
 void registerSystemClasses();
 
 } // namespace marrowtune

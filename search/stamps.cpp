@@ -48,7 +48,11 @@ Text makeRandomStampFrom(const std::function<Text()>& drawFraction,
 
 Text ownRandomStamp()
 {
-    thread_local std::mt19937_64 generator{std::random_device{}()};
+    thread_local std::mt19937_64 generator = [] {
+        std::random_device device;
+        std::seed_seq seed{device(), device(), device(), device()};
+        return std::mt19937_64(seed);
+    }();
     std::uniform_int_distribution<int> digit(0, 9);
     std::uniform_int_distribution<int> nonZero(1, 9);
     Text stamp = "0.";

@@ -151,12 +151,147 @@ duk_ret_t mathRandom(duk_context* ctx)
     return 1;
 }
 
-void pushText(duk_context* ctx, std::u16string_view text)
+// Duktape reports errors by long jumps, which must never cross a C++ frame that owns
+// anything. So each run has three stages: the arguments are prepared in C++, then one
+// protected call with only trivial locals does every Duktape call that may throw and leaves a
+// fixed set of plain values on the stack, and C++ reads those back with calls that cannot
+// throw. An error anywhere in the middle stage (say, memory running out) fails the run instead
+// of ending the process.
+
+// An argument ready to be pushed: strings already in the engine's form.
+struct PreparedValue {
+    int kind = 0; // the index of the ScriptValue alternative
+    std::int32_t integer = 0;
+    double number = 0;
+    bool boolean = false;
+    std::string text;
+};
+
+PreparedValue prepare(const ScriptValue& value)
 {
-    const std::string bytes = toCesu8(text);
-    duk_push_lstring(ctx, bytes.data(), bytes.size());
+    PreparedValue prepared;
+    prepared.kind = static_cast<int>(value.index());
+    if (const auto* i = std::get_if<std::int32_t>(&value)) {
+        prepared.integer = *i;
+    } else if (const auto* d = std::get_if<double>(&value)) {
+        prepared.number = *d;
+    } else if (const auto* b = std::get_if<bool>(&value)) {
+        prepared.boolean = *b;
+    } else if (const auto* t = std::get_if<std::u16string>(&value)) {
+        prepared.text = toCesu8(*t);
+    }
+    return prepared;
 }
 
+enum RunStatus { RunOk = 0, RunCompileError = 1, RunRuntimeError = 2, RunUnknownName = 3 };
+
+// The plain values a run leaves on the stack, from the bottom: status, value (a primitive),
+// error name, error message, error line, error number.
+constexpr duk_idx_t ResultSlots = 6;
+
+struct Job {
+    int kind = Eval;
+    std::string code; // source text, or the function name for Call
+    std::vector<PreparedValue> arguments;
+};
+
+void pushPrepared(duk_context* ctx, const PreparedValue& value)
+{
+    switch (value.kind) {
+    case 1:
+        duk_push_null(ctx);
+        break;
+    case 2:
+        duk_push_int(ctx, value.integer);
+        break;
+    case 3:
+        duk_push_number(ctx, value.number);
+        break;
+    case 4:
+        duk_push_lstring(ctx, value.text.data(), value.text.size());
+        break;
+    case 5:
+        duk_push_boolean(ctx, value.boolean);
+        break;
+    default:
+        duk_push_undefined(ctx);
+        break;
+    }
+}
+
+// Objects have no automation form here; they cross as their text form.
+void makePrimitive(duk_context* ctx, duk_idx_t index)
+{
+    if (duk_check_type_mask(ctx, index,
+                            DUK_TYPE_MASK_OBJECT | DUK_TYPE_MASK_BUFFER | DUK_TYPE_MASK_POINTER |
+                                DUK_TYPE_MASK_LIGHTFUNC)) {
+        duk_safe_to_string(ctx, index);
+    }
+}
+
+void pushErrorProperty(duk_context* ctx, duk_idx_t error, const char* name)
+{
+    if (error < 0) {
+        duk_push_undefined(ctx);
+        return;
+    }
+    duk_get_prop_string(ctx, error, name);
+    makePrimitive(ctx, -1);
+}
+
+duk_ret_t runProtected(duk_context* ctx, void* udata)
+{
+    const Job* job = static_cast<const Job*>(udata);
+    duk_require_stack(ctx, static_cast<duk_idx_t>(job->arguments.size()) + 16);
+    int status = RunOk;
+    if (job->kind == Call) {
+        duk_push_global_object(ctx);
+        duk_get_prop_lstring(ctx, -1, job->code.data(), job->code.size());
+        duk_remove(ctx, -2);
+        if (!duk_is_function(ctx, -1)) {
+            duk_pop(ctx);
+            duk_push_int(ctx, RunUnknownName);
+            duk_push_undefined(ctx);
+            duk_push_undefined(ctx);
+            duk_push_undefined(ctx);
+            duk_push_undefined(ctx);
+            duk_push_undefined(ctx);
+            return ResultSlots;
+        }
+        for (const PreparedValue& argument : job->arguments) {
+            pushPrepared(ctx, argument);
+        }
+        if (duk_pcall(ctx, static_cast<duk_idx_t>(job->arguments.size())) != 0) {
+            status = RunRuntimeError;
+        }
+    } else {
+        duk_push_string(ctx, "code");
+        if (duk_pcompile_lstring_filename(ctx, job->kind == Eval ? DUK_COMPILE_EVAL : 0,
+                                          job->code.data(), job->code.size()) != 0) {
+            status = RunCompileError;
+        } else if (duk_pcall(ctx, 0) != 0) {
+            status = RunRuntimeError;
+        }
+    }
+    if (status == RunOk && job->kind == Execute) {
+        duk_pop(ctx);
+        duk_push_undefined(ctx);
+    }
+    // [value]
+    const duk_idx_t value = duk_get_top_index(ctx);
+    const duk_idx_t error = status != RunOk && duk_is_error(ctx, value) ? value : -1;
+    duk_push_int(ctx, status);
+    duk_insert(ctx, value);
+    // [status value]
+    pushErrorProperty(ctx, error + (error >= 0 ? 1 : 0), "name");
+    pushErrorProperty(ctx, error + (error >= 0 ? 1 : 0), "message");
+    pushErrorProperty(ctx, error + (error >= 0 ? 1 : 0), "lineNumber");
+    pushErrorProperty(ctx, error + (error >= 0 ? 1 : 0), "number");
+    makePrimitive(ctx, value + 1);
+    return ResultSlots;
+}
+
+// Only reads, so nothing here can throw.
 std::u16string readText(duk_context* ctx, duk_idx_t index)
 {
     duk_size_t length = 0;
@@ -164,35 +299,16 @@ std::u16string readText(duk_context* ctx, duk_idx_t index)
     return bytes ? fromCesu8(std::string_view(bytes, length)) : std::u16string();
 }
 
-std::u16string safeText(duk_context* ctx, duk_idx_t index)
+std::string readUtf8(duk_context* ctx, duk_idx_t index)
 {
-    duk_dup(ctx, index);
-    duk_safe_to_string(ctx, -1);
-    std::u16string text = readText(ctx, -1);
-    duk_pop(ctx);
-    return text;
-}
-
-void pushValue(duk_context* ctx, const ScriptValue& value)
-{
-    struct Pusher {
-        duk_context* ctx;
-        void operator()(std::monostate) const { duk_push_undefined(ctx); }
-        void operator()(ScriptNull) const { duk_push_null(ctx); }
-        void operator()(std::int32_t v) const { duk_push_int(ctx, v); }
-        void operator()(double v) const { duk_push_number(ctx, v); }
-        void operator()(const std::u16string& v) const { pushText(ctx, v); }
-        void operator()(bool v) const { duk_push_boolean(ctx, v); }
-    };
-    std::visit(Pusher{ctx}, value);
+    duk_size_t length = 0;
+    const char* bytes = duk_get_lstring(ctx, index, &length);
+    return bytes ? std::string(bytes, length) : std::string();
 }
 
 ScriptValue readValue(duk_context* ctx, duk_idx_t index)
 {
     switch (duk_get_type(ctx, index)) {
-    case DUK_TYPE_NONE:
-    case DUK_TYPE_UNDEFINED:
-        return std::monostate{};
     case DUK_TYPE_NULL:
         return ScriptNull{};
     case DUK_TYPE_BOOLEAN:
@@ -208,28 +324,8 @@ ScriptValue readValue(duk_context* ctx, duk_idx_t index)
     case DUK_TYPE_STRING:
         return readText(ctx, index);
     default:
-        // Objects have no automation form here; they cross as their text form.
-        return safeText(ctx, index);
+        return std::monostate{};
     }
-}
-
-int propertyInt(duk_context* ctx, duk_idx_t index, const char* name)
-{
-    duk_get_prop_string(ctx, index, name);
-    const int value = duk_is_number(ctx, -1) ? duk_get_int(ctx, -1) : 0;
-    duk_pop(ctx);
-    return value;
-}
-
-std::string propertyUtf8(duk_context* ctx, duk_idx_t index, const char* name)
-{
-    duk_get_prop_string(ctx, index, name);
-    std::string value;
-    if (duk_is_string(ctx, -1)) {
-        value = duk_get_string(ctx, -1);
-    }
-    duk_pop(ctx);
-    return value;
 }
 
 std::u16string lineOf(std::u16string_view code, int line)
@@ -297,37 +393,6 @@ std::string withoutLineSuffix(std::string message)
     return message;
 }
 
-// Turns the error value on the stack top into a failure record and pops it.
-ScriptFailure describeError(duk_context* ctx, bool compiling, std::u16string_view code)
-{
-    ScriptFailure failure;
-    failure.source = compiling ? CompileErrorSource : RuntimeErrorSource;
-    if (duk_is_error(ctx, -1)) {
-        const std::string name = propertyUtf8(ctx, -1, "name");
-        const std::string message = propertyUtf8(ctx, -1, "message");
-        failure.line = propertyInt(ctx, -1, "lineNumber");
-        duk_get_prop_string(ctx, -1, "number");
-        const bool numbered = duk_is_number(ctx, -1);
-        failure.number = numbered ? duk_get_int(ctx, -1) : numberFor(name, message);
-        duk_pop(ctx);
-        if (compiling) {
-            failure.number = errors::SyntaxError;
-        }
-        failure.description = fromCesu8(withoutLineSuffix(message));
-        // Only a compile error is known to lie in the text just given; a run-time error may
-        // come from any code added before.
-        if (compiling) {
-            failure.text = lineOf(code, failure.line);
-        }
-    } else {
-        failure.number = errors::UncaughtException;
-        failure.description = u"Exception thrown and not caught";
-        failure.text = safeText(ctx, -1);
-    }
-    duk_pop(ctx);
-    return failure;
-}
-
 ScriptFailure simpleFailure(std::int32_t number, std::u16string_view description)
 {
     ScriptFailure failure;
@@ -337,7 +402,73 @@ ScriptFailure simpleFailure(std::int32_t number, std::u16string_view description
     return failure;
 }
 
-bool installPrelude(duk_context* ctx)
+// Reads the slots runProtected left at `base`.
+ScriptOutcome readOutcome(duk_context* ctx, duk_idx_t base, int kind, std::u16string_view code)
+{
+    ScriptOutcome outcome;
+    const int status = duk_get_int(ctx, base);
+    if (status == RunOk) {
+        outcome.ok = true;
+        outcome.value = readValue(ctx, base + 1);
+        return outcome;
+    }
+    if (status == RunUnknownName) {
+        outcome.failure = simpleFailure(errors::UnknownName, u"Unknown name.");
+        return outcome;
+    }
+    ScriptFailure& failure = outcome.failure;
+    const bool compiling = status == RunCompileError;
+    failure.source = compiling ? CompileErrorSource : RuntimeErrorSource;
+    if (duk_is_string(ctx, base + 2)) {
+        const std::string name = readUtf8(ctx, base + 2);
+        const std::string message = readUtf8(ctx, base + 3);
+        if (duk_is_number(ctx, base + 4)) {
+            failure.line = static_cast<int>(duk_get_number(ctx, base + 4));
+        }
+        failure.number = compiling                      ? errors::SyntaxError
+                         : duk_is_number(ctx, base + 5) ? duk_get_int(ctx, base + 5)
+                                                        : numberFor(name, message);
+        failure.description = fromCesu8(withoutLineSuffix(message));
+        // Only a compile error is known to lie in the text just given; a run-time error may
+        // come from any code added before.
+        if (compiling && kind != Call) {
+            failure.text = lineOf(code, failure.line);
+        }
+    } else {
+        failure.number = errors::UncaughtException;
+        failure.description = u"Exception thrown and not caught";
+        failure.text = readText(ctx, base + 1);
+    }
+    return outcome;
+}
+
+ScriptOutcome runJob(duk_context* ctx, int kind, const std::u16string& code,
+                     const std::vector<ScriptValue>& arguments)
+{
+    Job job;
+    job.kind = kind;
+    job.code = toCesu8(code);
+    job.arguments.reserve(arguments.size());
+    for (const ScriptValue& argument : arguments) {
+        job.arguments.push_back(prepare(argument));
+    }
+    const duk_idx_t base = duk_get_top(ctx);
+    ScriptOutcome outcome;
+    if (duk_safe_call(ctx, runProtected, &job, 0, ResultSlots) != 0) {
+        // The run itself could not be carried out; the error value's text says why.
+        duk_safe_to_string(ctx, base);
+        const std::string message = readUtf8(ctx, base);
+        outcome.failure = simpleFailure(contains(message, "alloc") ? errors::OutOfMemory
+                                                                   : errors::InvalidArgument,
+                                        fromCesu8(message));
+    } else {
+        outcome = readOutcome(ctx, base, kind, code);
+    }
+    duk_set_top(ctx, base);
+    return outcome;
+}
+
+duk_ret_t installProtected(duk_context* ctx, void*)
 {
     duk_push_global_object(ctx);
     duk_get_prop_string(ctx, -1, "Math");
@@ -347,59 +478,18 @@ bool installPrelude(duk_context* ctx)
 
     const auto prelude = embedded::JscriptPrelude();
     duk_push_string(ctx, "prelude");
-    if (duk_pcompile_lstring_filename(ctx, 0, reinterpret_cast<const char*>(prelude.data()),
-                                      prelude.size()) != 0 ||
-        duk_pcall(ctx, 0) != 0) {
-        duk_pop(ctx);
-        return false;
-    }
+    duk_compile_lstring_filename(ctx, 0, reinterpret_cast<const char*>(prelude.data()),
+                                 prelude.size());
+    duk_call(ctx, 0);
     duk_pop(ctx);
-    return true;
+    return 0;
 }
 
-ScriptOutcome runJob(duk_context* ctx, int kind, const std::u16string& code,
-                     const std::vector<ScriptValue>& arguments)
+bool installPrelude(duk_context* ctx)
 {
-    ScriptOutcome outcome;
-    const duk_idx_t base = duk_get_top(ctx);
-    if (kind == Call) {
-        duk_push_global_object(ctx);
-        const std::string name = toCesu8(code);
-        duk_get_prop_lstring(ctx, -1, name.data(), name.size());
-        if (!duk_is_function(ctx, -1)) {
-            duk_set_top(ctx, base);
-            outcome.failure = simpleFailure(errors::UnknownName, u"Unknown name.");
-            return outcome;
-        }
-        for (const ScriptValue& argument : arguments) {
-            pushValue(ctx, argument);
-        }
-        if (duk_pcall(ctx, static_cast<duk_idx_t>(arguments.size())) != 0) {
-            outcome.failure = describeError(ctx, false, code);
-            duk_set_top(ctx, base);
-            return outcome;
-        }
-    } else {
-        const std::string source = toCesu8(code);
-        duk_push_string(ctx, "code");
-        if (duk_pcompile_lstring_filename(ctx, kind == Eval ? DUK_COMPILE_EVAL : 0, source.data(),
-                                          source.size()) != 0) {
-            outcome.failure = describeError(ctx, true, code);
-            duk_set_top(ctx, base);
-            return outcome;
-        }
-        if (duk_pcall(ctx, 0) != 0) {
-            outcome.failure = describeError(ctx, false, code);
-            duk_set_top(ctx, base);
-            return outcome;
-        }
-    }
-    outcome.ok = true;
-    if (kind != Execute) {
-        outcome.value = readValue(ctx, -1);
-    }
-    duk_set_top(ctx, base);
-    return outcome;
+    const bool installed = duk_safe_call(ctx, installProtected, nullptr, 0, 1) == 0;
+    duk_pop(ctx);
+    return installed;
 }
 
 } // namespace

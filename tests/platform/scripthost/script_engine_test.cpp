@@ -197,6 +197,13 @@ TEST(ScriptEngine, FailsWhenTheMemoryLimitIsReached)
     ASSERT_FALSE(outcome.ok);
     EXPECT_EQ(outcome.failure.number, errors::OutOfMemory);
     EXPECT_EQ(evalShown(engine, u"a = null; 1+1"), "int 2");
+
+    // An argument too big for the heap fails the call instead of ending the process.
+    ASSERT_TRUE(engine.execute(u"function size(s) { return s.length; }").ok);
+    ScriptOutcome big = engine.call(u"size", {std::u16string(2u << 20, u'x')});
+    ASSERT_FALSE(big.ok);
+    EXPECT_EQ(big.failure.number, errors::OutOfMemory);
+    EXPECT_EQ(show(engine.call(u"size", {std::u16string(10, u'x')}).value), "int 10");
 }
 
 TEST(ScriptEngine, Cesu8RoundTripsSurrogatesAndReplacesBadBytes)
