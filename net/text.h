@@ -22,7 +22,8 @@ inline constexpr int CodePageGbk = 936;
 inline constexpr int CodePageUtf8 = 65001;
 
 /// Position of the first occurrence of `sub` at or after `start`, or -1. A start below 1 counts
-/// as 1; an empty `sub` gives `start` when anything is left to search. ignoreCase folds ASCII.
+/// as 1, one beyond the end gives -1; an empty `sub` gives 1 when anything is left to search.
+/// ignoreCase folds ASCII letters only.
 int findText(std::string_view text, std::string_view sub, int start = 1, bool ignoreCase = false);
 /// Position of the last occurrence of `sub`, or -1; case respected.
 int findLastText(std::string_view text, std::string_view sub);

@@ -7,7 +7,7 @@ packages=(
   # toolchain
   g++ make cmake ninja-build pkg-config
   # Qt 6 Widgets, QUiLoader, and the offscreen/xcb platform plugins
-  qt6-base-dev qt6-tools-dev libqt6uitools6 libgl-dev
+  qt6-base-dev qt6-tools-dev libqt6uitools6 libqt6opengl6-dev libgl-dev
   # libraries behind the platform stand-ins
   libcurl4-openssl-dev libpcre2-dev duktape-dev
   # local HTTP servers (tests and the sample service)

@@ -8,7 +8,6 @@ namespace marrowtune {
 
 class ScriptComponent;
 
-
 /// The popup menu's three items, in menu order.
 enum class MenuItem { Copy = 0, Search = 1, ListenOnline = 2 };
 

@@ -1,0 +1,21 @@
+#pragma once
+// Test helper: GBK bytes of a UTF-8 source literal, so expectations can be written in Chinese.
+
+#include "platform/codepage/codepage.h"
+
+#include <string>
+#include <string_view>
+
+namespace marrowtune::test {
+
+inline std::string gbk(std::string_view utf8)
+{
+    return codepage::fromWide(codepage::toWide(utf8, 65001), 936);
+}
+
+inline std::string utf8(std::string_view gbkText)
+{
+    return codepage::fromWide(codepage::toWide(gbkText, 936), 65001);
+}
+
+} // namespace marrowtune::test
