@@ -1,0 +1,56 @@
+#include "app/fatal_error.h"
+
+#include "app/qt_text.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+#include <cstdio>
+#include <cstdlib>
+#include <utility>
+
+namespace marrowtune {
+
+namespace {
+
+std::function<void(const QString&)>& fatalErrorHandler()
+{
+    static std::function<void(const QString&)> handler;
+    return handler;
+}
+
+void showFatalErrorBox(const QString& text)
+{
+    if (qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr) {
+        QMessageBox::critical(nullptr, QStringLiteral("Marrowtune"), text);
+    } else {
+        // No GUI yet (or none at all): the message must not be lost.
+        std::fputs(text.toLocal8Bit().constData(), stderr);
+    }
+}
+
+} // namespace
+
+QString fatalErrorText(const Text& message)
+{
+    return QStringLiteral("运行时出错!\n\n错误信息：") + fromGbk(message) + QLatin1Char('\n');
+}
+
+void setFatalErrorHandler(std::function<void(const QString&)> handler)
+{
+    fatalErrorHandler() = std::move(handler);
+}
+
+void fatalError(const Text& message)
+{
+    const QString text = fatalErrorText(message);
+    if (fatalErrorHandler()) {
+        fatalErrorHandler()(text);
+    } else {
+        showFatalErrorBox(text);
+    }
+    // _Exit, not exit: the end-of-run handlers (shutdownCleanup among them) must not run.
+    std::_Exit(-1);
+}
+
+} // namespace marrowtune

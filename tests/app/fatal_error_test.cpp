@@ -1,0 +1,52 @@
+#include "app/fatal_error.h"
+#include "tests/app/gui_test_support.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <gtest/gtest.h>
+
+namespace marrowtune {
+namespace {
+
+struct FatalEnd {
+    QString text;
+};
+
+// Catches a box text that loses the blank line, the colon's full width or the closing break.
+TEST(FatalErrorTest, BoxTextFramesTheGbkMessage)
+{
+    const Text message =
+        "\xD4\xD8\xC8\xEB\xC6\xF4\xB6\xAF\xB4\xB0\xBF\xDA\xCA\xA7\xB0\xDC"; // 载入启动窗口失败
+    EXPECT_EQ(fatalErrorText(message),
+              QStringLiteral("运行时出错!\n\n错误信息：载入启动窗口失败\n"));
+}
+
+// Catches a handler that is not called with the box text.
+TEST(FatalErrorTest, HandlerReplacesTheBox)
+{
+    setFatalErrorHandler([](const QString& text) { throw FatalEnd{text}; });
+    try {
+        fatalError("x");
+        FAIL() << "fatalError returned";
+    } catch (const FatalEnd& end) {
+        EXPECT_EQ(end.text, QStringLiteral("运行时出错!\n\n错误信息：x\n"));
+    }
+    setFatalErrorHandler({});
+}
+
+// Catches an exit code other than -1, and end-of-run handlers (shutdownCleanup) that still run.
+TEST(FatalErrorDeathTest, EndsWithMinusOneWithoutEndOfRunHandlers)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            std::atexit([] { std::fputs("end-of-run handler ran", stderr); });
+            setFatalErrorHandler(
+                [](const QString& text) { std::fputs(text.toUtf8().constData(), stderr); });
+            fatalError("boom");
+        },
+        testing::ExitedWithCode(255), "^运行时出错!\n\n错误信息：boom\n$");
+}
+
+} // namespace
+} // namespace marrowtune
