@@ -48,6 +48,21 @@ QString brush(const Fill& fill)
     return text + QLatin1Char(')');
 }
 
+// The header's bottom line is drawn as the last stops of its fill: a bottom border would make
+// the header a pixel taller than the unskinned one and move the list's rows.
+Fill withBottomLine(Fill fill, Rgb line)
+{
+    if (fill.stops.size() == 1) {
+        fill.stops.push_back({1.0, fill.stops.front().colour});
+    }
+    for (auto& stop : fill.stops) {
+        stop.position *= 0.94;
+    }
+    fill.stops.push_back({0.95, line});
+    fill.stops.push_back({1.0, line});
+    return fill;
+}
+
 QPalette paletteFor(const Look& look)
 {
     const Theme& t = look.theme;
@@ -123,13 +138,13 @@ QString styleSheetFor(const Look& look)
                "QAbstractItemView:focus { border-color: %8; }\n")
                .arg(name(t.text), name(t.base), name(t.alternateBase), name(t.inputBorder),
                     name(grid), name(t.highlightedText), name(t.highlight), name(t.accent));
-    qss += QStringLiteral(
-               "QHeaderView { background: %1; }\n"
-               "QHeaderView::section { color: %2; background: %3; border: none;"
-               " border-right: 1px solid %4; border-bottom: 1px solid %4; padding: 0 4px; }\n"
-               "QTableCornerButton::section { background: %3; border: none;"
-               " border-right: 1px solid %4; border-bottom: 1px solid %4; }\n")
-               .arg(name(t.base), name(t.headerText), brush(look.header), name(headerLine));
+    qss += QStringLiteral("QHeaderView { background: %1; border: none; }\n"
+                          "QHeaderView::section { color: %2; background: %3; border: none;"
+                          " border-right: 1px solid %4; padding: 0 4px; }\n"
+                          "QTableCornerButton::section { background: %3; border: none;"
+                          " border-right: 1px solid %4; border-bottom: 1px solid %4; }\n")
+               .arg(name(t.base), name(t.headerText),
+                    brush(withBottomLine(look.header, headerLine)), name(headerLine));
     qss += QStringLiteral("QMenu { color: %1; background: %2; border: 1px solid %3; }\n"
                           "QMenu::item { padding: 4px 24px 4px 16px; background: transparent; }\n"
                           "QMenu::item:selected { color: %4; background: %5; }\n"
