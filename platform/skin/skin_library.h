@@ -20,7 +20,7 @@ MARROWTUNE_SKIN_EXPORT int SkinH_AttachRes(const unsigned char* theme, int size,
                                            int reserved1, int reserved2, int reserved3);
 /// Turns the aero look (opaque glass gradients and highlights on the panels, buttons, list
 /// header and edit boxes) on for a non-zero `on`, off for 0. Kept across theme changes.
-/// Returns 1.
+/// Returns 1, or 0 when it did nothing (no application yet, or another thread).
 MARROWTUNE_SKIN_EXPORT int SkinH_SetAero(int on);
 
 } // extern "C"
