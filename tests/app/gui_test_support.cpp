@@ -1,8 +1,10 @@
 #include "tests/app/gui_test_support.h"
 
-#include "app/qt_text.h"
+#include "tests/app/fake_desktop.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QMenu>
 
 namespace marrowtune::test {
 
@@ -19,9 +21,15 @@ void ensureApplication()
     new QApplication(argc, argv); // lives until the process ends
 }
 
-Text gbk(const QString& text)
+void FakeDesktop::popUpMenu(QMenu& menu, QPoint at)
 {
-    return toGbk(text);
+    Popup popup{at, {}};
+    for (const QAction* item : menu.actions()) {
+        if (item->isVisible()) {
+            popup.visibleItems << item->text();
+        }
+    }
+    popups.push_back(popup);
 }
 
 } // namespace marrowtune::test

@@ -1,0 +1,6 @@
+#include "app/program.h"
+
+int main()
+{
+    return marrowtune::runProgram();
+}

@@ -1,0 +1,385 @@
+#include "app/main_window.h"
+
+#include "app/app_icon.h"
+#include "app/qt_text.h"
+#include "search/script_component.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QBuffer>
+#include <QCloseEvent>
+#include <QContextMenuEvent>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QScreen>
+#include <QStyle>
+#include <QTableWidget>
+#include <QUiLoader>
+
+#include <algorithm>
+#include <utility>
+
+namespace marrowtune {
+
+namespace {
+
+constexpr int ColumnCount = 4;
+
+// Makes the form's top-level widget the MainWindow that is already there instead of a new one,
+// so the units' parents are the window itself.
+class IntoWindowLoader final : public QUiLoader {
+public:
+    explicit IntoWindowLoader(QWidget* window) : m_window(window) {}
+
+    QWidget* createWidget(const QString& className, QWidget* parent, const QString& name) override
+    {
+        if (parent == nullptr && m_window != nullptr) {
+            if (className != QLatin1String("QWidget")) {
+                return nullptr;
+            }
+            QWidget* window = std::exchange(m_window, nullptr);
+            window->setObjectName(name);
+            return window;
+        }
+        return QUiLoader::createWidget(className, parent, name);
+    }
+
+private:
+    QWidget* m_window;
+};
+
+// The window's component when no script host was handed in: it refuses every code text, so
+// the rewriting calls give empty text and the window runs on without the script.
+class NoScriptComponent final : public ScriptComponent {
+public:
+    bool addCode(const Text&) override { return false; }
+    Text run(const Text&, const Text&) override { return {}; }
+};
+
+// The busy cursor shows while a handler blocks the window.
+class BusyCursor {
+public:
+    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
+    BusyCursor(const BusyCursor&) = delete;
+    BusyCursor& operator=(const BusyCursor&) = delete;
+};
+
+template <typename T> T* unit(QWidget& window, QStringView name)
+{
+    return window.findChild<T*>(name.toString());
+}
+
+bool applyColumnWidths(QTableWidget& list)
+{
+    const QStringList widths =
+        list.property("columnWidths").toString().split(QLatin1Char(','), Qt::SkipEmptyParts);
+    if (widths.size() != list.columnCount()) {
+        return false;
+    }
+    for (int column = 0; column < widths.size(); ++column) {
+        bool ok = false;
+        const int width = widths[column].trimmed().toInt(&ok);
+        if (!ok) {
+            return false;
+        }
+        list.setColumnWidth(column, width);
+    }
+    return true;
+}
+
+} // namespace
+
+MainWindow::MainWindow() : m_desktop(makeSystemDesktop())
+{
+}
+
+MainWindow::~MainWindow() = default;
+
+std::unique_ptr<MainWindow> MainWindow::fromTemplate(const QByteArray& templateData,
+                                                     std::span<const EventBinding> events,
+                                                     std::unique_ptr<ScriptComponent> script)
+{
+    std::unique_ptr<MainWindow> window(new MainWindow);
+    QBuffer data;
+    data.setData(templateData);
+    if (!data.open(QIODevice::ReadOnly)) {
+        return nullptr;
+    }
+    // The template uses Qt's own widgets only. QUiLoader loads every Designer plugin on the
+    // library paths when it is made (one of them pulls in Qt Quick), so it is made while
+    // those paths are hidden.
+    const QStringList libraryPaths = QCoreApplication::libraryPaths();
+    QCoreApplication::setLibraryPaths({});
+    IntoWindowLoader loader(window.get());
+    QCoreApplication::setLibraryPaths(libraryPaths);
+    if (loader.load(&data) != window.get() || !window->takeUnits() || !window->bindEvents(events)) {
+        return nullptr;
+    }
+    window->m_script = script ? std::move(script) : std::make_unique<NoScriptComponent>();
+
+    // A fixed frame with caption, system menu, minimise and close: no maximise button, and the
+    // template's equal minimum and maximum sizes keep it from being resized.
+    window->setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                           Qt::WindowCloseButtonHint);
+    window->setFixedSize(window->minimumSize());
+    window->setWindowIcon(makeAppIcon());
+    // Centred on the screen; the template's own position is not used.
+    if (const QScreen* screen = window->screen()) {
+        window->setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, window->size(),
+                                                screen->availableGeometry()));
+    }
+    return window;
+}
+
+bool MainWindow::takeUnits()
+{
+    m_keywordBox = unit<QLineEdit>(*this, u"编辑框1");
+    m_qqNumberBox = unit<QLineEdit>(*this, u"编辑框2");
+    m_list = unit<QTableWidget>(*this, u"超级列表框1");
+    m_pageLabel = unit<QLabel>(*this, u"透明标签3");
+    m_previousPage = unit<QPushButton>(*this, u"按钮_上一页");
+    m_nextPage = unit<QPushButton>(*this, u"按钮_下一页");
+    m_menu = unit<QMenu>(*this, u"菜单");
+    m_menuItems = {unit<QAction>(*this, u"复制"), unit<QAction>(*this, u"搜索"),
+                   unit<QAction>(*this, u"在线试听")};
+    for (QAction* item : m_menuItems) {
+        if (item == nullptr || m_menu == nullptr || !m_menu->actions().contains(item)) {
+            return false;
+        }
+    }
+    return m_keywordBox && m_qqNumberBox && m_list && m_pageLabel && m_previousPage && m_nextPage &&
+           m_list->columnCount() == ColumnCount && applyColumnWidths(*m_list);
+}
+
+bool MainWindow::bindEvents(std::span<const EventBinding> events)
+{
+    for (const EventBinding& row : events) {
+        QObject* target = row.unit == WindowUnitName ? this : unit<QObject>(*this, row.unit);
+        if (target == nullptr || row.handler == nullptr) {
+            return false;
+        }
+        // A unit is connected once per event, however many rows it has.
+        const bool connected = std::any_of(m_events.begin(), m_events.end(), [&](const auto& e) {
+            return e.unit == target && e.event == row.event;
+        });
+        m_events.push_back({target, row.event, row.handler});
+        if (connected) {
+            continue;
+        }
+        switch (row.event) {
+        case UnitEvent::Created:
+        case UnitEvent::AboutToBeDestroyed:
+            if (target != this) {
+                return false;
+            }
+            break;
+        case UnitEvent::Clicked:
+            if (auto* button = qobject_cast<QAbstractButton*>(target)) {
+                connect(button, &QAbstractButton::clicked, this,
+                        [this, button] { raiseEvent(button, UnitEvent::Clicked); });
+                break;
+            }
+            return false;
+        case UnitEvent::RightClicked:
+            if (auto* list = qobject_cast<QAbstractItemView*>(target)) {
+                list->viewport()->installEventFilter(this);
+                break;
+            }
+            return false;
+        case UnitEvent::Chosen:
+            if (auto* item = qobject_cast<QAction*>(target)) {
+                connect(item, &QAction::triggered, this,
+                        [this, item] { raiseEvent(item, UnitEvent::Chosen); });
+                break;
+            }
+            return false;
+        }
+    }
+    return true;
+}
+
+void MainWindow::raiseEvent(QObject* unit, UnitEvent event)
+{
+    for (const BoundEvent& bound : m_events) {
+        if (bound.unit == unit && bound.event == event) {
+            const BusyCursor busy;
+            bound.handler(*this);
+        }
+    }
+}
+
+void MainWindow::raiseCreated()
+{
+    raiseEvent(this, UnitEvent::Created);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    // Closing is final: the window is destroyed afterwards and never shown again.
+    if (!std::exchange(m_closed, true)) {
+        raiseEvent(this, UnitEvent::AboutToBeDestroyed);
+    }
+    event->accept();
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    // The context-menu event follows the right button's press, after the view has selected
+    // the row under the cursor; the menu key on the keyboard is not a right click.
+    if (event->type() == QEvent::ContextMenu &&
+        static_cast<QContextMenuEvent*>(event)->reason() == QContextMenuEvent::Mouse) {
+        if (auto* list = qobject_cast<QAbstractItemView*>(watched->parent());
+            list != nullptr && list->viewport() == watched) {
+            raiseEvent(list, UnitEvent::RightClicked);
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+Desktop& MainWindow::desktop()
+{
+    return *m_desktop;
+}
+
+void MainWindow::setDesktop(std::unique_ptr<Desktop> desktop)
+{
+    m_desktop = std::move(desktop);
+}
+
+Text MainWindow::keywordText() const
+{
+    return toGbk(m_keywordBox->text());
+}
+
+Text MainWindow::qqNumberText() const
+{
+    return toGbk(m_qqNumberBox->text());
+}
+
+void MainWindow::deleteAllRows()
+{
+    m_list->setRowCount(0);
+}
+
+int MainWindow::insertRow()
+{
+    const int row = m_list->rowCount();
+    m_list->insertRow(row);
+    return row;
+}
+
+void MainWindow::setCellText(int row, int column, const Text& text)
+{
+    if (row < 0 || row >= m_list->rowCount() || column < 0 || column >= ColumnCount) {
+        return;
+    }
+    auto* item = new QTableWidgetItem(fromGbk(text));
+    item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
+    m_list->setItem(row, column, item);
+}
+
+Text MainWindow::cellText(int row, int column) const
+{
+    const QTableWidgetItem* item = m_list->item(row, column);
+    return item != nullptr ? toGbk(item->text()) : Text();
+}
+
+int MainWindow::rowCount() const
+{
+    return m_list->rowCount();
+}
+
+int MainWindow::selectedRow() const
+{
+    const QModelIndexList rows = m_list->selectionModel()->selectedRows();
+    return rows.isEmpty() ? -1 : rows.first().row();
+}
+
+void MainWindow::setPageLabel(const Text& text)
+{
+    m_pageLabel->setText(fromGbk(text));
+}
+
+Text MainWindow::pageLabel() const
+{
+    return toGbk(m_pageLabel->text());
+}
+
+void MainWindow::setPreviousPageEnabled(bool enabled)
+{
+    m_previousPage->setEnabled(enabled);
+}
+
+void MainWindow::setNextPageEnabled(bool enabled)
+{
+    m_nextPage->setEnabled(enabled);
+}
+
+bool MainWindow::previousPageEnabled() const
+{
+    return m_previousPage->isEnabled();
+}
+
+bool MainWindow::nextPageEnabled() const
+{
+    return m_nextPage->isEnabled();
+}
+
+QAction* MainWindow::menuItem(MenuItem item) const
+{
+    return m_menuItems.at(static_cast<std::size_t>(item));
+}
+
+Text MainWindow::menuItemCaption(MenuItem item) const
+{
+    return toGbk(menuItem(item)->text());
+}
+
+void MainWindow::setMenuItemCaption(MenuItem item, const Text& caption)
+{
+    menuItem(item)->setText(fromGbk(caption));
+}
+
+void MainWindow::setMenuItemVisible(MenuItem item, bool visible)
+{
+    menuItem(item)->setVisible(visible);
+}
+
+bool MainWindow::menuItemVisible(MenuItem item) const
+{
+    return menuItem(item)->isVisible();
+}
+
+void MainWindow::processPendingEvents()
+{
+    QCoreApplication::processEvents();
+}
+
+ScriptComponent& MainWindow::scriptComponent()
+{
+    return *m_script;
+}
+
+int MainWindow::windowLeftEdge() const
+{
+    return frameGeometry().x();
+}
+
+int MainWindow::listLeftEdge() const
+{
+    return m_list->x();
+}
+
+void MainWindow::popUpListMenu(QPoint at)
+{
+    m_desktop->popUpMenu(*m_menu, at);
+}
+
+} // namespace marrowtune

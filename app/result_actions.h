@@ -1,0 +1,70 @@
+#pragma once
+// What the user can do with a row of the result list, and the window's closing action.
+
+#include "net/text.h"
+
+#include <QPoint>
+
+#include <array>
+#include <memory>
+
+class QMenu;
+
+namespace marrowtune {
+
+class SearchView;
+
+/// The x offsets that split a right click into the list's four columns.
+inline constexpr std::array<int, 3> ColumnEdges{152, 302, 452};
+
+/// The desktop facilities the result actions reach. The window uses the system's; tests their
+/// own, so no test opens a browser or touches the real clipboard.
+class Desktop {
+public:
+    virtual ~Desktop() = default;
+
+    /// The mouse cursor's position in screen coordinates.
+    virtual QPoint cursorPosition() const = 0;
+    /// Replaces the clipboard's content with plain text.
+    virtual void setClipboardText(const Text& text) = 0;
+    /// Hands the URL text, unchanged, to the desktop's opener (never through a shell).
+    virtual void openUrl(const Text& url) = 0;
+    /// Pops the menu up at a screen position; the chosen item's action is triggered once the
+    /// menu has closed.
+    virtual void popUpMenu(QMenu& menu, QPoint at) = 0;
+};
+
+/// The system's cursor, clipboard, browser opener and popup menus.
+std::unique_ptr<Desktop> makeSystemDesktop();
+
+/// What the list menu needs of the window beyond the search view.
+class ListMenuHost {
+public:
+    virtual ~ListMenuHost() = default;
+
+    /// Left edge of the window's outer frame in screen coordinates.
+    virtual int windowLeftEdge() const = 0;
+    /// Left edge of the result list in its parent's client coordinates.
+    virtual int listLeftEdge() const = 0;
+    /// Pops up the list menu `菜单` at a screen position.
+    virtual void popUpListMenu(QPoint at) = 0;
+};
+
+/// The column (0 to 3) of a click `offset` pixels right of the list's origin.
+int columnAtOffset(int offset);
+/// The listen-online address for a link, which is carried exactly as given.
+Text listenOnlineUrl(const Text& link);
+
+/// Right click in the list: sets the menu's captions and visibility for the clicked cell of the
+/// selected row and pops the menu up; no menu without a selected row.
+void showListMenu(SearchView& view, ListMenuHost& host, const Desktop& desktop);
+/// Copy item: puts the text between the copy item's parentheses on the clipboard.
+void copyCellText(const SearchView& view, Desktop& desktop);
+/// Listen item: opens the listen-online page for the selected row's link.
+void listenOnline(const SearchView& view, Desktop& desktop);
+/// The window is going away: opens the author's home page.
+void openAuthorPage(Desktop& desktop);
+/// Opens a URL in the default browser; the outcome is not looked at.
+void openInBrowser(Desktop& desktop, const Text& url);
+
+} // namespace marrowtune

@@ -1,0 +1,186 @@
+#include "net/http.h"
+
+#include "net/cookies.h"
+#include "net/url.h"
+#include "platform/inet/inet.h"
+
+#include <array>
+
+namespace marrowtune {
+namespace {
+
+constexpr std::string_view LineEnd = "\r\n";
+constexpr std::string_view ProxyListPrefix = "http=";
+constexpr std::string_view HttpVersion = "HTTP/1.1";
+constexpr std::string_view UserAgentMarker = "User-Agent:";
+constexpr std::string_view SetCookieMarker = "Set-Cookie:";
+constexpr std::size_t ReadPiece = 1024;
+constexpr std::size_t HeaderBufferSize = 5000;
+
+// Closes whatever was opened, innermost first, on every path out of httpRequest.
+void closeAll(inet::Handle request, inet::Handle connection, inet::Handle internet)
+{
+    inet::close(request);
+    inet::close(connection);
+    inet::close(internet);
+}
+
+// The header defaults, each searched with case respected anywhere in the text.
+void completeHeaders(Text& headers, const Text& url, const Text& cookies)
+{
+    if (findText(headers, "Referer:") == -1) {
+        headers += headers.empty() ? Text("Referer: ") : Text("\r\nReferer: ");
+        headers += url;
+    }
+    if (findText(headers, "Accept:") == -1) {
+        headers += "\r\nAccept: */*";
+    }
+    if (findText(headers, "Accept-Language:") == -1) {
+        headers += "\r\nAccept-Language: zh-cn";
+    }
+    if (findText(headers, "Content-Type:") == -1) {
+        headers += "\r\nContent-Type: application/x-www-form-urlencoded";
+    }
+    if (!cookies.empty()) {
+        headers += "\r\nCookie: ";
+        headers += cookies;
+    }
+}
+
+// The name=value part of a Set-Cookie line. A cookie without attributes has no ";" after its
+// value; it contributes its whole value rather than an empty item.
+Text setCookieItem(const Text& line)
+{
+    Text item = trimText(textBetween(line, SetCookieMarker, ";"));
+    if (!item.empty()) {
+        return item;
+    }
+    const int marker = findText(line, SetCookieMarker, 1, true);
+    if (marker == -1) {
+        return {};
+    }
+    const std::string_view rest =
+        std::string_view(line).substr(static_cast<size_t>(marker - 1) + SetCookieMarker.size());
+    if (rest.find(';') != std::string_view::npos) {
+        return {}; // an empty value before the ";"
+    }
+    return trimText(rest);
+}
+
+} // namespace
+
+Text headerValue(const Text& line)
+{
+    const int colon = findText(line, ":");
+    if (colon == -1) {
+        return {};
+    }
+    return trimText(std::string_view(line).substr(static_cast<size_t>(colon)));
+}
+
+Text requestAgent(const Text& headers)
+{
+    const int marker = findText(headers, UserAgentMarker, 1, true);
+    if (marker == -1) {
+        return Text(DefaultAgent);
+    }
+    // The value runs to the end of its own line, whether or not a CR LF follows it.
+    std::string_view value =
+        std::string_view(headers).substr(static_cast<size_t>(marker - 1) + UserAgentMarker.size());
+    value = value.substr(0, value.find(LineEnd));
+    return trimText(value);
+}
+
+ByteBuffer httpRequest(const Text& url, int method, const Text& formText, Text* cookies,
+                       Text* newCookies, Text* headers, Text* location, bool noRedirect,
+                       ByteBuffer* formBytes, const std::optional<Text>& proxy, Text* rawHeaders)
+{
+    Text localCookies;
+    Text localNewCookies;
+    Text localHeaders;
+    Text localLocation;
+    Text localRawHeaders;
+    ByteBuffer localFormBytes;
+    Text& cookieText = cookies != nullptr ? *cookies : localCookies;
+    Text& newCookieText = newCookies != nullptr ? *newCookies : localNewCookies;
+    Text& headerText = headers != nullptr ? *headers : localHeaders;
+    Text& locationText = location != nullptr ? *location : localLocation;
+    Text& rawHeaderText = rawHeaders != nullptr ? *rawHeaders : localRawHeaders;
+    ByteBuffer& formBuffer = formBytes != nullptr ? *formBytes : localFormBytes;
+
+    const std::string_view verb = method == 1 ? "POST" : "GET";
+    const Text agent = requestAgent(headerText);
+
+    inet::Handle internet =
+        proxy ? inet::open(agent, inet::AccessType::Proxy, Text(ProxyListPrefix) + *proxy, "")
+              : inet::open(agent, inet::AccessType::Direct);
+    if (internet == nullptr) {
+        closeAll(nullptr, nullptr, nullptr);
+        return {};
+    }
+    inet::Handle connection = inet::connect(internet, urlHost(url), urlPort(url));
+    if (connection == nullptr) {
+        closeAll(nullptr, nullptr, internet);
+        return {};
+    }
+    std::uint32_t flags = inet::Reload | inet::NeedFile | inet::NoCookies;
+    if (noRedirect) {
+        flags |= inet::NoAutoRedirect;
+    }
+    flags |= toLowerText(leftText(url, 5)) == "https" ? inet::Secure : inet::IgnoreRedirectToHttps;
+    inet::Handle request = inet::openRequest(connection, verb, urlPath(url), HttpVersion, flags);
+    if (request == nullptr) {
+        closeAll(nullptr, connection, internet);
+        return {};
+    }
+
+    completeHeaders(headerText, url, cookieText);
+    if (method == 0) {
+        inet::send(request, headerText, nullptr, 0);
+    } else {
+        if (formBuffer.empty()) {
+            formBuffer = textToBytes(formText);
+        }
+        inet::send(request, headerText, formBuffer.empty() ? nullptr : formBuffer.data(),
+                   formBuffer.size());
+    }
+
+    ByteBuffer body;
+    for (;;) {
+        std::array<std::uint8_t, ReadPiece> piece{};
+        std::size_t count = 0;
+        if (!inet::read(request, piece.data(), piece.size(), count) || count == 0) {
+            break;
+        }
+        body.insert(body.end(), piece.begin(), piece.begin() + static_cast<std::ptrdiff_t>(count));
+    }
+    rawHeaderText = inet::queryRawHeaders(request, HeaderBufferSize).value_or(Text());
+    closeAll(request, connection, internet);
+
+    newCookieText.clear();
+    for (const Text& line : splitText(rawHeaderText, LineEnd)) {
+        if (findText(line, "Location:") != -1) {
+            locationText = headerValue(line);
+        }
+        if (findText(line, "Set-Cookie") != -1) {
+            newCookieText += setCookieItem(line);
+            newCookieText += "; ";
+        }
+    }
+    newCookieText = leftText(newCookieText, static_cast<int>(newCookieText.size()) - 2);
+    if (locationText.empty()) {
+        locationText = rawHeaderText;
+    }
+    mergeCookies(cookieText, newCookieText);
+    return body;
+}
+
+Text httpGetText(const Text& url, int method, const Text& formText, Text* cookies, Text* newCookies,
+                 Text* headers, Text* location, bool noRedirect, ByteBuffer* formBytes,
+                 const std::optional<Text>& proxy, Text* rawHeaders)
+{
+    return bytesToText(httpRequest(url, method, formText, cookies, newCookies, headers, location,
+                                   noRedirect, formBytes, proxy, rawHeaders));
+}
+
+} // namespace marrowtune

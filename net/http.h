@@ -1,0 +1,45 @@
+#pragma once
+// The HTTP engine: one synchronous exchange per call over the Internet library. Nothing is
+// kept between calls; cookie continuity is the caller's cookie text, updated in place.
+
+#include "net/text.h"
+
+#include <optional>
+
+namespace marrowtune {
+
+/// The agent sent when the caller's header text has no User-Agent line.
+inline constexpr std::string_view DefaultAgent =
+    "Mozilla/4.0 (compatible; MSIE 9.0; Windows NT 6.1; Kovu; .NET CLR 2.0.50727; "
+    ".NET CLR 3.0.04506.648; .NET CLR 3.5.21022)";
+
+/// Performs one exchange with `url` and returns the response body (empty on any failure).
+/// method 1 sends POST, any other value GET; every method but 0 sends a body: `formBytes`, or
+/// when that is empty the bytes of `formText` (left in `formBytes`). `headers` is completed in
+/// place with the default lines it lacks and `cookies` (sent when not empty) is replaced by the
+/// merged cookie list; `newCookies` receives the cookies the response set, `location` the value
+/// of its last Location line (or, when none came and it is still empty, the raw header text),
+/// `rawHeaders` the response's raw header block. A present `proxy`, even empty, opens the
+/// connection through the proxy list "http=" + proxy. A null pointer means the caller passes
+/// nothing. Redirects are followed by the library unless `noRedirect`.
+ByteBuffer httpRequest(const Text& url, int method = 0, const Text& formText = {},
+                       Text* cookies = nullptr, Text* newCookies = nullptr, Text* headers = nullptr,
+                       Text* location = nullptr, bool noRedirect = false,
+                       ByteBuffer* formBytes = nullptr,
+                       const std::optional<Text>& proxy = std::nullopt, Text* rawHeaders = nullptr);
+
+/// httpRequest with every parameter counted present (an omitted proxy is a present empty
+/// text); the body as text, ending before its first zero byte.
+Text httpGetText(const Text& url, int method = 0, const Text& formText = {},
+                 Text* cookies = nullptr, Text* newCookies = nullptr, Text* headers = nullptr,
+                 Text* location = nullptr, bool noRedirect = false, ByteBuffer* formBytes = nullptr,
+                 const std::optional<Text>& proxy = Text{}, Text* rawHeaders = nullptr);
+
+/// The text after the first ":" of a header line, trimmed; empty when there is no ":".
+Text headerValue(const Text& line);
+
+/// The agent for a request header text: the trimmed value of its User-Agent line (the name
+/// found ignoring case), or DefaultAgent when it has none.
+Text requestAgent(const Text& headers);
+
+} // namespace marrowtune

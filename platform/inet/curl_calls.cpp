@@ -1,0 +1,66 @@
+#include "platform/inet/curl_calls.h"
+
+#include "platform/inet/inet_testing.h"
+
+#include <array>
+#include <atomic>
+#include <cstddef>
+
+namespace marrowtune::inet {
+namespace {
+
+std::array<std::atomic<bool>, 3> failingCalls{};
+
+bool fails(testing::CurlCall call)
+{
+    return failingCalls[static_cast<std::size_t>(call)].load();
+}
+
+} // namespace
+
+namespace testing {
+
+void setCurlCallFails(CurlCall call, bool fails)
+{
+    failingCalls[static_cast<std::size_t>(call)] = fails;
+}
+
+} // namespace testing
+
+namespace detail {
+
+bool curlGlobalInit()
+{
+    if (fails(testing::CurlCall::GlobalInit)) {
+        return false;
+    }
+    // A function-local static gives the one thread-safe initialisation the library asks for.
+    static const bool initialised = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
+    return initialised;
+}
+
+CURL* curlEasyInit()
+{
+    if (fails(testing::CurlCall::EasyInit)) {
+        return nullptr;
+    }
+    return curl_easy_init();
+}
+
+CURLcode curlEasyPerform(CURL* easy)
+{
+    if (fails(testing::CurlCall::Perform)) {
+        return CURLE_COULDNT_CONNECT;
+    }
+    return curl_easy_perform(easy);
+}
+
+void curlEasyCleanup(CURL* easy)
+{
+    if (easy != nullptr) {
+        curl_easy_cleanup(easy);
+    }
+}
+
+} // namespace detail
+} // namespace marrowtune::inet

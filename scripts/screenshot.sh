@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Pictures the main window: builds the window_shot tool, runs it on a virtual X display (Xvfb)
+# and writes two PNGs: the window as it shows at start (default build/<preset>/window.png) and
+# the window with sample rows and its list menu open (the same name with "-rows").
+set -euo pipefail
+cd "$(dirname "$0")/.."
+preset=${PRESET:-sample}
+out=${1:-build/$preset/window.png}
+rows=${out%.png}-rows.png
+cmake --build --preset "$preset" -j2 --target window_shot
+xvfb-run --auto-servernum --server-args="-screen 0 1280x800x24" \
+  "build/$preset/tests/app/window_shot" "$out" "$rows"
+echo "screenshot: $out $rows"

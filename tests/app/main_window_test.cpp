@@ -1,0 +1,348 @@
+#include "app/main_window.h"
+#include "app/program.h"
+#include "app/qt_text.h"
+#include "marrowtune/config.h"
+#include "tests/app/fake_desktop.h"
+#include "tests/app/gui_test_support.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QFile>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QTableWidget>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace marrowtune {
+namespace {
+
+using namespace Qt::StringLiterals;
+using test::FakeDesktop;
+
+class MainWindowTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        test::ensureApplication();
+        window = createMainWindow(MainWindowTemplatePath.toString(), nullptr);
+        auto fake = std::make_unique<FakeDesktop>();
+        desktop = fake.get();
+        window->setDesktop(std::move(fake));
+        window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    }
+
+    template <typename T = QWidget> T* unit(const char16_t* name) const
+    {
+        return window->findChild<T*>(QString::fromUtf16(name));
+    }
+
+    std::unique_ptr<MainWindow> window;
+    FakeDesktop* desktop = nullptr;
+};
+
+struct UnitCase {
+    const char16_t* name;
+    const char* kind;
+    const char16_t* parent;
+    QRect rect;
+    const char16_t* caption;
+    bool enabled;
+    bool tabStop;
+};
+
+// Catches a unit with the wrong kind, parent, rectangle, caption, initial state or tab stop.
+TEST_F(MainWindowTest, UnitsMatchTheTemplate)
+{
+    const UnitCase cases[] = {
+        {u"按钮3", "QPushButton", u"分组框1", {670, 10, 72, 32}, u"换肤", true, true},
+        {u"按钮_下一页", "QPushButton", u"分组框2", {439, 309, 80, 32}, u"下一页", false, true},
+        {u"按钮_上一页", "QPushButton", u"分组框2", {247, 309, 80, 32}, u"上一页", false, true},
+        {u"透明标签3", "QLabel", u"分组框2", {374, 309, 39, 32}, u"0/0", true, false},
+        {u"编辑框2", "QLineEdit", u"分组框1", {494, 10, 104, 32}, u"271828182", true, true},
+        {u"透明标签2", "QLabel", u"分组框1", {389, 10, 97, 32}, u"QQ背景音乐查询", true, false},
+        {u"按钮2", "QPushButton", u"分组框1", {602, 11, 68, 31}, u"查询", true, true},
+        {u"按钮1", "QPushButton", u"分组框1", {282, 11, 80, 32}, u"搜索", true, true},
+        {u"编辑框1", "QLineEdit", u"分组框1", {134, 10, 144, 32}, u"累死爱情", true, true},
+        {u"透明标签1", "QLabel", u"分组框1", {21, 18, 100, 20}, u"歌名/歌手/专辑", true, false},
+        {u"超级列表框1", "QTableWidget", u"分组框2", {8, 16, 742, 288}, u"", true, true},
+        {u"分组框2", "QGroupBox", u"MainWindow", {2, 56, 758, 344}, u"搜索结果", true, false},
+        {u"分组框1", "QGroupBox", u"MainWindow", {2, 6, 752, 50}, u"搜索", true, false},
+    };
+    for (const UnitCase& c : cases) {
+        const QString name = QString::fromUtf16(c.name);
+        SCOPED_TRACE(name.toStdString());
+        QWidget* widget = unit(c.name);
+        ASSERT_NE(widget, nullptr);
+        EXPECT_STREQ(widget->metaObject()->className(), c.kind);
+        ASSERT_NE(widget->parentWidget(), nullptr);
+        EXPECT_EQ(widget->parentWidget()->objectName(), QString::fromUtf16(c.parent));
+        EXPECT_EQ(widget->geometry(), c.rect);
+        const char* captionProperty = qobject_cast<QGroupBox*>(widget) ? "title" : "text";
+        if (!qobject_cast<QTableWidget*>(widget)) {
+            EXPECT_EQ(widget->property(captionProperty).toString(), QString::fromUtf16(c.caption));
+        }
+        EXPECT_EQ(widget->isEnabled(), c.enabled);
+        EXPECT_TRUE(widget->isVisible());
+        EXPECT_EQ((widget->focusPolicy() & Qt::TabFocus) != 0, c.tabStop);
+        if (auto* label = qobject_cast<QLabel*>(widget)) {
+            // Transparent: draws over its parent's background, one left-aligned line.
+            EXPECT_FALSE(label->autoFillBackground());
+            EXPECT_EQ(label->alignment(), Qt::AlignLeft | Qt::AlignVCenter);
+            EXPECT_FALSE(label->wordWrap());
+        }
+        if (auto* box = qobject_cast<QLineEdit*>(widget)) {
+            EXPECT_TRUE(box->hasFrame());
+            EXPECT_FALSE(box->isReadOnly());
+            EXPECT_EQ(box->echoMode(), QLineEdit::Normal);
+            EXPECT_GT(box->maxLength(), 1 << 20);
+        }
+        if (auto* button = qobject_cast<QPushButton*>(widget)) {
+            EXPECT_FALSE(button->isDefault());
+            EXPECT_FALSE(button->autoDefault());
+            EXPECT_TRUE(button->icon().isNull());
+        }
+    }
+}
+
+// Catches a caption, size, frame, position or icon that differs from the window's template.
+TEST_F(MainWindowTest, WindowIsFixedCentredAndCaptioned)
+{
+    EXPECT_EQ(window->objectName(), QStringLiteral("MainWindow"));
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Marrowtune"));
+    EXPECT_EQ(window->size(), QSize(760, 427));
+    EXPECT_EQ(window->minimumSize(), window->maximumSize());
+    const Qt::WindowFlags flags = window->windowFlags();
+    EXPECT_FALSE(flags.testFlag(Qt::WindowMaximizeButtonHint));
+    EXPECT_TRUE(flags.testFlag(Qt::WindowMinimizeButtonHint));
+    EXPECT_TRUE(flags.testFlag(Qt::WindowCloseButtonHint));
+    EXPECT_TRUE(flags.testFlag(Qt::WindowSystemMenuHint));
+    EXPECT_FALSE(flags.testFlag(Qt::WindowStaysOnTopHint));
+    const QPoint screenCentre = window->screen()->availableGeometry().center();
+    EXPECT_LE((window->geometry().center() - screenCentre).manhattanLength(), 1);
+    const QList<QSize> sizes = window->windowIcon().availableSizes();
+    EXPECT_EQ(sizes.size(), 5);
+    for (const int side : {128, 64, 48, 32, 16}) {
+        EXPECT_TRUE(sizes.contains(QSize(side, side))) << side;
+    }
+    EXPECT_TRUE(window->findChildren<QMenuBar*>().isEmpty());
+}
+
+// Catches a list that is not a single-selection report with the four template columns.
+TEST_F(MainWindowTest, ListHasTheFourColumnsAndReportBehaviour)
+{
+    auto* list = unit<QTableWidget>(u"超级列表框1");
+    ASSERT_NE(list, nullptr);
+    const QString titles[] = {u"歌名"_s, u"歌手"_s, u"专辑"_s, u"链接地址"_s};
+    const int widths[] = {150, 150, 150, 280};
+    ASSERT_EQ(list->columnCount(), 4);
+    for (int column = 0; column < 4; ++column) {
+        EXPECT_EQ(list->horizontalHeaderItem(column)->text(), titles[column]);
+        EXPECT_EQ(list->columnWidth(column), widths[column]);
+        EXPECT_EQ(list->horizontalHeaderItem(column)->textAlignment() & Qt::AlignHorizontal_Mask,
+                  Qt::AlignLeft);
+    }
+    EXPECT_EQ(list->rowCount(), 0);
+    EXPECT_FALSE(list->verticalHeader()->isVisible());
+    EXPECT_TRUE(list->horizontalHeader()->isVisible());
+    EXPECT_TRUE(list->horizontalHeader()->sectionsClickable());
+    EXPECT_EQ(list->selectionBehavior(), QAbstractItemView::SelectRows);
+    EXPECT_EQ(list->selectionMode(), QAbstractItemView::SingleSelection);
+    EXPECT_EQ(list->editTriggers(), QAbstractItemView::NoEditTriggers);
+    EXPECT_TRUE(list->showGrid());
+    EXPECT_FALSE(list->isSortingEnabled());
+}
+
+// Catches a menu that shows in a menu bar, or items out of order or with extra decoration.
+TEST_F(MainWindowTest, PopupMenuHasItsThreeItemsHidden)
+{
+    auto* menu = unit<QMenu>(u"菜单");
+    ASSERT_NE(menu, nullptr);
+    EXPECT_FALSE(menu->isVisible());
+    const QList<QAction*> items = menu->actions();
+    ASSERT_EQ(items.size(), 3);
+    const QString captions[] = {u"复制"_s, u"搜索"_s, u"在线试听"_s};
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(items[i]->objectName(), captions[i]);
+        EXPECT_EQ(items[i]->text(), captions[i]);
+        EXPECT_TRUE(items[i]->isEnabled());
+        EXPECT_TRUE(items[i]->isVisible());
+        EXPECT_FALSE(items[i]->isCheckable());
+        EXPECT_TRUE(items[i]->shortcut().isEmpty());
+    }
+    EXPECT_EQ(items[0], window->findChild<QAction*>(u"复制"_s));
+}
+
+// Catches a tab order that skips a control, includes a label or group box, or is shuffled.
+TEST_F(MainWindowTest, TabOrderRunsThroughTheControls)
+{
+    const QStringList expected = {u"编辑框1"_s,     u"按钮1"_s,      u"编辑框2"_s,
+                                  u"按钮2"_s,       u"按钮3"_s,      u"超级列表框1"_s,
+                                  u"按钮_上一页"_s, u"按钮_下一页"_s};
+    QStringList chain;
+    QWidget* first = unit(u"编辑框1");
+    QWidget* widget = first;
+    do {
+        if (widget->focusPolicy() & Qt::TabFocus) {
+            chain << widget->objectName();
+        }
+        widget = widget->nextInFocusChain();
+    } while (widget != first && chain.size() <= expected.size());
+    EXPECT_EQ(chain, expected);
+}
+
+// Catches initial values that differ from the template, at the GBK level the searches read.
+TEST_F(MainWindowTest, SearchViewStartsWithTheTemplateState)
+{
+    EXPECT_EQ(window->keywordText(), "\xC0\xDB\xCB\xC0\xB0\xAE\xC7\xE9"); // 累死爱情
+    EXPECT_EQ(window->qqNumberText(), "271828182");
+    EXPECT_EQ(window->pageLabel(), "0/0");
+    EXPECT_FALSE(window->previousPageEnabled());
+    EXPECT_FALSE(window->nextPageEnabled());
+    EXPECT_EQ(window->rowCount(), 0);
+    EXPECT_EQ(window->selectedRow(), -1);
+    EXPECT_EQ(window->menuItemCaption(MenuItem::Copy), "\xB8\xB4\xD6\xC6"); // 复制
+}
+
+// Catches cells that lose GBK bytes, rows that do not append, or out-of-range access.
+TEST_F(MainWindowTest, SearchViewWritesAndReadsTheList)
+{
+    const Text song = "\xC7\xE7\xCC\xEC"; // 晴天
+    EXPECT_EQ(window->insertRow(), 0);
+    EXPECT_EQ(window->insertRow(), 1);
+    window->setCellText(1, 0, song);
+    window->setCellText(1, 3, "http://h/a b?c=%20&d");
+    window->setCellText(2, 0, "no such row");
+    window->setCellText(0, 4, "no such column");
+    EXPECT_EQ(window->rowCount(), 2);
+    EXPECT_EQ(window->cellText(1, 0), song);
+    EXPECT_EQ(window->cellText(1, 3), "http://h/a b?c=%20&d");
+    EXPECT_EQ(window->cellText(0, 0), "");
+    EXPECT_EQ(window->cellText(-1, 3), "");
+    EXPECT_EQ(window->cellText(2, 0), "");
+    window->setPageLabel("3/12");
+    window->setNextPageEnabled(true);
+    EXPECT_EQ(window->pageLabel(), "3/12");
+    EXPECT_TRUE(window->nextPageEnabled());
+    EXPECT_FALSE(window->previousPageEnabled());
+    window->deleteAllRows();
+    EXPECT_EQ(window->rowCount(), 0);
+    EXPECT_FALSE(window->scriptComponent().addCode("function f(x){return x}"));
+    EXPECT_EQ(window->scriptComponent().run("f", "x"), "");
+}
+
+// Catches rows added to or missing from the event table (operations of later work included).
+TEST(EventTableTest, HasExactlyTheWindowsRows)
+{
+    const std::vector<std::pair<QString, UnitEvent>> expected = {
+        {u"MainWindow"_s, UnitEvent::Created},
+        {u"MainWindow"_s, UnitEvent::AboutToBeDestroyed},
+        {u"超级列表框1"_s, UnitEvent::RightClicked},
+        {u"复制"_s, UnitEvent::Chosen},
+        {u"在线试听"_s, UnitEvent::Chosen},
+    };
+    std::vector<std::pair<QString, UnitEvent>> rows;
+    for (const EventBinding& row : mainWindowEvents()) {
+        rows.emplace_back(row.unit.toString(), row.event);
+        EXPECT_NE(row.handler, nullptr);
+    }
+    EXPECT_EQ(rows, expected);
+}
+
+// Catches a left or double click that starts something, or a double click that edits a cell.
+TEST_F(MainWindowTest, LeftAndDoubleClickOnlySelect)
+{
+    for (int row = 0; row < 3; ++row) {
+        window->setCellText(window->insertRow(), 0, "song");
+    }
+    auto* list = unit<QTableWidget>(u"超级列表框1");
+    const QPoint cell = list->visualRect(list->model()->index(1, 0)).center();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, cell);
+    EXPECT_EQ(window->selectedRow(), 1);
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, cell);
+    EXPECT_EQ(window->selectedRow(), 1);
+    EXPECT_TRUE(list->viewport()->findChildren<QLineEdit*>().isEmpty()); // no cell editor
+    EXPECT_EQ(window->cellText(1, 0), "song");
+    EXPECT_TRUE(desktop->popups.empty());
+    EXPECT_TRUE(desktop->clipboard.empty());
+    EXPECT_TRUE(desktop->opened.empty());
+}
+
+// Catches a right click that does not select its row, open the menu, or restore the cursor.
+TEST_F(MainWindowTest, RightClickSelectsTheRowAndPopsUpTheMenu)
+{
+    for (int row = 0; row < 3; ++row) {
+        window->setCellText(window->insertRow(), 0, "song " + std::to_string(row));
+    }
+    auto* list = unit<QTableWidget>(u"超级列表框1");
+    const QPoint cell = list->visualRect(list->model()->index(2, 0)).center();
+    desktop->cursor = QPoint(window->windowLeftEdge() + window->listLeftEdge() + 20, 300);
+    // Through the window system, as a real click comes, so the context-menu event follows.
+    QTest::mouseClick(window->windowHandle(), Qt::RightButton, {},
+                      list->viewport()->mapTo(window.get(), cell));
+    EXPECT_EQ(window->selectedRow(), 2);
+    ASSERT_EQ(desktop->popups.size(), 1U);
+    EXPECT_EQ(desktop->popups[0].visibleItems, QStringList({u"复制(song 2)"_s, u"搜索(song 2)"_s}));
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+// Catches a closing that does not open the author's page, or opens it more than once.
+TEST_F(MainWindowTest, ClosingOpensTheAuthorPageOnce)
+{
+    window->close();
+    window->close();
+    ASSERT_EQ(desktop->opened.size(), 1U);
+    EXPECT_EQ(desktop->opened[0], Text(config::AuthorPageUrl));
+}
+
+// Catches a handler that runs without the busy cursor, or leaves it behind; adding a row is
+// all it takes to connect a button.
+TEST(MainWindowEventsTest, HandlersRunUnderTheBusyCursor)
+{
+    test::ensureApplication();
+    QFile file(MainWindowTemplatePath.toString());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    static int clicks = 0;
+    static Qt::CursorShape shape = Qt::ArrowCursor;
+    clicks = 0;
+    const EventBinding rows[] = {
+        {u"按钮1", UnitEvent::Clicked,
+         [](MainWindow&) {
+             ++clicks;
+             shape = QApplication::overrideCursor() ? QApplication::overrideCursor()->shape()
+                                                    : Qt::ArrowCursor;
+         }},
+    };
+    auto window = MainWindow::fromTemplate(file.readAll(), rows, nullptr);
+    ASSERT_NE(window, nullptr);
+    window->show();
+    QTest::mouseClick(window->findChild<QPushButton*>(u"按钮1"_s), Qt::LeftButton);
+    EXPECT_EQ(clicks, 1);
+    EXPECT_EQ(shape, Qt::WaitCursor);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+// Catches a row naming a unit the template lacks, or an event the unit cannot raise, being
+// accepted silently.
+TEST(MainWindowEventsTest, RowsForMissingOrUnfitUnitsRefuseTheWindow)
+{
+    test::ensureApplication();
+    QFile file(MainWindowTemplatePath.toString());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray data = file.readAll();
+    const EventBinding missing[] = {{u"按钮9", UnitEvent::Clicked, [](MainWindow&) {}}};
+    const EventBinding unfit[] = {{u"透明标签1", UnitEvent::Clicked, [](MainWindow&) {}}};
+    EXPECT_EQ(MainWindow::fromTemplate(data, missing, nullptr), nullptr);
+    EXPECT_EQ(MainWindow::fromTemplate(data, unfit, nullptr), nullptr);
+}
+
+} // namespace
+} // namespace marrowtune

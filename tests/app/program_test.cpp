@@ -1,0 +1,85 @@
+#include "app/fatal_error.h"
+#include "app/main_window.h"
+#include "app/program.h"
+#include "tests/app/gui_test_support.h"
+
+#include <QFile>
+#include <QTemporaryFile>
+
+#include <cstdio>
+#include <gtest/gtest.h>
+
+namespace marrowtune {
+namespace {
+
+using namespace Qt::StringLiterals;
+
+struct FatalEnd {
+    QString text;
+};
+
+class CreateMainWindowTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        test::ensureApplication();
+        setFatalErrorHandler([](const QString& text) { throw FatalEnd{text}; });
+    }
+    void TearDown() override { setFatalErrorHandler({}); }
+
+    // The fatal box text createMainWindow ends with for the template at `path`, or "" when it
+    // made a window.
+    static QString fatalTextFor(const QString& path)
+    {
+        try {
+            createMainWindow(path, nullptr);
+        } catch (const FatalEnd& end) {
+            return end.text;
+        }
+        return {};
+    }
+
+    static QString templateFile(const QByteArray& bytes, QTemporaryFile& file)
+    {
+        file.open();
+        file.write(bytes);
+        file.close();
+        return file.fileName();
+    }
+};
+
+// Catches a failed template load that goes on, or ends with the wrong message.
+TEST_F(CreateMainWindowTest, UnusableTemplatesEndWithTheirMessages)
+{
+    QFile real(MainWindowTemplatePath.toString());
+    ASSERT_TRUE(real.open(QIODevice::ReadOnly));
+    const QByteArray form = real.readAll();
+    QByteArray withoutList = form;
+    withoutList.replace("超级列表框1", "列表");
+
+    QTemporaryFile empty, notAForm, missingUnit;
+    const QString unreadable = u"运行时出错!\n\n错误信息：载入窗口模板数据段出错!\n"_s;
+    const QString notCreated = u"运行时出错!\n\n错误信息：载入启动窗口失败\n"_s;
+    EXPECT_EQ(fatalTextFor(u":/marrowtune/no_such_form.ui"_s), unreadable);
+    EXPECT_EQ(fatalTextFor(templateFile({}, empty)), unreadable);
+    EXPECT_EQ(fatalTextFor(templateFile("<ui version=\"4.0\"><widget", notAForm)), notCreated);
+    EXPECT_EQ(fatalTextFor(templateFile(withoutList, missingUnit)), notCreated);
+    EXPECT_EQ(fatalTextFor(MainWindowTemplatePath.toString()), QString());
+}
+
+// Catches an unreadable template that does not end the process with -1.
+TEST(CreateMainWindowDeathTest, UnreadableTemplateEndsWithMinusOne)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            test::ensureApplication();
+            setFatalErrorHandler(
+                [](const QString& text) { std::fputs(text.toUtf8().constData(), stderr); });
+            createMainWindow(u":/marrowtune/no_such_form.ui"_s, nullptr);
+        },
+        testing::ExitedWithCode(255), "载入窗口模板数据段出错!");
+}
+
+} // namespace
+} // namespace marrowtune

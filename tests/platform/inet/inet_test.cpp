@@ -1,0 +1,392 @@
+#include "platform/inet/inet.h"
+#include "platform/inet/inet_testing.h"
+#include "tests/support/loopback_server.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+
+namespace marrowtune::inet {
+namespace {
+
+using test::LoopbackServer;
+using test::RecordedRequest;
+using test::ScriptedResponse;
+using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
+
+// What one exchange gave back.
+struct Exchange {
+    bool sent = false;
+    std::string body;
+    bool lastReadOk = false;
+    std::optional<std::string> rawHeaders;
+};
+
+struct RequestSpec {
+    std::string verb = "GET";
+    std::string path = "/";
+    std::string headers;
+    const std::string* body = nullptr;
+    std::uint32_t flags = Reload | NoCookies;
+    std::string agent = "agent/1";
+    AccessType access = AccessType::Direct;
+    std::string proxyList;
+    std::string host = "127.0.0.1";
+    std::size_t headerBuffer = 5000;
+};
+
+// Opens, sends, reads in 1024-byte pieces, queries the headers and closes, in the order the
+// engine does.
+Exchange runExchange(const RequestSpec& spec, int port)
+{
+    Exchange result;
+    Handle internet = open(spec.agent, spec.access, spec.proxyList);
+    Handle connection = connect(internet, spec.host, port);
+    Handle request = openRequest(connection, spec.verb, spec.path, "HTTP/1.1", spec.flags);
+    EXPECT_NE(request, nullptr);
+    result.sent = send(request, spec.headers, spec.body ? spec.body->data() : nullptr,
+                       spec.body ? spec.body->size() : 0);
+    for (;;) {
+        char buffer[1024];
+        std::size_t count = 0;
+        result.lastReadOk = read(request, buffer, sizeof buffer, count);
+        if (count == 0) {
+            break;
+        }
+        result.body.append(buffer, count);
+    }
+    result.rawHeaders = queryRawHeaders(request, spec.headerBuffer);
+    EXPECT_TRUE(close(request));
+    EXPECT_TRUE(close(connection));
+    EXPECT_TRUE(close(internet));
+    return result;
+}
+
+// Header lines the library itself puts on the wire, left out where a test checks the caller's.
+std::vector<std::string> callerLines(const RecordedRequest& request)
+{
+    std::vector<std::string> lines;
+    for (const std::string& line : request.headerLines) {
+        if (line.rfind("Host:", 0) != 0 && line.rfind("Content-Length:", 0) != 0) {
+            lines.push_back(line);
+        }
+    }
+    return lines;
+}
+
+class InetTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(m_server.start()); }
+
+    testing::ScopedSeams m_seams;
+    LoopbackServer m_server;
+};
+
+// Catches a block in the wrong form: status line first, CR LF ends, one empty line at the end,
+// duplicate lines kept in order.
+TEST_F(InetTest, RawHeaderBlockHasTheCrLfForm)
+{
+    m_server.setResponse(ScriptedResponse::text(
+        "hello", {"Set-Cookie: a=1; path=/", "Set-Cookie: b=2; path=/", "X-Empty:"}));
+    const Exchange exchange = runExchange({}, m_server.port());
+    EXPECT_TRUE(exchange.sent);
+    EXPECT_EQ(exchange.body, "hello");
+    EXPECT_TRUE(exchange.lastReadOk);
+    EXPECT_EQ(exchange.rawHeaders, "HTTP/1.1 200 OK\r\nSet-Cookie: a=1; path=/\r\n"
+                                   "Set-Cookie: b=2; path=/\r\nX-Empty:\r\n"
+                                   "Content-Length: 5\r\n\r\n");
+}
+
+// Catches an off-by-one at the buffer limit: the block needs its length plus a terminating zero.
+TEST_F(InetTest, RawHeaderQueryFailsWhenTheBlockAndItsZeroDoNotFit)
+{
+    m_server.setResponse(ScriptedResponse::text("", {"X-Pad: " + std::string(100, 'p')}));
+    const std::size_t blockSize = runExchange({}, m_server.port()).rawHeaders->size();
+    struct Row {
+        std::size_t bufferSize;
+        bool fits;
+    };
+    for (const Row row : {Row{blockSize + 1, true}, Row{blockSize, false}, Row{0, false}}) {
+        RequestSpec spec;
+        spec.headerBuffer = row.bufferSize;
+        EXPECT_EQ(runExchange(spec, m_server.port()).rawHeaders.has_value(), row.fits)
+            << "buffer " << row.bufferSize;
+    }
+}
+
+// Catches bodies cut at a zero byte, lost at piece boundaries, or truncated when large.
+TEST_F(InetTest, BodyIsHandedOutWholeInPieces)
+{
+    std::string large(3 * 1024 * 1024 + 17, '\0');
+    for (std::size_t i = 0; i < large.size(); ++i) {
+        large[i] = static_cast<char>(i * 7 % 251);
+    }
+    for (const std::string& body : {std::string("a\0b", 3), std::string(1024, 'x'), large}) {
+        m_server.setResponse(ScriptedResponse::text(body));
+        EXPECT_EQ(runExchange({}, m_server.port()).body, body);
+    }
+}
+
+// Catches the library adding lines of its own, sending an empty line (which would end the
+// header block) or dropping a line whose value is empty.
+TEST_F(InetTest, HeaderTextGoesOnTheWireLineByLine)
+{
+    RequestSpec spec;
+    spec.headers = "A: 1\r\n\r\nB:\r\nno colon\r\nC: 3\r\n";
+    runExchange(spec, m_server.port());
+    const RecordedRequest request = m_server.requests().back();
+    EXPECT_EQ(request.requestLine, "GET / HTTP/1.1");
+    EXPECT_THAT(callerLines(request), ElementsAre("User-Agent: agent/1", "A: 1", "B:", "C: 3"));
+    EXPECT_EQ(request.header("Host"), "127.0.0.1:" + std::to_string(m_server.port()));
+}
+
+// Catches a line break in the agent starting a header line of its own.
+TEST_F(InetTest, AgentEndsAtALineBreak)
+{
+    RequestSpec spec;
+    spec.agent = "agent/2\r\nX-Injected: 1";
+    runExchange(spec, m_server.port());
+    EXPECT_THAT(callerLines(m_server.requests().back()), ElementsAre("User-Agent: agent/2"));
+}
+
+// Catches the agent being sent next to a caller's own User-Agent line.
+TEST_F(InetTest, CallersUserAgentLineReplacesTheAgent)
+{
+    RequestSpec spec;
+    spec.headers = "user-agent: mine";
+    runExchange(spec, m_server.port());
+    EXPECT_THAT(callerLines(m_server.requests().back()), ElementsAre("user-agent: mine"));
+}
+
+// Catches a verb or body mapped wrongly onto the transfer.
+TEST_F(InetTest, VerbAndBodyAreSentAsGiven)
+{
+    const std::string form = "a=1&b=2";
+    const std::string empty;
+    struct Row {
+        std::string verb;
+        const std::string* body;
+        std::string requestLine;
+        std::optional<std::string> contentLength;
+        std::string received;
+    };
+    const Row rows[] = {
+        {"GET", nullptr, "GET /p?q=1 HTTP/1.1", std::nullopt, ""},
+        {"POST", &form, "POST /p?q=1 HTTP/1.1", "7", form},
+        {"POST", nullptr, "POST /p?q=1 HTTP/1.1", "0", ""},
+        {"GET", &form, "GET /p?q=1 HTTP/1.1", "7", form},
+        {"PUT", &empty, "PUT /p?q=1 HTTP/1.1", "0", ""},
+    };
+    for (const Row& row : rows) {
+        RequestSpec spec;
+        spec.verb = row.verb;
+        spec.path = "/p?q=1";
+        spec.body = row.body;
+        runExchange(spec, m_server.port());
+        const RecordedRequest request = m_server.requests().back();
+        EXPECT_EQ(request.requestLine, row.requestLine);
+        EXPECT_EQ(request.header("Content-Length"), row.contentLength) << row.requestLine;
+        EXPECT_EQ(request.body, row.received);
+        EXPECT_EQ(request.header("Content-Type"), std::nullopt);
+        EXPECT_EQ(request.header("Expect"), std::nullopt);
+    }
+}
+
+// Catches a path that curl would reject or reinterpret (spaces, GBK bytes, dot segments).
+TEST_F(InetTest, PathIsSentAsWrittenWithUnsafeBytesEscaped)
+{
+    RequestSpec spec;
+    spec.path = "/a b/../\xB8\xE8?x=1";
+    runExchange(spec, m_server.port());
+    EXPECT_EQ(m_server.requests().back().target(), "/a%20b/../%B8%E8?x=1");
+}
+
+// Catches redirects handled wrongly: followed, only the final response counts; not followed,
+// the 3xx comes back as it is.
+TEST_F(InetTest, RedirectsFollowedOrNot)
+{
+    m_server.setHandler([](const RecordedRequest& request) {
+        if (request.target() == "/from") {
+            ScriptedResponse response = ScriptedResponse::redirect("/to");
+            response.headerLines.push_back("Set-Cookie: early=1");
+            response.body = "moved";
+            return response;
+        }
+        return ScriptedResponse::text("final", {"X-Final: yes"});
+    });
+    RequestSpec spec;
+    spec.path = "/from";
+    const Exchange followed = runExchange(spec, m_server.port());
+    EXPECT_EQ(followed.body, "final");
+    EXPECT_EQ(followed.rawHeaders, "HTTP/1.1 200 OK\r\nX-Final: yes\r\nContent-Length: 5\r\n\r\n");
+
+    spec.flags |= NoAutoRedirect;
+    const Exchange kept = runExchange(spec, m_server.port());
+    EXPECT_EQ(kept.body, "moved");
+    EXPECT_EQ(kept.rawHeaders, "HTTP/1.1 302 Moved\r\nLocation: /to\r\nSet-Cookie: early=1\r\n"
+                               "Content-Length: 5\r\n\r\n");
+}
+
+// Catches an endless redirect loop: the library gives up and hands back the last answer.
+TEST_F(InetTest, RedirectLoopIsBounded)
+{
+    m_server.setResponse(ScriptedResponse::redirect("/again"));
+    const Exchange exchange = runExchange({}, m_server.port());
+    EXPECT_TRUE(exchange.sent);
+    EXPECT_THAT(exchange.rawHeaders.value_or(""), ::testing::StartsWith("HTTP/1.1 302"));
+    EXPECT_LE(m_server.requests().size(), 11u);
+}
+
+// Catches a redirect to another scheme being followed without the flag that allows it.
+TEST_F(InetTest, RedirectToHttpsNeedsItsFlag)
+{
+    m_server.setResponse(ScriptedResponse::redirect("https://127.0.0.1:1/"));
+    const Exchange exchange = runExchange({}, m_server.port());
+    EXPECT_THAT(exchange.rawHeaders.value_or(""), ::testing::StartsWith("HTTP/1.1 302"));
+    EXPECT_FALSE(exchange.lastReadOk);
+}
+
+// Catches a body lost when the server closes in the middle of it.
+TEST_F(InetTest, BrokenTransferKeepsWhatArrived)
+{
+    ScriptedResponse response = ScriptedResponse::text(std::string(5000, 'z'));
+    response.closeAfterBodyBytes = 3000;
+    m_server.setResponse(response);
+    const Exchange exchange = runExchange({}, m_server.port());
+    EXPECT_TRUE(exchange.sent);
+    EXPECT_EQ(exchange.body, std::string(3000, 'z'));
+    EXPECT_FALSE(exchange.lastReadOk);
+    EXPECT_TRUE(exchange.rawHeaders.has_value());
+}
+
+// Catches a request that never got an answer being reported as answered, and a hang on a
+// server that never answers (the no-data time-out is shortened to keep the suite fast).
+TEST_F(InetTest, UnansweredRequestsGiveNothing)
+{
+    testing::setNoDataTimeout(std::chrono::seconds(1));
+    testing::setConnectTimeout(std::chrono::seconds(1));
+    LoopbackServer silent;
+    ASSERT_TRUE(silent.start());
+    ScriptedResponse never;
+    never.neverAnswer = true;
+    silent.setResponse(never);
+    struct Row {
+        std::string what;
+        std::string host;
+        int port;
+    };
+    const Row rows[] = {
+        {"refused", "127.0.0.1", LoopbackServer::unusedPort()},
+        {"unresolvable", "no-such-host.invalid", 80},
+        {"not a host name", "127.0.0.1?x", 80},
+        {"never answers", "127.0.0.1", silent.port()},
+    };
+    for (const Row& row : rows) {
+        RequestSpec spec;
+        spec.host = row.host;
+        const Exchange exchange = runExchange(spec, row.port);
+        EXPECT_FALSE(exchange.sent) << row.what;
+        EXPECT_EQ(exchange.body, "") << row.what;
+        EXPECT_FALSE(exchange.lastReadOk) << row.what;
+        EXPECT_EQ(exchange.rawHeaders, std::nullopt) << row.what;
+    }
+    EXPECT_EQ(silent.requests().size(), 1u);
+}
+
+// Catches the proxy list read wrongly: "http=HOST:PORT" sends the request to the proxy in
+// absolute form; "http=" with nothing after it, a list for another scheme, or direct access
+// goes straight to the server.
+TEST_F(InetTest, ProxyListChoosesTheRoute)
+{
+    LoopbackServer proxy;
+    ASSERT_TRUE(proxy.start());
+    const std::string proxyAddress = "127.0.0.1:" + std::to_string(proxy.port());
+    struct Row {
+        AccessType access;
+        std::string list;
+        bool viaProxy;
+    };
+    const Row rows[] = {
+        {AccessType::Proxy, "http=" + proxyAddress, true},
+        {AccessType::Proxy, proxyAddress, true},
+        {AccessType::Proxy, "http=", false},
+        {AccessType::Proxy, "", false},
+        {AccessType::Proxy, "https=" + proxyAddress, false},
+        {AccessType::Direct, "http=" + proxyAddress, false},
+    };
+    for (const Row& row : rows) {
+        RequestSpec spec;
+        spec.access = row.access;
+        spec.proxyList = row.list;
+        spec.path = "/via";
+        const std::size_t before = proxy.requests().size();
+        runExchange(spec, m_server.port());
+        const bool viaProxy = proxy.requests().size() > before;
+        EXPECT_EQ(viaProxy, row.viaProxy) << row.list;
+        if (viaProxy) {
+            EXPECT_EQ(proxy.requests().back().target(),
+                      "http://127.0.0.1:" + std::to_string(m_server.port()) + "/via");
+        }
+    }
+}
+
+// Catches a handle life-cycle that crashes or leaks on misuse: null, wrong kind, double close,
+// parent closed before its child.
+TEST_F(InetTest, HandlesRefuseMisuse)
+{
+    EXPECT_FALSE(close(nullptr));
+    Handle internet = open("a", AccessType::Direct);
+    ASSERT_NE(internet, nullptr);
+    EXPECT_EQ(connect(internet, "", 80), nullptr);
+    EXPECT_EQ(connect(internet, "h", -1), nullptr);
+    EXPECT_EQ(connect(internet, "h", 65536), nullptr);
+    EXPECT_EQ(connect(nullptr, "h", 80), nullptr);
+    Handle connection = connect(internet, "127.0.0.1", m_server.port());
+    ASSERT_NE(connection, nullptr);
+    EXPECT_EQ(openRequest(internet, "GET", "/", "HTTP/1.1", 0), nullptr);
+    EXPECT_EQ(openRequest(connection, "GET", "/", "HTTP/2", 0), nullptr);
+    EXPECT_EQ(openRequest(connection, "", "/", "HTTP/1.1", 0), nullptr);
+    Handle request = openRequest(connection, "GET", "/", "HTTP/1.1", 0);
+    ASSERT_NE(request, nullptr);
+    std::size_t count = 1;
+    char buffer[8];
+    EXPECT_FALSE(read(request, buffer, sizeof buffer, count)) << "read before send";
+    EXPECT_EQ(count, 0u);
+    EXPECT_EQ(queryRawHeaders(request, 5000), std::nullopt);
+    EXPECT_TRUE(close(internet));
+    EXPECT_TRUE(close(connection));
+    EXPECT_TRUE(send(request, "", nullptr, 0)) << "a request outlives its parents";
+    EXPECT_FALSE(send(request, "", nullptr, 0)) << "a request is sent once";
+    EXPECT_TRUE(close(request));
+    EXPECT_FALSE(close(request));
+    EXPECT_FALSE(send(request, "", nullptr, 0));
+}
+
+// Catches the seam not reaching the curl calls.
+TEST_F(InetTest, SeamMakesTheCurlCallsFail)
+{
+    testing::setCurlCallFails(testing::CurlCall::GlobalInit, true);
+    EXPECT_EQ(open("a", AccessType::Direct), nullptr);
+    testing::resetSeams();
+
+    Handle internet = open("a", AccessType::Direct);
+    Handle connection = connect(internet, "127.0.0.1", m_server.port());
+    testing::setCurlCallFails(testing::CurlCall::EasyInit, true);
+    EXPECT_EQ(openRequest(connection, "GET", "/", "HTTP/1.1", 0), nullptr);
+    testing::resetSeams();
+
+    testing::setCurlCallFails(testing::CurlCall::Perform, true);
+    Handle request = openRequest(connection, "GET", "/", "HTTP/1.1", 0);
+    EXPECT_FALSE(send(request, "", nullptr, 0));
+    EXPECT_TRUE(m_server.requests().empty());
+    close(request);
+    close(connection);
+    close(internet);
+}
+
+} // namespace
+} // namespace marrowtune::inet
