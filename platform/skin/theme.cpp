@@ -141,6 +141,17 @@ Fill glass(Rgb top, Rgb bottom, Rgb text)
                  {1.0, mix(bottom, white, low * 0.7)}}};
 }
 
+// The panels' glass: a smooth sheen from a bright top edge into the theme's own fill. A hard
+// break at the middle, as on the buttons, would cut across a tall panel like a seam.
+Fill sheen(Rgb top, Rgb bottom, Rgb text)
+{
+    const bool lightText = relativeLuminance(text) > 0.4;
+    const Rgb white{255, 255, 255};
+    return Fill{{{0.0, mix(top, white, lightText ? 0.12 : 0.7)},
+                 {0.3, mix(top, white, lightText ? 0.03 : 0.2)},
+                 {1.0, bottom}}};
+}
+
 std::string escapeValue(std::string_view value)
 {
     std::string out;
@@ -459,7 +470,7 @@ Look deriveLook(const Theme& theme, bool aero)
         look.header = theme.header;
         look.edit = flat(theme.base);
     } else {
-        look.panel = glass(fillTop(theme.panel), fillBottom(theme.panel), theme.windowText);
+        look.panel = sheen(fillTop(theme.panel), fillBottom(theme.panel), theme.windowText);
         look.panelTopEdge = mix(theme.panelBorder, white, theme.dark ? 0.3 : 0.55);
         look.button = glass(fillTop(theme.button), fillBottom(theme.button), theme.buttonText);
         look.header = glass(fillTop(theme.header), fillBottom(theme.header), theme.headerText);
