@@ -3,6 +3,7 @@
 #include "app/main_window.h"
 #include "app/program.h"
 #include "app/result_actions.h"
+#include "app/skin/skin_themes.h"
 #include "search/keyword_search.h"
 #include "search/zone_lookup.h"
 
@@ -15,6 +16,7 @@ constexpr EventBinding MainWindowEvents[] = {
     {WindowUnitName, UnitEvent::Created, [](MainWindow& w) { onWindowCreated(w); }},
     {WindowUnitName, UnitEvent::AboutToBeDestroyed,
      [](MainWindow& w) { openAuthorPage(w.desktop()); }},
+    {u"按钮3", UnitEvent::Clicked, [](MainWindow&) { applyRandomTheme(); }},
     {u"按钮1", UnitEvent::Clicked, [](MainWindow& w) { startKeywordSearch(w); }},
     {u"按钮2", UnitEvent::Clicked, [](MainWindow& w) { lookupZoneMusic(w); }},
     {u"按钮_上一页", UnitEvent::Clicked, [](MainWindow& w) { showPreviousPage(w); }},

@@ -4,6 +4,7 @@
 #include "app/fatal_error.h"
 #include "app/main_window.h"
 #include "app/qt_text.h"
+#include "app/skin/skin_themes.h"
 #include "platform/system_classes.h"
 #include "search/paging_state.h"
 #include "search/rewrite.h"
@@ -54,6 +55,8 @@ void onWindowCreated(MainWindow& window)
     //   2. applyTheme(9): the skin theme the window wears at every start
     //   3. enableSkinAero: the skin library present, its aero effect on
     loadRewriteScript(window.scriptComponent());
+    applyTheme(StartThemeNumber);
+    enableSkinAero();
 }
 
 void shutdownCleanup()

@@ -245,6 +245,7 @@ TEST(EventTableTest, HasExactlyTheWindowsRows)
     const std::vector<std::pair<QString, UnitEvent>> expected = {
         {u"MainWindow"_s, UnitEvent::Created},
         {u"MainWindow"_s, UnitEvent::AboutToBeDestroyed},
+        {u"按钮3"_s, UnitEvent::Clicked},
         {u"按钮1"_s, UnitEvent::Clicked},
         {u"按钮2"_s, UnitEvent::Clicked},
         {u"按钮_上一页"_s, UnitEvent::Clicked},

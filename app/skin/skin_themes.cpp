@@ -1,0 +1,265 @@
+#include "app/skin/skin_themes.h"
+
+#include "app/fatal_error.h"
+#include "embedded/skin_library_image.h"
+#include "embedded/skin_themes_pack.h"
+#include "platform/skin/skin_library.h"
+
+#include <QCoreApplication>
+#include <QFile>
+
+#include <cerrno>
+#include <cstdio>
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace marrowtune {
+namespace skin {
+namespace {
+
+std::uint32_t readU32(std::span<const unsigned char> bytes, std::size_t at)
+{
+    return static_cast<std::uint32_t>(bytes[at]) | static_cast<std::uint32_t>(bytes[at + 1]) << 8 |
+           static_cast<std::uint32_t>(bytes[at + 2]) << 16 |
+           static_cast<std::uint32_t>(bytes[at + 3]) << 24;
+}
+
+// The pack the build writes: "SKPK", a count, the sizes, then the themes back to back. A pack
+// that does not add up leaves every theme empty, which the library refuses.
+std::array<ThemeBlob, SkinThemeCount> splitPack(std::span<const unsigned char> pack)
+{
+    std::array<ThemeBlob, SkinThemeCount> themes{};
+    const std::size_t headerSize = 8 + 4 * SkinThemeCount;
+    if (pack.size() < headerSize || pack[0] != 'S' || pack[1] != 'K' || pack[2] != 'P' ||
+        pack[3] != 'K' || readU32(pack, 4) != SkinThemeCount) {
+        return themes;
+    }
+    std::size_t offset = headerSize;
+    for (std::size_t i = 0; i < themes.size(); ++i) {
+        const std::size_t size = readU32(pack, 8 + 4 * i);
+        if (size > pack.size() - offset) {
+            return {};
+        }
+        themes[i] = pack.subspan(offset, size);
+        offset += size;
+    }
+    return themes;
+}
+
+bool writeAll(int fd, std::span<const unsigned char> bytes)
+{
+    while (!bytes.empty()) {
+        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+        if (written < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        bytes = bytes.subspan(static_cast<std::size_t>(written));
+    }
+    return true;
+}
+
+// Puts the finished temporary file in place without ever replacing an existing file.
+bool publishNoReplace(const std::string& temporary, const std::string& path)
+{
+    if (::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) == 0) {
+        return true;
+    }
+    if (errno == EEXIST) {
+        return true; // written meanwhile by someone else: theirs stays
+    }
+    if (errno != EINVAL && errno != ENOSYS) {
+        return false;
+    }
+    // A file system without RENAME_NOREPLACE: a hard link refuses an existing name as well.
+    return ::link(temporary.c_str(), path.c_str()) == 0 || errno == EEXIST;
+}
+
+std::string defaultProgramDirectory()
+{
+    if (QCoreApplication::instance()) {
+        return QFile::encodeName(QCoreApplication::applicationDirPath()).toStdString();
+    }
+    char buffer[4096];
+    const ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+    if (n <= 0) {
+        return ".";
+    }
+    std::string exe(buffer, static_cast<std::size_t>(n));
+    const auto slash = exe.rfind('/');
+    return slash == 0 ? "/" : exe.substr(0, slash);
+}
+
+} // namespace
+
+int ThemeSequence::nextRaw()
+{
+    m_state = m_state * 214013u + 2531011u;
+    return static_cast<int>((m_state >> 16) & 0x7FFFu);
+}
+
+int ThemeSequence::nextTheme()
+{
+    return 1 + nextRaw() % SkinThemeCount;
+}
+
+bool writeLibraryFile(const std::string& path, std::span<const unsigned char> image)
+{
+    struct stat existing {};
+    if (::lstat(path.c_str(), &existing) == 0) {
+        return true; // whatever it is, it stays
+    }
+    const auto slash = path.rfind('/');
+    const std::string directory = slash == std::string::npos ? "." : path.substr(0, slash);
+    std::string temporary = directory + "/.SkinH_EL.dll.XXXXXX";
+    const int fd = ::mkstemp(temporary.data());
+    if (fd < 0) {
+        return false;
+    }
+    const bool written = writeAll(fd, image) && ::fchmod(fd, 0644) == 0 && ::fsync(fd) == 0;
+    const bool closed = ::close(fd) == 0;
+    const bool published = written && closed && publishNoReplace(temporary, path);
+    ::unlink(temporary.c_str());
+    if (published) {
+        // The rename itself reaches the disk only with the directory.
+        const int dirFd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (dirFd >= 0) {
+            ::fsync(dirFd);
+            ::close(dirFd);
+        }
+    }
+    return published;
+}
+
+Text missingExportMessage(std::string_view exportName)
+{
+    // 无法找到指定DLL库文件“%s”中的输出命令“%s”
+    Text message = "\xCE\xDE\xB7\xA8\xD5\xD2\xB5\xBD\xD6\xB8\xB6\xA8"
+                   "DLL"
+                   "\xBF\xE2\xCE\xC4\xBC\xFE\xA1\xB0";
+    message += LibraryFileName;
+    message += "\xA1\xB1\xD6\xD0\xB5\xC4\xCA\xE4\xB3\xF6\xC3\xFC\xC1\xEE\xA1\xB0";
+    message += exportName;
+    message += "\xA1\xB1";
+    return message;
+}
+
+LibraryLoader systemLoader()
+{
+    return {
+        [](const std::string& pathOrName) {
+            return ::dlopen(pathOrName.c_str(), RTLD_NOW | RTLD_LOCAL);
+        },
+        [](void* library, const char* exportName) { return ::dlsym(library, exportName); },
+        [](const Text& message) { fatalError(message); },
+    };
+}
+
+SkinController::SkinController(std::string programDirectory, std::span<const unsigned char> image,
+                               LibraryLoader loader)
+    : m_libraryPath(std::move(programDirectory) + "/" + LibraryFileName), m_image(image),
+      m_loader(std::move(loader))
+{
+}
+
+void SkinController::ensureLibrary()
+{
+    writeLibraryFile(m_libraryPath, m_image); // the outcome shows when the library is bound
+}
+
+void* SkinController::bind(const char* exportName)
+{
+    if (!m_library) {
+        m_library = m_loader.open(m_libraryPath);
+    }
+    if (!m_library) {
+        m_library = m_loader.open(LibraryFileName);
+    }
+    void* function = m_library ? m_loader.symbol(m_library, exportName) : nullptr;
+    if (!function) {
+        m_loader.fatal(missingExportMessage(exportName));
+    }
+    return function;
+}
+
+void SkinController::attachTheme(ThemeBlob theme)
+{
+    ensureLibrary();
+    if (!m_attachRes) {
+        m_attachRes = bind("SkinH_AttachRes");
+    }
+    if (!m_attachRes) {
+        return;
+    }
+    // The library gets its own copy of the bytes, released once it has read them.
+    const std::vector<unsigned char> buffer(theme.begin(), theme.end());
+    reinterpret_cast<AttachResFunction>(m_attachRes)(buffer.data(), static_cast<int>(buffer.size()),
+                                                     "", 0, 0, 0);
+}
+
+void SkinController::setAero(int on)
+{
+    ensureLibrary();
+    if (!m_setAero) {
+        m_setAero = bind("SkinH_SetAero");
+    }
+    if (m_setAero) {
+        reinterpret_cast<SetAeroFunction>(m_setAero)(on);
+    }
+}
+
+SkinController& programSkin()
+{
+    static SkinController controller(defaultProgramDirectory(), SkinLibraryImage(), systemLoader());
+    return controller;
+}
+
+ThemeSequence& programThemeSequence()
+{
+    static ThemeSequence sequence;
+    return sequence;
+}
+
+} // namespace skin
+
+std::span<const unsigned char> SkinLibraryImage()
+{
+    return embedded::skin_library_image();
+}
+
+const std::array<ThemeBlob, SkinThemeCount>& SkinThemes()
+{
+    static const std::array<ThemeBlob, SkinThemeCount> themes =
+        skin::splitPack(embedded::skin_themes_pack());
+    return themes;
+}
+
+void ensureSkinLibrary()
+{
+    skin::programSkin().ensureLibrary();
+}
+
+void applyTheme(int n)
+{
+    if (n < 1 || n > SkinThemeCount) {
+        return;
+    }
+    skin::programSkin().attachTheme(SkinThemes()[static_cast<std::size_t>(n - 1)]);
+}
+
+void applyRandomTheme()
+{
+    applyTheme(skin::programThemeSequence().nextTheme());
+}
+
+void enableSkinAero()
+{
+    skin::programSkin().setAero(1);
+}
+
+} // namespace marrowtune

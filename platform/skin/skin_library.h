@@ -1,0 +1,36 @@
+#pragma once
+// The two exports of the skin library SkinH_EL.dll, a shared object that the program carries,
+// writes out beside itself and binds by name at run time. It draws every window of the
+// application (the QApplication of the process that loads it) with a theme in the format of
+// platform/skin/theme.h, through the application's own Qt: the Fusion style, a palette and an
+// application style sheet. Widget geometry is never changed.
+//
+// Both calls must come from the application's GUI thread; made before the QApplication exists
+// (or from another thread) they do nothing.
+
+#define MARROWTUNE_SKIN_EXPORT __attribute__((visibility("default")))
+
+extern "C" {
+
+/// Draws every window, present and future, with the theme in `theme` (`size` bytes), replacing
+/// any earlier theme. `text` and the three integers are reserved: the program passes an empty
+/// text and zeros. Bytes that are not a whole, valid theme change nothing. Returns 1 when the
+/// theme was applied, 0 otherwise.
+MARROWTUNE_SKIN_EXPORT int SkinH_AttachRes(const unsigned char* theme, int size, const char* text,
+                                           int reserved1, int reserved2, int reserved3);
+/// Turns the aero look (opaque glass gradients and highlights on the panels, buttons, list
+/// header and edit boxes) on for a non-zero `on`, off for 0. Kept across theme changes.
+/// Returns 1, or 0 when it did nothing (no application yet, or another thread).
+MARROWTUNE_SKIN_EXPORT int SkinH_SetAero(int on);
+
+} // extern "C"
+
+namespace marrowtune::skin {
+
+/// The name of the library file.
+inline constexpr char LibraryFileName[] = "SkinH_EL.dll";
+/// Pointer types of the two exports, for binding by name.
+using AttachResFunction = int (*)(const unsigned char*, int, const char*, int, int, int);
+using SetAeroFunction = int (*)(int);
+
+} // namespace marrowtune::skin
