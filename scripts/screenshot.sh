@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Pictures the main window: builds the window_shot tool, runs it on a virtual X display (Xvfb)
 # and writes two PNGs: the window as it shows at start (default build/<preset>/window.png) and
-# the window with sample rows and its list menu open (the same name with "-rows").
+# the window with sample rows and its list menu open (the same name with "-rows"); then the
+# program's own road against the sample service: start, search, next page, Zone lookup, change
+# skin ("-live-start" ... "-live-skin").
 set -euo pipefail
 cd "$(dirname "$0")/.."
 preset=${PRESET:-sample}
@@ -10,4 +12,6 @@ rows=${out%.png}-rows.png
 cmake --build --preset "$preset" -j2 --target window_shot
 xvfb-run --auto-servernum --server-args="-screen 0 1280x800x24" \
   "build/$preset/tests/app/window_shot" "$out" "$rows"
-echo "screenshot: $out $rows"
+xvfb-run --auto-servernum --server-args="-screen 0 1280x800x24" \
+  "build/$preset/tests/app/window_shot" --live "${out%.png}-live"
+echo "screenshot: $out $rows ${out%.png}-live-{start,search,next,zone,skin}.png"
