@@ -25,7 +25,7 @@ format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 format-check:
-	git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run -Werror
+	scripts/format-check.sh
 
 clean:
 	rm -rf build

@@ -33,11 +33,3 @@ void FakeDesktop::popUpMenu(QMenu& menu, QPoint at)
 }
 
 } // namespace marrowtune::test
-
-// Under the asan preset: fontconfig keeps caches for the life of the process, which
-// LeakSanitizer reports at exit; they are not the window's.
-extern "C" const char* __lsan_default_suppressions();
-extern "C" const char* __lsan_default_suppressions()
-{
-    return "leak:libfontconfig.so\n";
-}

@@ -243,16 +243,11 @@ TEST_F(MainWindowTest, SearchViewWritesAndReadsTheList)
 TEST(EventTableTest, HasExactlyTheWindowsRows)
 {
     const std::vector<std::pair<QString, UnitEvent>> expected = {
-        {u"MainWindow"_s, UnitEvent::Created},
-        {u"MainWindow"_s, UnitEvent::AboutToBeDestroyed},
-        {u"按钮3"_s, UnitEvent::Clicked},
-        {u"按钮1"_s, UnitEvent::Clicked},
-        {u"按钮2"_s, UnitEvent::Clicked},
-        {u"按钮_上一页"_s, UnitEvent::Clicked},
-        {u"按钮_下一页"_s, UnitEvent::Clicked},
-        {u"超级列表框1"_s, UnitEvent::RightClicked},
-        {u"复制"_s, UnitEvent::Chosen},
-        {u"搜索"_s, UnitEvent::Chosen},
+        {u"MainWindow"_s, UnitEvent::Created},  {u"MainWindow"_s, UnitEvent::AboutToBeDestroyed},
+        {u"按钮3"_s, UnitEvent::Clicked},       {u"按钮1"_s, UnitEvent::Clicked},
+        {u"按钮2"_s, UnitEvent::Clicked},       {u"按钮_上一页"_s, UnitEvent::Clicked},
+        {u"按钮_下一页"_s, UnitEvent::Clicked}, {u"超级列表框1"_s, UnitEvent::RightClicked},
+        {u"复制"_s, UnitEvent::Chosen},         {u"搜索"_s, UnitEvent::Chosen},
         {u"在线试听"_s, UnitEvent::Chosen},
     };
     std::vector<std::pair<QString, UnitEvent>> rows;
