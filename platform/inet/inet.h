@@ -9,9 +9,10 @@
 //
 // Time-outs (every request blocks its caller, so both are bounded):
 //   - establishing the connection, name resolution included: 15 seconds;
-//   - no byte arriving for 30 seconds, at any point after the connection is made, aborts the
-//     transfer; what arrived before that is kept. A server that keeps sending at least one byte
-//     every 30 seconds is not cut off.
+//   - after the connection is made, a transfer that moves less than one byte a second for 30
+//     seconds in a row is aborted (so is a server that goes silent); what arrived before that
+//     is kept. The rate is measured over the last few seconds, so a server that trickles a byte
+//     every few seconds is cut off as well.
 // Redirects followed by the library: at most 10 in a row.
 //
 // On the wire the library adds only what HTTP/1.1 needs of it: the Host line, the agent as

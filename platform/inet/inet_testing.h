@@ -18,8 +18,8 @@ enum class CurlCall {
 void setCurlCallFails(CurlCall call, bool fails);
 /// The time allowed to establish a connection (15 s unless changed).
 void setConnectTimeout(std::chrono::milliseconds timeout);
-/// The time without any byte arriving after which a transfer is aborted (30 s unless changed;
-/// whole seconds, at least 1).
+/// How long a transfer may stay below one byte a second before it is aborted (30 s unless
+/// changed; whole seconds, at least 1).
 void setNoDataTimeout(std::chrono::seconds timeout);
 /// Restores the real curl calls and the documented time-outs.
 void resetSeams();
