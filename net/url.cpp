@@ -23,7 +23,8 @@ Text urlHost(std::string_view url, bool domainOnly, bool keepPort)
     if (leftText(work, 8) == HttpsScheme) {
         host = textBetween(work, HttpsScheme, "/");
     } else {
-        if (findText(work, HttpScheme) == -1)
+        // Only a leading "http://" is the scheme: one further on (in a query) is not the host.
+        if (!work.starts_with(HttpScheme))
             work.insert(0, HttpScheme);
         host = textBetween(work, HttpScheme, "/");
     }

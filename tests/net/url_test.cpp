@@ -30,6 +30,8 @@ TEST(UrlTest, HostPortPath)
         // A host that also occurs inside the scheme must not move the path to the scheme.
         {"http://t/x", "t", 80, "/x"},
         {"https://s/y", "s", 443, "/y"},
+        // A scheme-less URL whose query holds a link is still taken as http to its own host.
+        {"a.b/x?u=http://c/", "a.b", 80, "/x?u=http://c/"},
     };
     for (const UrlCase& c : cases) {
         EXPECT_EQ(urlHost(c.url), c.host) << c.url;
