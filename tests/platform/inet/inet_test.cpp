@@ -26,7 +26,7 @@ struct Exchange {
     std::optional<std::string> rawHeaders;
 };
 
-struct RequestSpec {
+struct RequestPlan {
     std::string verb = "GET";
     std::string path = "/";
     std::string headers;
@@ -41,15 +41,15 @@ struct RequestSpec {
 
 // Opens, sends, reads in 1024-byte pieces, queries the headers and closes, in the order the
 // engine does.
-Exchange runExchange(const RequestSpec& spec, int port)
+Exchange runExchange(const RequestPlan& plan, int port)
 {
     Exchange result;
-    Handle internet = open(spec.agent, spec.access, spec.proxyList);
-    Handle connection = connect(internet, spec.host, port);
-    Handle request = openRequest(connection, spec.verb, spec.path, "HTTP/1.1", spec.flags);
+    Handle internet = open(plan.agent, plan.access, plan.proxyList);
+    Handle connection = connect(internet, plan.host, port);
+    Handle request = openRequest(connection, plan.verb, plan.path, "HTTP/1.1", plan.flags);
     EXPECT_NE(request, nullptr);
-    result.sent = send(request, spec.headers, spec.body ? spec.body->data() : nullptr,
-                       spec.body ? spec.body->size() : 0);
+    result.sent = send(request, plan.headers, plan.body ? plan.body->data() : nullptr,
+                       plan.body ? plan.body->size() : 0);
     for (;;) {
         char buffer[1024];
         std::size_t count = 0;
@@ -59,7 +59,7 @@ Exchange runExchange(const RequestSpec& spec, int port)
         }
         result.body.append(buffer, count);
     }
-    result.rawHeaders = queryRawHeaders(request, spec.headerBuffer);
+    result.rawHeaders = queryRawHeaders(request, plan.headerBuffer);
     EXPECT_TRUE(close(request));
     EXPECT_TRUE(close(connection));
     EXPECT_TRUE(close(internet));
@@ -111,9 +111,9 @@ TEST_F(InetTest, RawHeaderQueryFailsWhenTheBlockAndItsZeroDoNotFit)
         bool fits;
     };
     for (const Row row : {Row{blockSize + 1, true}, Row{blockSize, false}, Row{0, false}}) {
-        RequestSpec spec;
-        spec.headerBuffer = row.bufferSize;
-        EXPECT_EQ(runExchange(spec, m_server.port()).rawHeaders.has_value(), row.fits)
+        RequestPlan plan;
+        plan.headerBuffer = row.bufferSize;
+        EXPECT_EQ(runExchange(plan, m_server.port()).rawHeaders.has_value(), row.fits)
             << "buffer " << row.bufferSize;
     }
 }
@@ -135,9 +135,9 @@ TEST_F(InetTest, BodyIsHandedOutWholeInPieces)
 // header block) or dropping a line whose value is empty.
 TEST_F(InetTest, HeaderTextGoesOnTheWireLineByLine)
 {
-    RequestSpec spec;
-    spec.headers = "A: 1\r\n\r\nB:\r\nno colon\r\nC: 3\r\n";
-    runExchange(spec, m_server.port());
+    RequestPlan plan;
+    plan.headers = "A: 1\r\n\r\nB:\r\nno colon\r\nC: 3\r\n";
+    runExchange(plan, m_server.port());
     const RecordedRequest request = m_server.requests().back();
     EXPECT_EQ(request.requestLine, "GET / HTTP/1.1");
     EXPECT_THAT(callerLines(request), ElementsAre("User-Agent: agent/1", "A: 1", "B:", "C: 3"));
@@ -147,18 +147,18 @@ TEST_F(InetTest, HeaderTextGoesOnTheWireLineByLine)
 // Catches a line break in the agent starting a header line of its own.
 TEST_F(InetTest, AgentEndsAtALineBreak)
 {
-    RequestSpec spec;
-    spec.agent = "agent/2\r\nX-Injected: 1";
-    runExchange(spec, m_server.port());
+    RequestPlan plan;
+    plan.agent = "agent/2\r\nX-Injected: 1";
+    runExchange(plan, m_server.port());
     EXPECT_THAT(callerLines(m_server.requests().back()), ElementsAre("User-Agent: agent/2"));
 }
 
 // Catches the agent being sent next to a caller's own User-Agent line.
 TEST_F(InetTest, CallersUserAgentLineReplacesTheAgent)
 {
-    RequestSpec spec;
-    spec.headers = "user-agent: mine";
-    runExchange(spec, m_server.port());
+    RequestPlan plan;
+    plan.headers = "user-agent: mine";
+    runExchange(plan, m_server.port());
     EXPECT_THAT(callerLines(m_server.requests().back()), ElementsAre("user-agent: mine"));
 }
 
@@ -182,11 +182,11 @@ TEST_F(InetTest, VerbAndBodyAreSentAsGiven)
         {"PUT", &empty, "PUT /p?q=1 HTTP/1.1", "0", ""},
     };
     for (const Row& row : rows) {
-        RequestSpec spec;
-        spec.verb = row.verb;
-        spec.path = "/p?q=1";
-        spec.body = row.body;
-        runExchange(spec, m_server.port());
+        RequestPlan plan;
+        plan.verb = row.verb;
+        plan.path = "/p?q=1";
+        plan.body = row.body;
+        runExchange(plan, m_server.port());
         const RecordedRequest request = m_server.requests().back();
         EXPECT_EQ(request.requestLine, row.requestLine);
         EXPECT_EQ(request.header("Content-Length"), row.contentLength) << row.requestLine;
@@ -199,9 +199,9 @@ TEST_F(InetTest, VerbAndBodyAreSentAsGiven)
 // Catches a path that curl would reject or reinterpret (spaces, GBK bytes, dot segments).
 TEST_F(InetTest, PathIsSentAsWrittenWithUnsafeBytesEscaped)
 {
-    RequestSpec spec;
-    spec.path = "/a b/../\xB8\xE8?x=1";
-    runExchange(spec, m_server.port());
+    RequestPlan plan;
+    plan.path = "/a b/../\xB8\xE8?x=1";
+    runExchange(plan, m_server.port());
     EXPECT_EQ(m_server.requests().back().target(), "/a%20b/../%B8%E8?x=1");
 }
 
@@ -218,14 +218,14 @@ TEST_F(InetTest, RedirectsFollowedOrNot)
         }
         return ScriptedResponse::text("final", {"X-Final: yes"});
     });
-    RequestSpec spec;
-    spec.path = "/from";
-    const Exchange followed = runExchange(spec, m_server.port());
+    RequestPlan plan;
+    plan.path = "/from";
+    const Exchange followed = runExchange(plan, m_server.port());
     EXPECT_EQ(followed.body, "final");
     EXPECT_EQ(followed.rawHeaders, "HTTP/1.1 200 OK\r\nX-Final: yes\r\nContent-Length: 5\r\n\r\n");
 
-    spec.flags |= NoAutoRedirect;
-    const Exchange kept = runExchange(spec, m_server.port());
+    plan.flags |= NoAutoRedirect;
+    const Exchange kept = runExchange(plan, m_server.port());
     EXPECT_EQ(kept.body, "moved");
     EXPECT_EQ(kept.rawHeaders, "HTTP/1.1 302 Moved\r\nLocation: /to\r\nSet-Cookie: early=1\r\n"
                                "Content-Length: 5\r\n\r\n");
@@ -286,9 +286,9 @@ TEST_F(InetTest, UnansweredRequestsGiveNothing)
         {"never answers", "127.0.0.1", silent.port()},
     };
     for (const Row& row : rows) {
-        RequestSpec spec;
-        spec.host = row.host;
-        const Exchange exchange = runExchange(spec, row.port);
+        RequestPlan plan;
+        plan.host = row.host;
+        const Exchange exchange = runExchange(plan, row.port);
         EXPECT_FALSE(exchange.sent) << row.what;
         EXPECT_EQ(exchange.body, "") << row.what;
         EXPECT_FALSE(exchange.lastReadOk) << row.what;
@@ -319,12 +319,12 @@ TEST_F(InetTest, ProxyListChoosesTheRoute)
         {AccessType::Direct, "http=" + proxyAddress, false},
     };
     for (const Row& row : rows) {
-        RequestSpec spec;
-        spec.access = row.access;
-        spec.proxyList = row.list;
-        spec.path = "/via";
+        RequestPlan plan;
+        plan.access = row.access;
+        plan.proxyList = row.list;
+        plan.path = "/via";
         const std::size_t before = proxy.requests().size();
-        runExchange(spec, m_server.port());
+        runExchange(plan, m_server.port());
         const bool viaProxy = proxy.requests().size() > before;
         EXPECT_EQ(viaProxy, row.viaProxy) << row.list;
         if (viaProxy) {
