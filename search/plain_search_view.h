@@ -19,7 +19,9 @@ public:
     /// The view uses `script` as its script component; it must outlive the view.
     explicit PlainSearchView(ScriptComponent& script);
 
+    /// Puts `text` into the keyword box.
     void setKeywordText(Text text) { m_keyword = std::move(text); }
+    /// Puts `text` into the QQ-number box.
     void setQqNumberText(Text text) { m_qqNumber = std::move(text); }
     /// Selects a row (-1: none).
     void setSelectedRow(int row) { m_selectedRow = row; }
