@@ -157,7 +157,8 @@ bool isPlainHost(std::string_view host)
 }
 
 // curl refuses spaces and control bytes in a URL; bytes the URL syntax has no place for are
-// percent-encoded, everything else goes out as the caller wrote it.
+// percent-encoded, and so is "#", which would cut the rest of the path off as a fragment.
+// Everything else goes out as the caller wrote it.
 std::string escapedPath(std::string_view path)
 {
     static constexpr char Hex[] = "0123456789ABCDEF";
@@ -167,8 +168,8 @@ std::string escapedPath(std::string_view path)
     }
     for (const char c : path) {
         const auto byte = static_cast<unsigned char>(c);
-        if (byte <= 0x20 || byte >= 0x7F || c == '"' || c == '<' || c == '>' || c == '\\' ||
-            c == '^' || c == '`' || c == '{' || c == '|' || c == '}') {
+        if (byte <= 0x20 || byte >= 0x7F || c == '"' || c == '#' || c == '<' || c == '>' ||
+            c == '\\' || c == '^' || c == '`' || c == '{' || c == '|' || c == '}') {
             out += '%';
             out += Hex[byte >> 4];
             out += Hex[byte & 0x0F];

@@ -196,13 +196,23 @@ TEST_F(InetTest, VerbAndBodyAreSentAsGiven)
     }
 }
 
-// Catches a path that curl would reject or reinterpret (spaces, GBK bytes, dot segments).
+// Catches a path that curl would reject or reinterpret (spaces, GBK bytes, dot segments, a
+// "#" that would cut off the rest of the query as a fragment).
 TEST_F(InetTest, PathIsSentAsWrittenWithUnsafeBytesEscaped)
 {
-    RequestPlan plan;
-    plan.path = "/a b/../\xB8\xE8?x=1";
-    runExchange(plan, m_server.port());
-    EXPECT_EQ(m_server.requests().back().target(), "/a%20b/../%B8%E8?x=1");
+    const struct {
+        const char* path;
+        const char* target;
+    } rows[] = {
+        {"/a b/../\xB8\xE8?x=1", "/a%20b/../%B8%E8?x=1"},
+        {"/p?uin=12#3&g_tk=5381&t=1", "/p?uin=12%233&g_tk=5381&t=1"},
+    };
+    for (const auto& row : rows) {
+        RequestPlan plan;
+        plan.path = row.path;
+        runExchange(plan, m_server.port());
+        EXPECT_EQ(m_server.requests().back().target(), row.target) << row.path;
+    }
 }
 
 // Catches redirects handled wrongly: followed, only the final response counts; not followed,
