@@ -140,7 +140,17 @@ INSTANTIATE_TEST_SUITE_P(
                     u"\u4e2d\n\u6587x",
                     Global,
                     {{0, u"\u4e2d\n\u6587"}}},
-        ExecuteCase{"unset back reference", u"(a)?b\\1", u"b", Global, {{0, u"b"}}}));
+        ExecuteCase{"unset back reference", u"(a)?b\\1", u"b", Global, {{0, u"b"}}},
+        ExecuteCase{"hyphen after a class escape is literal",
+                    u"[\\w-.]+",
+                    u"a-b.c d",
+                    Global,
+                    {{0, u"a-b.c"}, {6, u"d"}}},
+        ExecuteCase{"hyphen before a class escape is literal",
+                    u"[%-\\d]+",
+                    u"x5-%",
+                    Global,
+                    {{1, u"5-%"}}}));
 
 // A pattern JScript refuses fails Execute, Test and Replace with the engine's syntax error.
 TEST_F(RegExpTest, InvalidPatternFailsEveryRun)
