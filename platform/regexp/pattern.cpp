@@ -395,8 +395,13 @@ bool CompiledPattern::searchAll(std::u16string_view subject, bool global,
                                 std::vector<MatchSpan>& matches) const
 {
     matches.clear();
+    const auto deadline = std::chrono::steady_clock::now() + m_runBudget;
     std::size_t position = 0;
     while (position <= subject.size()) {
+        if (!matches.empty() && std::chrono::steady_clock::now() >= deadline) {
+            matches.clear();
+            return false;
+        }
         MatchSpan match;
         const SearchResult result = search(subject, position, match);
         if (result == SearchResult::Failed) {
