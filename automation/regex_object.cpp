@@ -21,20 +21,25 @@ int truncated(double number)
     return static_cast<int>(std::trunc(number));
 }
 
-// 0-based byte offset of the first `wanted` at or after byte offset `start`, comparing only at
-// character boundaries (a byte of 0x80 or more starts a double-byte character); -1 when absent.
-// An empty `wanted` is found at `start` while anything is left to search.
+// 0-based byte offset of the first `wanted` at or after byte offset `start`, walking from
+// `start` character by character (a byte of 0x80 or more starts a double-byte character, as
+// in the program's find-text rule); -1 when absent. An empty `wanted` is found at `start` while
+// anything is left to search.
 int findFrom(const Text& subject, const Text& wanted, std::size_t start)
 {
-    std::size_t i = 0;
-    while (i < subject.size()) {
-        if (i >= start && subject.compare(i, wanted.size(), wanted) == 0 &&
-            i + wanted.size() <= subject.size()) {
+    for (std::size_t i = start; i < subject.size();
+         i += static_cast<unsigned char>(subject[i]) >= 0x80 ? 2 : 1) {
+        if (subject.compare(i, wanted.size(), wanted) == 0) {
             return static_cast<int>(i);
         }
-        i += static_cast<unsigned char>(subject[i]) >= 0x80 ? 2 : 1;
     }
     return -1;
+}
+
+// GBK pairs start with 0x81 to 0xFE; 0x80 (the euro sign) and 0xFF stand alone.
+bool isGbkLeadByte(unsigned char byte)
+{
+    return byte >= 0x81 && byte <= 0xFE;
 }
 
 } // namespace
@@ -136,14 +141,14 @@ Text RegexObject::replace(const Text& replacement) const
 int RegexObject::byteOffsetOf(int unitIndex) const
 {
     if (m_unitOffsets.empty()) {
-        // Walk the subject character by character as the conversion reads it: a byte below
-        // 0x80 is one unit, a double-byte character converts on its own (one unit when valid,
-        // one replacement unit per byte when not).
+        // Walk the subject character by character as the conversion reads it: an ASCII byte
+        // is one unit, any other character converts on its own (a pair gives one unit when
+        // valid, one replacement unit per byte when not).
         const std::size_t size = m_subject.size();
         m_unitOffsets.reserve(size + 1);
         for (std::size_t i = 0; i < size;) {
             const auto byte = static_cast<unsigned char>(m_subject[i]);
-            const std::size_t length = byte < 0x80 || i + 1 == size ? 1 : 2;
+            const std::size_t length = !isGbkLeadByte(byte) || i + 1 == size ? 1 : 2;
             const std::size_t units =
                 byte < 0x80
                     ? 1

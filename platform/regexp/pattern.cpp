@@ -89,6 +89,16 @@ bool isQuantifier(std::u16string_view p, std::size_t i, std::size_t& end)
     return false;
 }
 
+// True when p[i] starts a class escape (\d \D \s \S \w \W), which cannot end a range.
+bool isClassEscapeAt(std::u16string_view p, std::size_t i)
+{
+    if (i + 1 >= p.size() || p[i] != u'\\') {
+        return false;
+    }
+    const char16_t n = p[i + 1];
+    return n == u'd' || n == u'D' || n == u's' || n == u'S' || n == u'w' || n == u'W';
+}
+
 // Translates the escape that starts at p[i] == '\'; i is left on its last character.
 bool translateEscape(std::u16string_view p, std::size_t& i, bool inClass, std::u16string& out)
 {
@@ -235,21 +245,28 @@ bool translatePattern(std::u16string_view p, bool multiline, std::u16string& out
             }
             out += negated ? u"[^" : u"[";
             bool closed = false;
+            bool afterClassEscape = false;
             for (; j < p.size(); ++j) {
                 const char16_t k = p[j];
                 if (k == u']') {
                     closed = true;
                     break;
                 }
+                const bool classEscape = isClassEscapeAt(p, j);
                 if (k == u'\\') {
                     if (!translateEscape(p, j, true, out)) {
                         return false;
                     }
+                } else if (k == u'-' && (afterClassEscape || isClassEscapeAt(p, j + 1))) {
+                    // JScript reads a hyphen next to a class escape as itself ("[\w-.]");
+                    // PCRE2 would refuse the range.
+                    out += u"\\-";
                 } else if (k == u'[') {
                     out += u"\\["; // never a POSIX class such as [:alpha:]
                 } else {
                     out += k;
                 }
+                afterClassEscape = classEscape;
             }
             if (!closed) {
                 return false;
@@ -378,8 +395,13 @@ bool CompiledPattern::searchAll(std::u16string_view subject, bool global,
                                 std::vector<MatchSpan>& matches) const
 {
     matches.clear();
+    const auto deadline = std::chrono::steady_clock::now() + m_runBudget;
     std::size_t position = 0;
     while (position <= subject.size()) {
+        if (!matches.empty() && std::chrono::steady_clock::now() >= deadline) {
+            matches.clear();
+            return false;
+        }
         MatchSpan match;
         const SearchResult result = search(subject, position, match);
         if (result == SearchResult::Failed) {

@@ -2,6 +2,7 @@
 // A compiled JScript regular expression over UTF-16 code units, run by PCRE2's 16-bit library.
 // Internal to the "VBScript.RegExp" class; the program reaches it only through that class.
 
+#include <chrono>
 #include <cstddef>
 #include <memory>
 #include <string>
@@ -46,12 +47,18 @@ public:
     /// pattern that backtracks without end) or the engine reports another error.
     SearchResult search(std::u16string_view subject, std::size_t start, MatchSpan& match) const;
     /// Every match (or only the first when !global), advancing by one past an empty match.
-    /// False when a search failed; `matches` then holds nothing.
+    /// False when a search failed or the searches outran the run budget; `matches` then holds
+    /// nothing.
     bool searchAll(std::u16string_view subject, bool global, std::vector<MatchSpan>& matches) const;
+    /// Longest time the searches of one searchAll may take together before it gives up: each
+    /// search is bounded by the match limit, but a subject with many costly matches is not.
+    void setRunBudget(std::chrono::milliseconds budget) { m_runBudget = budget; }
 
 private:
     struct Impl;
     std::unique_ptr<Impl> m_impl;
+    // Five seconds: far beyond any service answer, short enough for the window to come back.
+    std::chrono::milliseconds m_runBudget{5000};
 };
 
 /// The JScript replacement text for one match: $$ $& $` $' $n $nn; anything else is literal.

@@ -124,6 +124,20 @@ TEST_F(RegexObjectTest, ChineseTextAndBytePositions)
     EXPECT_EQ(position, 21);
 }
 
+// The byte 0x80 is a character of its own (the euro sign), not the start of a pair: positions
+// after it must not slip by a byte.
+TEST_F(RegexObjectTest, BytePositionsAfterSingleByteEuroSign)
+{
+    const Text subject = "\x80" + gbk(u"\u554a") + "b(cd)";
+    RegexObject regex;
+    ASSERT_TRUE(regex.create("b\\((c)d", subject));
+    int position = -5;
+    EXPECT_EQ(regex.matchText(1, &position), "b(cd");
+    EXPECT_EQ(position, 3);
+    EXPECT_EQ(regex.subMatchText(1, 1, &position), "c");
+    EXPECT_EQ(position, 5);
+}
+
 // Replace works on the stored subject and leaves it (and the matches) as they were.
 TEST_F(RegexObjectTest, ReplaceKeepsSubject)
 {

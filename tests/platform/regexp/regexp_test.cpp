@@ -1,4 +1,5 @@
 #include "platform/com/runtime.h"
+#include "platform/regexp/pattern.h"
 #include "platform/regexp/regexp.h"
 
 #include <gtest/gtest.h>
@@ -140,7 +141,17 @@ INSTANTIATE_TEST_SUITE_P(
                     u"\u4e2d\n\u6587x",
                     Global,
                     {{0, u"\u4e2d\n\u6587"}}},
-        ExecuteCase{"unset back reference", u"(a)?b\\1", u"b", Global, {{0, u"b"}}}));
+        ExecuteCase{"unset back reference", u"(a)?b\\1", u"b", Global, {{0, u"b"}}},
+        ExecuteCase{"hyphen after a class escape is literal",
+                    u"[\\w-.]+",
+                    u"a-b.c d",
+                    Global,
+                    {{0, u"a-b.c"}, {6, u"d"}}},
+        ExecuteCase{"hyphen before a class escape is literal",
+                    u"[%-\\d]+",
+                    u"x5-%",
+                    Global,
+                    {{1, u"5-%"}}}));
 
 // A pattern JScript refuses fails Execute, Test and Replace with the engine's syntax error.
 TEST_F(RegExpTest, InvalidPatternFailsEveryRun)
@@ -168,6 +179,23 @@ TEST_F(RegExpTest, RunawayBacktrackingFails)
     EXPECT_EQ(call("Test", {Variant(subject)}, result), Status::Exception);
     // The same object still works on a harmless subject.
     EXPECT_EQ(execute(u"aa"), (std::vector<std::pair<int, std::u16string>>{{0, u"aa"}}));
+}
+
+// Each search stays under the match limit, yet many costly matches in one subject would add up
+// without end: the searches of one run share a budget and give up together when it is spent.
+TEST(CompiledPattern, ManySearchesShareOneBudget)
+{
+    CompiledPattern pattern;
+    ASSERT_TRUE(pattern.compile(u"a", false, false));
+    std::vector<MatchSpan> matches;
+    EXPECT_TRUE(pattern.searchAll(u"aaa", true, matches));
+    EXPECT_EQ(matches.size(), 3u);
+    pattern.setRunBudget(std::chrono::milliseconds(0));
+    EXPECT_FALSE(pattern.searchAll(u"aaa", true, matches));
+    EXPECT_TRUE(matches.empty());
+    // A single search is never cut short.
+    EXPECT_TRUE(pattern.searchAll(u"aaa", false, matches));
+    EXPECT_EQ(matches.size(), 1u);
 }
 
 // Groups that took no part give an empty variant; indices outside the collections fail.
