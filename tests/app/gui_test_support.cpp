@@ -3,23 +3,9 @@
 #include "tests/app/fake_desktop.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QMenu>
 
 namespace marrowtune::test {
-
-void ensureApplication()
-{
-    if (QApplication::instance() != nullptr) {
-        return;
-    }
-    // Never a real display, whoever starts the test binary.
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "app_tests";
-    static char* argv[] = {name, nullptr};
-    new QApplication(argc, argv); // lives until the process ends
-}
 
 void FakeDesktop::popUpMenu(QMenu& menu, QPoint at)
 {

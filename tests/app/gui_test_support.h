@@ -1,10 +1,5 @@
 #pragma once
-// Shared set-up for the window tests: one QApplication on Qt's offscreen platform, and the
-// fake desktop's popup recording (tests/app/fake_desktop.h).
+// Shared set-up for the window tests: one QApplication on Qt's offscreen platform
+// (tests/support/qt_application.h); the fake desktop's popup recording is defined beside it.
 
-namespace marrowtune::test {
-
-/// Creates the test process's QApplication (offscreen) the first time it is called.
-void ensureApplication();
-
-} // namespace marrowtune::test
+#include "tests/support/qt_application.h"
