@@ -3,6 +3,7 @@
 #include "app/qt_text.h"
 
 #include <QApplication>
+#include <QGuiApplication>
 #include <QMessageBox>
 
 #include <cstdio>
@@ -43,6 +44,13 @@ void setFatalErrorHandler(std::function<void(const QString&)> handler)
 
 void fatalError(const Text& message)
 {
+    // The failure may come in the middle of a handler, under its busy cursor: the box is
+    // shown with the ordinary pointer.
+    if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr) {
+        while (QGuiApplication::overrideCursor() != nullptr) {
+            QGuiApplication::restoreOverrideCursor();
+        }
+    }
     const QString text = fatalErrorText(message);
     if (fatalErrorHandler()) {
         fatalErrorHandler()(text);

@@ -64,6 +64,15 @@ void shutdownCleanup()
     releasePagingState();
 }
 
+void registerShutdownCleanup()
+{
+    // Objects with static storage and atexit handlers end in the reverse order of their
+    // beginning: the paging state is made now, so it is destroyed only after shutdownCleanup
+    // has released its keyword. Made later (by the first search) it would already be gone.
+    pagingState();
+    std::atexit(shutdownCleanup);
+}
+
 int runProgram()
 {
     // Nothing is taken from the command line: the program has no arguments.
@@ -73,7 +82,7 @@ int runProgram()
     QApplication application(argc, argv);
     initialiseAutomation();
     QDir::setCurrent(QCoreApplication::applicationDirPath());
-    std::atexit(shutdownCleanup);
+    registerShutdownCleanup();
 
     std::unique_ptr<MainWindow> window = createMainWindow(
         MainWindowTemplatePath.toString(), std::make_unique<ScriptControlComponent>());

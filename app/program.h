@@ -31,4 +31,8 @@ void onWindowCreated(MainWindow& window);
 /// Runs at a normal end of the program, after the window has gone; never after fatalError.
 void shutdownCleanup();
 
+/// Registers shutdownCleanup to run at a normal end of the program (std::exit or a return
+/// from main), while the paging state it releases still exists.
+void registerShutdownCleanup();
+
 } // namespace marrowtune

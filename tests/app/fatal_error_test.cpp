@@ -1,6 +1,8 @@
 #include "app/fatal_error.h"
 #include "tests/app/gui_test_support.h"
 
+#include <QGuiApplication>
+
 #include <cstdio>
 #include <cstdlib>
 #include <gtest/gtest.h>
@@ -31,6 +33,22 @@ TEST(FatalErrorTest, HandlerReplacesTheBox)
     } catch (const FatalEnd& end) {
         EXPECT_EQ(end.text, QStringLiteral("运行时出错!\n\n错误信息：x\n"));
     }
+    setFatalErrorHandler({});
+}
+
+// Catches a box shown under the busy cursor of the handler in which the failure came.
+TEST(FatalErrorTest, BoxShowsWithTheOrdinaryCursor)
+{
+    test::ensureApplication();
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    bool busy = true;
+    setFatalErrorHandler([&busy](const QString& text) {
+        busy = QGuiApplication::overrideCursor() != nullptr;
+        throw FatalEnd{text};
+    });
+    EXPECT_THROW(fatalError("x"), FatalEnd);
+    EXPECT_FALSE(busy);
     setFatalErrorHandler({});
 }
 

@@ -1,24 +1,22 @@
 #include "tests/app/gui_test_support.h"
 
-#include "tests/app/fake_desktop.h"
+#include "app/program.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QMenu>
 
 namespace marrowtune::test {
 
-void ensureApplication()
+std::unique_ptr<MainWindow> makeWindowWithFakeDesktop(FakeDesktop*& desktop,
+                                                      std::unique_ptr<ScriptComponent> script)
 {
-    if (QApplication::instance() != nullptr) {
-        return;
-    }
-    // Never a real display, whoever starts the test binary.
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "app_tests";
-    static char* argv[] = {name, nullptr};
-    new QApplication(argc, argv); // lives until the process ends
+    ensureApplication();
+    std::unique_ptr<MainWindow> window =
+        createMainWindow(MainWindowTemplatePath.toString(), std::move(script));
+    auto fake = std::make_unique<FakeDesktop>();
+    desktop = fake.get();
+    window->setDesktop(std::move(fake));
+    return window;
 }
 
 void FakeDesktop::popUpMenu(QMenu& menu, QPoint at)

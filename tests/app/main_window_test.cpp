@@ -31,11 +31,7 @@ class MainWindowTest : public testing::Test {
 protected:
     void SetUp() override
     {
-        test::ensureApplication();
-        window = createMainWindow(MainWindowTemplatePath.toString(), nullptr);
-        auto fake = std::make_unique<FakeDesktop>();
-        desktop = fake.get();
-        window->setDesktop(std::move(fake));
+        window = test::makeWindowWithFakeDesktop(desktop);
         window->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
     }

@@ -1,12 +1,14 @@
 #include "app/fatal_error.h"
 #include "app/main_window.h"
 #include "app/program.h"
+#include "search/paging_state.h"
 #include "tests/app/gui_test_support.h"
 
 #include <QFile>
 #include <QTemporaryFile>
 
 #include <cstdio>
+#include <cstdlib>
 #include <gtest/gtest.h>
 
 namespace marrowtune {
@@ -79,6 +81,21 @@ TEST(CreateMainWindowDeathTest, UnreadableTemplateEndsWithMinusOne)
             createMainWindow(u":/marrowtune/no_such_form.ui"_s, nullptr);
         },
         testing::ExitedWithCode(255), "载入窗口模板数据段出错!");
+}
+
+// Catches a cleanup that runs after the paging state it releases has been destroyed: the first
+// search makes the state only after the cleanup was registered, and freeing its keyword twice
+// at the end aborts the program.
+TEST(ShutdownCleanupDeathTest, ReleasesTheKeywordOfALaterSearchOnce)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            registerShutdownCleanup();
+            pagingState().lastKeyword = Text(64, '%'); // too long to live inside the string
+            std::exit(0);
+        },
+        testing::ExitedWithCode(0), "");
 }
 
 } // namespace

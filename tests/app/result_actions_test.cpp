@@ -30,11 +30,7 @@ protected:
 
     void SetUp() override
     {
-        test::ensureApplication();
-        window = createMainWindow(MainWindowTemplatePath.toString(), nullptr);
-        auto fake = std::make_unique<FakeDesktop>();
-        desktop = fake.get();
-        window->setDesktop(std::move(fake));
+        window = test::makeWindowWithFakeDesktop(desktop);
         writeRow({Song, Singer, "Album", Link});
         writeRow({Message});
         writeRow({"Title (live)", "Singer", "Album", ""});

@@ -14,6 +14,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QMenu>
 #include <QPainter>
 #include <QPixmap>
@@ -28,6 +29,17 @@ namespace {
 using marrowtune::fromGbk;
 using marrowtune::MainWindow;
 using marrowtune::toGbk;
+
+// Lets the window finish what it does after a change: the list lays out its rows and shows its
+// scroll bars only from a timer, so a picture taken at once shows the list without them.
+void settle()
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 300) {
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+}
 
 void fillRows(MainWindow& window)
 {
@@ -66,11 +78,11 @@ int liveShots(const QString& prefix)
                                      std::make_unique<marrowtune::ScriptControlComponent>());
     window->raiseCreated();
     window->show();
-    QApplication::processEvents();
+    settle();
     bool saved = window->grab().save(prefix + QStringLiteral("-start.png"), "PNG");
     const auto press = [&](const char16_t* button, const QString& suffix) {
         window->findChild<QPushButton*>(QString::fromUtf16(button))->click();
-        QApplication::processEvents();
+        settle();
         saved = window->grab().save(prefix + suffix, "PNG") && saved;
     };
     press(u"按钮1", QStringLiteral("-search.png"));
@@ -96,7 +108,7 @@ int main(int argc, char* argv[])
     auto window =
         marrowtune::createMainWindow(marrowtune::MainWindowTemplatePath.toString(), nullptr);
     window->show();
-    QApplication::processEvents();
+    settle();
     bool saved = window->grab().save(QString::fromLocal8Bit(argv[1]), "PNG");
     if (argc == 3) {
         fillRows(*window);
@@ -106,7 +118,7 @@ int main(int argc, char* argv[])
         window->setMenuItemCaption(marrowtune::MenuItem::Search,
                                    toGbk(QStringLiteral("搜索(林晓舟)")));
         menu->popup(window->mapToGlobal(QPoint(200, 160)));
-        QApplication::processEvents();
+        settle();
         QPixmap picture = window->grab();
         QPainter painter(&picture);
         painter.drawPixmap(203, 163, menu->grab());

@@ -54,12 +54,8 @@ protected:
         setServiceHosts(hosts);
         pagingState() = PagingState{};
 
-        m_window = createMainWindow(MainWindowTemplatePath.toString(),
-                                    std::make_unique<ScriptControlComponent>());
-        ASSERT_TRUE(m_window);
-        auto desktop = std::make_unique<test::FakeDesktop>();
-        m_desktop = desktop.get();
-        m_window->setDesktop(std::move(desktop));
+        m_window =
+            test::makeWindowWithFakeDesktop(m_desktop, std::make_unique<ScriptControlComponent>());
         ASSERT_TRUE(loadRewriteScript(m_window->scriptComponent()));
         m_window->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(m_window.get()));

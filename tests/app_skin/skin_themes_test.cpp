@@ -1,6 +1,7 @@
 #include "app/fatal_error.h"
 #include "app/skin/skin_themes.h"
-#include "platform/codepage/codepage.h"
+#include "tests/support/gbk.h"
+#include "tests/support/qt_application.h"
 
 #include <QApplication>
 #include <QDir>
@@ -44,11 +45,6 @@ QStringList entries(const QTemporaryDir& dir)
 {
     return QDir(dir.path())
         .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
-}
-
-Text gbk(std::u16string_view text)
-{
-    return codepage::fromWide(text, 936);
 }
 
 // Catches a generator that is seeded, steps differently or takes other bits: every run's
@@ -249,7 +245,7 @@ TEST(SkinControllerTest, UnboundExportEndsWithTheExactMessage)
         g_attachArgs.clear();
         SkinController skin("/nonexistent-marrowtune-dir", Bytes(8, 1), fakeLoader(fake));
         c.aero ? skin.setAero(1) : skin.attachTheme(SkinThemes()[0]);
-        EXPECT_EQ(fake.fatalMessages, std::vector<Text>{gbk(c.message)}) << c.what;
+        EXPECT_EQ(fake.fatalMessages, std::vector<Text>{test::gbk(c.message)}) << c.what;
         EXPECT_TRUE(g_attachArgs.empty()) << c.what;
     }
 }
@@ -276,13 +272,7 @@ TEST(SkinControllerDeathTest, NoLibraryAnywhereEndsTheProgramWithMinusOne)
 // application: the whole road of a first start, with the embedded image.
 TEST(SkinControllerTest, FirstStartWritesBindsAndDrawsTheStartTheme)
 {
-    if (!QApplication::instance()) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        static int argc = 1;
-        static char name[] = "app_skin_tests";
-        static char* argv[] = {name, nullptr};
-        new QApplication(argc, argv);
-    }
+    test::ensureApplication();
     QTemporaryDir dir;
     SkinController skin(path(dir), SkinLibraryImage(), systemLoader());
     skin.attachTheme(SkinThemes()[StartThemeNumber - 1]);

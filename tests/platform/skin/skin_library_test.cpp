@@ -1,6 +1,8 @@
 #include "platform/skin/skin_library.h"
 #include "platform/skin/theme.h"
 #include "platform/skin/tools/window_mock.h"
+#include "tests/platform/skin/theme_files.h"
+#include "tests/support/qt_application.h"
 
 #include <QApplication>
 #include <QFontMetrics>
@@ -10,21 +12,11 @@
 #include <QTableWidget>
 
 #include <cstdio>
-#include <fstream>
 #include <gtest/gtest.h>
-#include <iterator>
 #include <memory>
 
 namespace marrowtune::skin {
 namespace {
-
-std::vector<unsigned char> readTheme(int n)
-{
-    char name[32];
-    std::snprintf(name, sizeof name, "/theme_%02d.she", n);
-    std::ifstream in(std::string(MARROWTUNE_SKIN_THEMES_DIR) + name, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 int attach(const std::vector<unsigned char>& bytes)
 {
@@ -36,23 +28,11 @@ QColor qcolour(Rgb c)
     return QColor(c.r, c.g, c.b);
 }
 
-void ensureApplication()
-{
-    if (QApplication::instance()) {
-        return;
-    }
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "skin_tests";
-    static char* argv[] = {name, nullptr};
-    new QApplication(argc, argv);
-}
-
 class SkinLibraryTest : public testing::Test {
 protected:
     void SetUp() override
     {
-        ensureApplication();
+        test::ensureApplication();
         SkinH_SetAero(0);
     }
 };
@@ -167,7 +147,7 @@ TEST_F(SkinLibraryTest, AeroStaysAcrossThemesAndIsOpaque)
 // below its font's height. Runs in a fresh process, so "before" is the unskinned window.
 int geometryFaults()
 {
-    ensureApplication();
+    test::ensureApplication();
     std::unique_ptr<QWidget> mock(buildWindowMock());
     mock->setAttribute(Qt::WA_DontShowOnScreen);
     mock->show();

@@ -1,21 +1,11 @@
 #include "platform/skin/theme.h"
+#include "tests/platform/skin/theme_files.h"
 
-#include <cstdio>
-#include <fstream>
 #include <gtest/gtest.h>
-#include <iterator>
 #include <set>
 
 namespace marrowtune::skin {
 namespace {
-
-std::vector<unsigned char> readTheme(int n)
-{
-    char name[32];
-    std::snprintf(name, sizeof name, "/theme_%02d.she", n);
-    std::ifstream in(std::string(MARROWTUNE_SKIN_THEMES_DIR) + name, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 // Catches a contrast formula that drifts from WCAG 2 (linearisation, the 0.05 flare terms).
 TEST(ThemeContrastTest, MatchesWcagReferenceValues)

@@ -1,0 +1,21 @@
+#pragma once
+// Test helper: the packed theme files the build writes, read back.
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace marrowtune::skin {
+
+/// The bytes of the build's theme_NN.she for theme n; empty when it is missing.
+inline std::vector<unsigned char> readTheme(int n)
+{
+    char name[32];
+    std::snprintf(name, sizeof name, "/theme_%02d.she", n);
+    std::ifstream in(std::string(MARROWTUNE_SKIN_THEMES_DIR) + name, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+} // namespace marrowtune::skin
