@@ -3,6 +3,7 @@ option(MARROWTUNE_WERROR "Treat compiler warnings as errors" OFF)
 option(MARROWTUNE_SANITIZERS "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
 option(MARROWTUNE_BUILD_TESTS "Build the GoogleTest suites" ON)
 option(MARROWTUNE_BUILD_BENCHMARKS "Build the Google Benchmark programs" OFF)
+option(MARROWTUNE_BUILD_FUZZERS "Build the libFuzzer programs in fuzz/ (Clang only)" OFF)
 
 set(CMAKE_CXX_STANDARD 20)
 set(CMAKE_CXX_STANDARD_REQUIRED ON)
@@ -16,7 +17,9 @@ endif()
 add_library(marrowtune_options INTERFACE)
 add_library(marrowtune::options ALIAS marrowtune_options)
 target_compile_options(marrowtune_options INTERFACE
-  -Wall -Wextra -Wpedantic -Wold-style-cast -Wnon-virtual-dtor -Wshadow=local
+  -Wall -Wextra -Wpedantic -Wold-style-cast -Wnon-virtual-dtor
+  # Clang spells GCC's -Wshadow=local differently (the fuzz preset builds with Clang).
+  $<$<CXX_COMPILER_ID:GNU>:-Wshadow=local> $<$<CXX_COMPILER_ID:Clang>:-Wshadow-uncaptured-local>
   $<$<BOOL:${MARROWTUNE_WERROR}>:-Werror>)
 target_compile_definitions(marrowtune_options INTERFACE
   QT_NO_CAST_FROM_ASCII QT_NO_CAST_TO_ASCII QT_NO_URL_CAST_FROM_STRING
@@ -28,5 +31,17 @@ target_include_directories(marrowtune_options INTERFACE
 if(MARROWTUNE_SANITIZERS)
   target_compile_options(marrowtune_options INTERFACE
     -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  target_link_options(marrowtune_options INTERFACE -fsanitize=address,undefined)
+endif()
+
+# libFuzzer: every library is built with coverage feedback and both sanitizers; the fuzzer
+# programs add libFuzzer's own main (fuzz/CMakeLists.txt).
+if(MARROWTUNE_BUILD_FUZZERS)
+  if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+    message(FATAL_ERROR "MARROWTUNE_BUILD_FUZZERS needs Clang (cmake --preset fuzz)")
+  endif()
+  target_compile_options(marrowtune_options INTERFACE
+    -fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer
+    -fno-sanitize-recover=undefined)
   target_link_options(marrowtune_options INTERFACE -fsanitize=address,undefined)
 endif()

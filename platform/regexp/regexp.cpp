@@ -49,8 +49,10 @@ std::shared_ptr<const com::MemberTable>
 sharedTable(std::initializer_list<std::pair<com::MemberInfo, Status (*)(T&, Invocation&)>> members)
 {
     auto table = std::make_shared<com::MemberTable>();
-    for (const auto& [info, handler] : members) {
-        table->add(info, [handler](com::DispatchObject& self, Invocation& call) {
+    for (const auto& member : members) {
+        // A named copy: Clang before 16 cannot capture a structured binding.
+        const auto handler = member.second;
+        table->add(member.first, [handler](com::DispatchObject& self, Invocation& call) {
             return handler(static_cast<T&>(self), call);
         });
     }

@@ -289,7 +289,9 @@ std::optional<Theme> themeFromFields(const std::map<std::string, std::string>& f
         }
         return std::nullopt;
     };
-    for (const auto& [key, value] : fields) {
+    for (const auto& field : fields) {
+        // A named reference: Clang before 16 cannot capture a structured binding.
+        const std::string& key = field.first;
         const bool known = std::any_of(std::begin(ThemeKeys), std::end(ThemeKeys),
                                        [&](const Key& k) { return key == k.name; });
         if (!known) {
