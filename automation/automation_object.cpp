@@ -94,14 +94,26 @@ com::Status AutomationObject::invoke(std::string_view member, com::InvokeKind ki
     return m_object->invoke(member, kind, std::move(values), result, exception);
 }
 
+namespace {
+
+// A read and a call differ only in the kind of access; a failed access gives R's empty value.
 template <class R>
-R AutomationObject::getProperty(std::string_view member, AutomationArgs args) const
+R invokeAs(const AutomationObject& object, std::string_view member, com::InvokeKind kind,
+           AutomationArgs args)
 {
     com::Variant result;
-    if (invoke(member, com::InvokeKind::PropertyGet, std::move(args), result) != com::Status::Ok) {
+    if (object.invoke(member, kind, std::move(args), result) != com::Status::Ok) {
         return R();
     }
     return convertResult<R>(result);
+}
+
+} // namespace
+
+template <class R>
+R AutomationObject::getProperty(std::string_view member, AutomationArgs args) const
+{
+    return invokeAs<R>(*this, member, com::InvokeKind::PropertyGet, std::move(args));
 }
 
 bool AutomationObject::putProperty(std::string_view member, const AutomationArg& value)
@@ -113,11 +125,7 @@ bool AutomationObject::putProperty(std::string_view member, const AutomationArg&
 template <class R>
 R AutomationObject::callMethod(std::string_view member, AutomationArgs args) const
 {
-    com::Variant result;
-    if (invoke(member, com::InvokeKind::Method, std::move(args), result) != com::Status::Ok) {
-        return R();
-    }
-    return convertResult<R>(result);
+    return invokeAs<R>(*this, member, com::InvokeKind::Method, std::move(args));
 }
 
 template Text AutomationObject::getProperty<Text>(std::string_view, AutomationArgs) const;
