@@ -11,7 +11,7 @@ out=${1:-build/$preset/window.png}
 rows=${out%.png}-rows.png
 cmake --build --preset "$preset" -j2 --target window_shot
 xvfb-run --auto-servernum --server-args="-screen 0 1280x800x24" \
-  "build/$preset/tests/app/window_shot" "$out" "$rows"
+  "build/$preset/tools/window-shot/window_shot" "$out" "$rows"
 xvfb-run --auto-servernum --server-args="-screen 0 1280x800x24" \
-  "build/$preset/tests/app/window_shot" --live "${out%.png}-live"
+  "build/$preset/tools/window-shot/window_shot" --live "${out%.png}-live"
 echo "screenshot: $out $rows ${out%.png}-live-{start,search,next,zone,skin}.png"
