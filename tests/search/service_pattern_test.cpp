@@ -1,7 +1,9 @@
-// The two service patterns of the searches over crafted GBK answers.
+// The two service patterns the searches use, over crafted GBK answers.
 
 #include "automation/regex_object.h"
 #include "platform/system_classes.h"
+#include "search/keyword_search.h"
+#include "search/zone_lookup.h"
 #include "tests/support/gbk.h"
 
 #include <gtest/gtest.h>
@@ -11,12 +13,9 @@ namespace {
 
 using test::gbk;
 
-const Text ZonePattern = "xsong_name:\"([\\s\\S]{0,200})\",xsinger_id:\\d+,xsinger_name:\"([\\s\\S]"
-                         "{0,200})\",xsong_url:'(http://.{1,200})'";
-const Text SearchPattern =
-    "songname:\"([\\s\\S]{1,200})\",singerid:\\d+,singername:\"([\\s\\S]{1,200})\",albumid:\\d+,"
-    "albumname:\"([\\s\\S]{1,200})\",songurl:\"(http://stream\\d+\\.qqmusic\\.qq\\.com/\\d+\\.wma)"
-    "\"";
+// The patterns exactly as the searches build them; the search one for the real CDN suffix.
+const Text ZonePattern(ZoneSongPattern);
+const Text SearchPattern = songSearchPattern("qqmusic.qq.com");
 
 // Keeps entries apart by more than 200 characters, as the other fields of a real answer do.
 const Text Filler = ",xextra:\"" + Text(220, '-') + "\"},\n{";
