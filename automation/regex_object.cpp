@@ -1,5 +1,7 @@
 #include "automation/regex_object.h"
 
+#include "base/gbk_find.h"
+#include "base/numbers.h"
 #include "platform/codepage/codepage.h"
 #include "platform/com/runtime.h"
 
@@ -12,29 +14,6 @@ namespace {
 
 constexpr char EngineClass[] = "VBScript.RegExp";
 constexpr int NotFound = -2;
-
-int truncated(double number)
-{
-    if (!std::isfinite(number) || std::abs(number) > 2147483647.0) {
-        return 0;
-    }
-    return static_cast<int>(std::trunc(number));
-}
-
-// 0-based byte offset of the first `wanted` at or after byte offset `start`, walking from
-// `start` character by character (a byte of 0x80 or more starts a double-byte character, as
-// in the program's find-text rule); -1 when absent. An empty `wanted` is found at `start` while
-// anything is left to search.
-int findFrom(const Text& subject, const Text& wanted, std::size_t start)
-{
-    for (std::size_t i = start; i < subject.size();
-         i += static_cast<unsigned char>(subject[i]) >= 0x80 ? 2 : 1) {
-        if (subject.compare(i, wanted.size(), wanted) == 0) {
-            return static_cast<int>(i);
-        }
-    }
-    return -1;
-}
 
 // GBK pairs start with 0x81 to 0xFE; 0x80 (the euro sign) and 0xFF stand alone.
 bool isGbkLeadByte(unsigned char byte)
@@ -82,7 +61,7 @@ bool RegexObject::create(const Text& pattern, const Text& subject, std::optional
 
 int RegexObject::matchCount() const
 {
-    return truncated(m_matches.getProperty<double>("Count"));
+    return truncatedToInt(m_matches.getProperty<double>("Count"));
 }
 
 AutomationObject RegexObject::matchAt(int index) const
@@ -122,7 +101,7 @@ Text RegexObject::subMatchText(int matchIndex, int groupIndex, int* position) co
 int RegexObject::subMatchCount() const
 {
     const AutomationObject groups = matchAt(1).getProperty<AutomationObject>("SubMatches");
-    return truncated(groups.getProperty<double>("Count"));
+    return truncatedToInt(groups.getProperty<double>("Count"));
 }
 
 Text RegexObject::pattern() const
@@ -175,15 +154,15 @@ int RegexObject::byteOffsetOf(int unitIndex) const
 
 int RegexObject::matchPosition(const AutomationObject& match, const Text& text, bool exact) const
 {
-    const int first = truncated(match.getProperty<double>("FirstIndex"));
+    const int first = truncatedToInt(match.getProperty<double>("FirstIndex"));
     const int offset = byteOffsetOf(first);
     // The match's own text sits exactly at its start; a group's text is searched from there.
     if (exact && offset >= 0 && m_subject.compare(offset, text.size(), text) == 0) {
         return offset;
     }
-    const int found =
-        findFrom(m_subject, text, static_cast<std::size_t>(offset >= 0 ? offset : first));
-    return found < 0 ? NotFound : found;
+    const std::size_t found =
+        findGbk(m_subject, text, static_cast<std::size_t>(offset >= 0 ? offset : first));
+    return found == std::string_view::npos ? NotFound : static_cast<int>(found);
 }
 
 } // namespace marrowtune

@@ -1,5 +1,6 @@
 #include "automation/script_object.h"
 
+#include "base/numbers.h"
 #include "platform/com/runtime.h"
 
 #include <cstdio>
@@ -19,12 +20,6 @@ Text numberText(double value)
 Text given(const std::optional<Text>& value)
 {
     return value.value_or(Text());
-}
-
-// The host gives no value from these methods; the result is read anyway, truncated.
-int truncated(double value)
-{
-    return static_cast<int>(value);
 }
 
 } // namespace
@@ -84,19 +79,21 @@ Text ScriptObject::eval(const Text& expression)
     return text;
 }
 
+// The host gives no value from these three methods; the result is read anyway, as a whole
+// number.
 int ScriptObject::executeStatement(const Text& statement)
 {
-    return truncated(m_host.callMethod<double>("ExecuteStatement", {statement}));
+    return truncatedToInt(m_host.callMethod<double>("ExecuteStatement", {statement}));
 }
 
 int ScriptObject::reset()
 {
-    return truncated(m_host.callMethod<double>("Reset"));
+    return truncatedToInt(m_host.callMethod<double>("Reset"));
 }
 
 int ScriptObject::addCode(const Text& code)
 {
-    return truncated(m_host.callMethod<double>("AddCode", {code}));
+    return truncatedToInt(m_host.callMethod<double>("AddCode", {code}));
 }
 
 com::Variant ScriptObject::runVariant(const Text& procedureName, AutomationArgs arguments)

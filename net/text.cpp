@@ -1,5 +1,7 @@
 #include "net/text.h"
 
+#include "base/ascii.h"
+#include "base/gbk_find.h"
 #include "platform/codepage/codepage.h"
 
 #include <algorithm>
@@ -7,55 +9,6 @@
 
 namespace marrowtune {
 namespace {
-
-bool isLeadByte(unsigned char byte)
-{
-    return byte >= 0x80;
-}
-
-// Length of the character that starts at `i`: two for a lead byte with a byte after it.
-size_t charLength(std::string_view text, size_t i)
-{
-    return isLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size() ? 2 : 1;
-}
-
-char asciiLower(char c)
-{
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool matchesAt(std::string_view text, size_t i, std::string_view sub, bool ignoreCase)
-{
-    if (text.size() - i < sub.size())
-        return false;
-    if (!ignoreCase)
-        return text.compare(i, sub.size(), sub) == 0;
-    // Fold single-byte characters only: the trail byte of a double-byte character may look like
-    // an ASCII letter but is not one.
-    for (size_t k = 0; k < sub.size();) {
-        const size_t len = charLength(text, i + k);
-        if (len == 2) {
-            if (text.compare(i + k, 2, sub.substr(k, 2)) != 0)
-                return false;
-        } else if (asciiLower(text[i + k]) != asciiLower(sub[k])) {
-            return false;
-        }
-        k += len;
-    }
-    return true;
-}
-
-// 0-based index of the first occurrence at a character boundary at or after `from`, or npos.
-size_t findFrom(std::string_view text, std::string_view sub, size_t from, bool ignoreCase)
-{
-    if (sub.empty())
-        return from < text.size() ? from : std::string_view::npos;
-    for (size_t i = from; i < text.size(); i += charLength(text, i)) {
-        if (matchesAt(text, i, sub, ignoreCase))
-            return i;
-    }
-    return std::string_view::npos;
-}
 
 bool isFullWidthSpaceAt(std::string_view text, size_t i)
 {
@@ -76,7 +29,7 @@ int findText(std::string_view text, std::string_view sub, int start, bool ignore
         return -1;
     if (sub.empty())
         return 1;
-    const size_t at = findFrom(text, sub, static_cast<size_t>(start - 1), ignoreCase);
+    const size_t at = findGbk(text, sub, static_cast<size_t>(start - 1), ignoreCase);
     return at == std::string_view::npos ? -1 : static_cast<int>(at) + 1;
 }
 
@@ -85,8 +38,8 @@ int findLastText(std::string_view text, std::string_view sub)
     if (sub.empty())
         return text.empty() ? -1 : 1;
     int last = -1;
-    for (size_t at = findFrom(text, sub, 0, false); at != std::string_view::npos;
-         at = findFrom(text, sub, at + charLength(text, at), false)) {
+    for (size_t at = findGbk(text, sub, 0, false); at != std::string_view::npos;
+         at = findGbk(text, sub, at + gbkCharLength(text, at), false)) {
         last = static_cast<int>(at) + 1;
     }
     return last;
@@ -129,7 +82,7 @@ Text trimText(std::string_view text)
     }
     size_t end = begin; // one past the last character that is not a space
     for (size_t i = begin; i < text.size();) {
-        const size_t len = charLength(text, i);
+        const size_t len = gbkCharLength(text, i);
         if (text[i] != ' ' && !(len == 2 && isFullWidthSpaceAt(text, i)))
             end = i + len;
         i += len;
@@ -142,7 +95,7 @@ Text removeAllSpaces(std::string_view text)
     Text out;
     out.reserve(text.size());
     for (size_t i = 0; i < text.size();) {
-        const size_t len = charLength(text, i);
+        const size_t len = gbkCharLength(text, i);
         if (text[i] != ' ' && !(len == 2 && isFullWidthSpaceAt(text, i)))
             out.append(text.substr(i, len));
         i += len;
@@ -154,7 +107,7 @@ Text toLowerText(std::string_view text)
 {
     Text out(text);
     for (size_t i = 0; i < out.size();) {
-        const size_t len = charLength(out, i);
+        const size_t len = gbkCharLength(out, i);
         if (len == 1)
             out[i] = asciiLower(out[i]);
         i += len;
@@ -172,8 +125,8 @@ std::vector<Text> splitText(std::string_view text, std::string_view separator)
         return items;
     }
     size_t from = 0;
-    for (size_t at = findFrom(text, separator, 0, false); at != std::string_view::npos;
-         at = findFrom(text, separator, from, false)) {
+    for (size_t at = findGbk(text, separator, 0, false); at != std::string_view::npos;
+         at = findGbk(text, separator, from, false)) {
         items.emplace_back(text.substr(from, at - from));
         from = at + separator.size();
     }
@@ -189,8 +142,8 @@ Text replaceText(std::string_view text, std::string_view sub, std::string_view b
     Text out;
     out.reserve(text.size());
     size_t from = 0;
-    for (size_t at = findFrom(text, sub, 0, false); at != std::string_view::npos;
-         at = findFrom(text, sub, from, false)) {
+    for (size_t at = findGbk(text, sub, 0, false); at != std::string_view::npos;
+         at = findGbk(text, sub, from, false)) {
         out.append(text.substr(from, at - from)).append(by);
         from = at + sub.size();
     }
@@ -205,7 +158,7 @@ int toInteger(std::string_view text)
     Text ascii;
     ascii.reserve(text.size());
     for (size_t i = 0; i < text.size();) {
-        const size_t len = charLength(text, i);
+        const size_t len = gbkCharLength(text, i);
         const auto lead = static_cast<unsigned char>(text[i]);
         if (len == 2 && lead == 0xA3 && static_cast<unsigned char>(text[i + 1]) >= 0xA1 &&
             static_cast<unsigned char>(text[i + 1]) <= 0xFE) {

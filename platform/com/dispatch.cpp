@@ -1,23 +1,11 @@
 #include "platform/com/dispatch.h"
 
+#include "base/ascii.h"
+
 #include <algorithm>
 #include <cstddef>
 
 namespace marrowtune::com {
-
-namespace {
-
-bool sameName(std::string_view a, std::string_view b)
-{
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        auto lower = [](char c) {
-            return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-        };
-        return lower(x) == lower(y);
-    });
-}
-
-} // namespace
 
 MemberInfo propertyGet(std::string name, VariantType result, std::vector<VariantType> params)
 {
@@ -69,13 +57,13 @@ DispatchObject::~DispatchObject() = default;
 DispatchObject::Found DispatchObject::find(std::string_view name, InvokeKind kind) const
 {
     for (const Member& member : m_members) {
-        if (member.info.kind == kind && sameName(member.info.name, name)) {
+        if (member.info.kind == kind && equalsIgnoringAsciiCase(member.info.name, name)) {
             return {&member.info, &member.handler, nullptr};
         }
     }
     if (m_table) {
         for (const MemberTable::Entry& entry : m_table->m_entries) {
-            if (entry.info.kind == kind && sameName(entry.info.name, name)) {
+            if (entry.info.kind == kind && equalsIgnoringAsciiCase(entry.info.name, name)) {
                 return {&entry.info, nullptr, &entry.handler};
             }
         }

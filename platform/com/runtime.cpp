@@ -1,5 +1,7 @@
 #include "platform/com/runtime.h"
 
+#include "base/ascii.h"
+
 #include <algorithm>
 #include <mutex>
 #include <vector>
@@ -27,21 +29,11 @@ Registry& registry()
 
 thread_local int initializeCount = 0;
 
-bool sameName(std::string_view a, std::string_view b)
-{
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        auto lower = [](char c) {
-            return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-        };
-        return lower(x) == lower(y);
-    });
-}
-
 const ClassEntry* findClass(const std::vector<ClassEntry>& classes, std::string_view name)
 {
     const bool byClassId = !name.empty() && name.front() == '{';
     for (const ClassEntry& entry : classes) {
-        if (sameName(byClassId ? entry.classId : entry.progId, name)) {
+        if (equalsIgnoringAsciiCase(byClassId ? entry.classId : entry.progId, name)) {
             return &entry;
         }
     }

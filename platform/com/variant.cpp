@@ -1,5 +1,6 @@
 #include "platform/com/variant.h"
 
+#include "base/ascii.h"
 #include "platform/com/dispatch.h"
 
 #include <cmath>
@@ -82,27 +83,6 @@ std::optional<double> parseNumber(const std::u16string& text)
     return std::strtod(ascii.c_str(), nullptr);
 }
 
-bool equalsIgnoringCase(const std::u16string& text, std::u16string_view word)
-{
-    if (text.size() != word.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        char16_t a = text[i];
-        char16_t b = word[i];
-        if (a >= u'A' && a <= u'Z') {
-            a = static_cast<char16_t>(a - u'A' + u'a');
-        }
-        if (b >= u'A' && b <= u'Z') {
-            b = static_cast<char16_t>(b - u'A' + u'a');
-        }
-        if (a != b) {
-            return false;
-        }
-    }
-    return true;
-}
-
 Status toDouble(const Variant& value, double& out)
 {
     switch (value.type()) {
@@ -160,11 +140,11 @@ Status changeScalar(const Variant& value, VariantType type, Variant& out)
             return Status::Ok;
         }
         if (value.type() == VariantType::String) {
-            if (equalsIgnoringCase(value.stringValue(), u"true")) {
+            if (equalsIgnoringAsciiCase(value.stringValue(), u"true")) {
                 out = true;
                 return Status::Ok;
             }
-            if (equalsIgnoringCase(value.stringValue(), u"false")) {
+            if (equalsIgnoringAsciiCase(value.stringValue(), u"false")) {
                 out = false;
                 return Status::Ok;
             }

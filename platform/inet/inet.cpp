@@ -1,5 +1,6 @@
 #include "platform/inet/inet.h"
 
+#include "base/ascii.h"
 #include "platform/inet/curl_calls.h"
 #include "platform/inet/inet_testing.h"
 
@@ -99,14 +100,6 @@ std::string_view trimmed(std::string_view text)
     return text;
 }
 
-bool equalsIgnoringCase(std::string_view a, std::string_view b)
-{
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
-               return lower(x) == lower(y);
-           });
-}
-
 bool startsWith(std::string_view text, std::string_view prefix)
 {
     return text.substr(0, prefix.size()) == prefix;
@@ -132,7 +125,7 @@ std::optional<std::string> proxyFor(const InternetObject& internet, bool secure)
         const std::size_t equals = entry.find('=');
         if (equals == std::string_view::npos) {
             forAll = forAll.value_or(entry);
-        } else if (equalsIgnoringCase(entry.substr(0, equals), wanted) && !forScheme) {
+        } else if (equalsIgnoringAsciiCase(entry.substr(0, equals), wanted) && !forScheme) {
             forScheme = entry.substr(equals + 1);
         }
     }
@@ -230,7 +223,7 @@ curl_slist* headerList(std::string_view headers)
     }
     for (const char* own : {"Accept", "Content-Type", "Expect"}) {
         const bool given = std::any_of(names.begin(), names.end(), [own](const std::string& n) {
-            return equalsIgnoringCase(n, own);
+            return equalsIgnoringAsciiCase(n, own);
         });
         if (!given) {
             list = curl_slist_append(list, (std::string(own) + ":").c_str());

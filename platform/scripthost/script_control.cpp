@@ -1,5 +1,6 @@
 #include "platform/scripthost/script_control.h"
 
+#include "base/ascii.h"
 #include "platform/com/dispatch.h"
 #include "platform/com/runtime.h"
 #include "platform/scripthost/script_engine.h"
@@ -18,20 +19,6 @@ using com::VariantType;
 
 constexpr std::u16string_view JScriptName = u"JScript";
 constexpr std::u16string_view VBScriptName = u"VBScript";
-
-bool sameName(std::u16string_view a, std::u16string_view b)
-{
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        auto lower = [](char16_t c) { return c >= u'A' && c <= u'Z' ? c - u'A' + u'a' : c; };
-        if (lower(a[i]) != lower(b[i])) {
-            return false;
-        }
-    }
-    return true;
-}
 
 Variant toVariant(const ScriptValue& value)
 {
@@ -160,9 +147,9 @@ private:
     {
         const std::u16string& name = text(call, 0);
         std::u16string_view canonical;
-        if (sameName(name, JScriptName)) {
+        if (equalsIgnoringAsciiCase(name, JScriptName)) {
             canonical = JScriptName;
-        } else if (sameName(name, VBScriptName)) {
+        } else if (equalsIgnoringAsciiCase(name, VBScriptName)) {
             canonical = VBScriptName;
         } else {
             return call.raise(u"Can't create the script engine for language " + name,

@@ -1,5 +1,7 @@
 #include "tools/sample-service/catalogue.h"
 
+#include "base/ascii.h"
+
 #include <algorithm>
 #include <map>
 #include <string>
@@ -164,9 +166,8 @@ std::vector<CatalogueSong> buildSongs()
 std::string foldAscii(std::string_view text)
 {
     std::string folded(text);
-    std::transform(folded.begin(), folded.end(), folded.begin(), [](char c) {
-        return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-    });
+    std::transform(folded.begin(), folded.end(), folded.begin(),
+                   [](char c) { return asciiLower(c); });
     return folded;
 }
 

@@ -1,0 +1,60 @@
+// The shared helpers' edges; the GBK-aware find is covered through findText in the text tests.
+
+#include "base/ascii.h"
+#include "base/numbers.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+namespace marrowtune {
+namespace {
+
+// Catches folding beyond A to Z (bytes of double-byte text, '@' and '[' next to the letters)
+// and equal prefixes taken for equal names.
+TEST(BaseTest, EqualsIgnoringAsciiCase)
+{
+    struct Case {
+        std::string_view a;
+        std::string_view b;
+        bool equal;
+    };
+    const Case cases[] = {
+        {"VBScript.RegExp", "vbscript.regexp", true},
+        {"", "", true},
+        {"Name", "Names", false},
+        {"@[", "`{", false},
+        {"\xC4\xE3", "\xC4\xE3", true},
+        {"\xC4\xC3", "\xC4\xE3", false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(equalsIgnoringAsciiCase(c.a, c.b), c.equal) << c.a << " / " << c.b;
+    }
+    EXPECT_TRUE(equalsIgnoringAsciiCase(u"TRUE", u"true"));
+    EXPECT_FALSE(equalsIgnoringAsciiCase(u"\u00C9", u"\u00E9"));
+}
+
+// Catches a cast that is undefined (or gives INT_MIN) for numbers an int cannot hold.
+TEST(BaseTest, TruncatedToInt)
+{
+    struct Case {
+        double number;
+        int expected;
+    };
+    const Case cases[] = {
+        {2.9, 2},
+        {-2.9, -2},
+        {2147483647.0, 2147483647},
+        {2147483648.0, 0},
+        {-2147483648.5, 0},
+        {std::numeric_limits<double>::infinity(), 0},
+        {std::nan(""), 0},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(truncatedToInt(c.number), c.expected) << c.number;
+    }
+}
+
+} // namespace
+} // namespace marrowtune
