@@ -4,6 +4,7 @@
 #include "marrowtune/config.h"
 #include "tests/app/fake_desktop.h"
 #include "tests/app/gui_test_support.h"
+#include "tests/app/recording_skin.h"
 
 #include <QAction>
 #include <QApplication>
@@ -289,6 +290,19 @@ TEST_F(MainWindowTest, RightClickSelectsTheRowAndPopsUpTheMenu)
     ASSERT_EQ(desktop->popups.size(), 1U);
     EXPECT_EQ(desktop->popups[0].visibleItems, QStringList({u"复制(song 2)"_s, u"搜索(song 2)"_s}));
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+// Catches presses of 换肤 that do not reach the skin library, or reach it with other themes
+// than the fixed sequence's.
+TEST_F(MainWindowTest, ChangeSkinPressesAttachTheFixedThemes)
+{
+    const test::RecordingSkin skin;
+    for (int press = 0; press < 5; ++press) {
+        QTest::mouseClick(unit<QPushButton>(u"按钮3"), Qt::LeftButton);
+    }
+    EXPECT_EQ(skin.calls(),
+              (std::vector<std::string>{"theme 42/shown", "theme 24/shown", "theme 13/shown",
+                                        "theme 53/shown", "theme 30/shown"}));
 }
 
 // Catches a closing that does not open the author's page, or opens it more than once.

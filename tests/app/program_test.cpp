@@ -1,11 +1,15 @@
 #include "app/fatal_error.h"
 #include "app/main_window.h"
 #include "app/program.h"
+#include "marrowtune/config.h"
 #include "search/paging_state.h"
 #include "tests/app/gui_test_support.h"
+#include "tests/app/recording_skin.h"
 
 #include <QFile>
 #include <QTemporaryFile>
+#include <QTimer>
+#include <QWindow>
 
 #include <cstdio>
 #include <cstdlib>
@@ -96,6 +100,51 @@ TEST(ShutdownCleanupDeathTest, ReleasesTheKeywordOfALaterSearchOnce)
             std::exit(0);
         },
         testing::ExitedWithCode(0), "");
+}
+
+// Says on stderr which page the program opens, instead of opening it.
+class ReportingDesktop final : public Desktop {
+public:
+    QPoint cursorPosition() const override { return {}; }
+    void setClipboardText(const Text&) override {}
+    void openUrl(const Text& url) override
+    {
+        std::fputs(url == config::AuthorPageUrl ? "open author page\n" : "open other\n", stderr);
+    }
+    void popUpMenu(QMenu&, QPoint) override {}
+};
+
+// Catches a start that skips the created event's work, does it in another order or only after
+// the window is shown, and a close that does not open the author's page once and end with 0.
+TEST(RunProgramDeathTest, StartsWithTheStartThemeAndEndsThroughTheAuthorsPage)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+            static const test::RecordingSkin skin;
+            // Once the message loop runs: note the skin's calls, then close the window as the
+            // user does, through the window system.
+            qAddPreRoutine([] {
+                QTimer::singleShot(0, [] {
+                    for (const std::string& call : skin.calls()) {
+                        std::fprintf(stderr, "%s\n", call.c_str());
+                    }
+                    for (QWidget* widget : QApplication::topLevelWidgets()) {
+                        if (auto* window = qobject_cast<MainWindow*>(widget)) {
+                            std::fputs(window->isVisible() ? "shown\n" : "hidden\n", stderr);
+                            window->setDesktop(std::make_unique<ReportingDesktop>());
+                            window->windowHandle()->close();
+                        }
+                    }
+                });
+            });
+            const int code = runProgram();
+            std::fprintf(stderr, "returned %d\n", code);
+            std::exit(code);
+        },
+        testing::ExitedWithCode(0),
+        "(^|\n)theme 9/hidden\naero 1/hidden\nshown\nopen author page\nreturned 0\n$");
 }
 
 } // namespace
