@@ -11,13 +11,18 @@
 #include <QContextMenuEvent>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QHelpEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QScreen>
 #include <QStyle>
+#include <QStyledItemDelegate>
 #include <QTableWidget>
+#include <QToolTip>
 #include <QUiLoader>
 
 #include <algorithm>
@@ -72,6 +77,44 @@ public:
     BusyCursor(const BusyCursor&) = delete;
     BusyCursor& operator=(const BusyCursor&) = delete;
 };
+
+// Shows a cell's whole text as its tooltip when the column is too narrow for it and the list
+// cuts it off with "...".
+class WholeTextTips final : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
+                   const QModelIndex& index) override
+    {
+        if (event->type() != QEvent::ToolTip) {
+            return QStyledItemDelegate::helpEvent(event, view, option, index);
+        }
+        QStyleOptionViewItem item = option;
+        initStyleOption(&item, index);
+        const QStyle* style = view->style();
+        // The style draws the text inside this rectangle, less a margin on either side.
+        const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 1;
+        const int room =
+            style->subElementRect(QStyle::SE_ItemViewItemText, &item, view).width() - 2 * margin;
+        if (!item.text.isEmpty() && item.fontMetrics.horizontalAdvance(item.text) > room) {
+            QToolTip::showText(event->globalPos(), item.text, view->viewport(), option.rect);
+        } else {
+            QToolTip::hideText();
+        }
+        return true;
+    }
+};
+
+// What a screen reader says of the page label beside its name: "page 2 of 7" for "2/7".
+QString pageDescription(const QString& label)
+{
+    const qsizetype slash = label.indexOf(QLatin1Char('/'));
+    if (slash < 0) {
+        return label;
+    }
+    return QStringLiteral("page %1 of %2").arg(label.left(slash), label.mid(slash + 1));
+}
 
 template <typename T> T* unit(QWidget& window, QStringView name)
 {
@@ -133,6 +176,8 @@ std::unique_ptr<MainWindow> MainWindow::fromTemplate(const QByteArray& templateD
                            Qt::WindowCloseButtonHint);
     window->setFixedSize(window->minimumSize());
     window->setWindowIcon(makeAppIcon());
+    // Typing right after start goes into the keyword box.
+    window->m_keywordBox->setFocus();
     // Centred on the screen; the template's own position is not used.
     if (const QScreen* screen = window->screen()) {
         window->setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, window->size(),
@@ -147,6 +192,8 @@ bool MainWindow::takeUnits()
     m_qqNumberBox = unit<QLineEdit>(*this, u"编辑框2");
     m_list = unit<QTableWidget>(*this, u"超级列表框1");
     m_pageLabel = unit<QLabel>(*this, u"透明标签3");
+    m_searchButton = unit<QPushButton>(*this, u"按钮1");
+    m_queryButton = unit<QPushButton>(*this, u"按钮2");
     m_previousPage = unit<QPushButton>(*this, u"按钮_上一页");
     m_nextPage = unit<QPushButton>(*this, u"按钮_下一页");
     m_menu = unit<QMenu>(*this, u"菜单");
@@ -157,8 +204,32 @@ bool MainWindow::takeUnits()
             return false;
         }
     }
-    return m_keywordBox && m_qqNumberBox && m_list && m_pageLabel && m_previousPage && m_nextPage &&
-           m_list->columnCount() == ColumnCount && applyColumnWidths(*m_list);
+    if (!(m_keywordBox && m_qqNumberBox && m_list && m_pageLabel && m_searchButton &&
+          m_queryButton && m_previousPage && m_nextPage && m_list->columnCount() == ColumnCount &&
+          applyColumnWidths(*m_list))) {
+        return false;
+    }
+
+    // Enter in an edit box presses the button beside it; the boxes keep the rest of their
+    // standard behaviour.
+    connect(m_keywordBox, &QLineEdit::returnPressed, m_searchButton, &QAbstractButton::click);
+    connect(m_qqNumberBox, &QLineEdit::returnPressed, m_queryButton, &QAbstractButton::click);
+    m_list->setItemDelegate(new WholeTextTips(m_list));
+
+    // Screen readers: without a buddy an edit box is named after its group box's title, and
+    // both boxes would be heard as "搜索".
+    if (auto* label = unit<QLabel>(*this, u"透明标签1")) {
+        label->setBuddy(m_keywordBox);
+    }
+    if (auto* label = unit<QLabel>(*this, u"透明标签2")) {
+        label->setBuddy(m_qqNumberBox);
+    }
+    if (const auto* box = qobject_cast<QGroupBox*>(m_list->parentWidget())) {
+        m_list->setAccessibleName(box->title());
+    }
+    m_pageLabel->setAccessibleName(QStringLiteral("页码"));
+    m_pageLabel->setAccessibleDescription(pageDescription(m_pageLabel->text()));
+    return true;
 }
 
 bool MainWindow::bindEvents(std::span<const EventBinding> events)
@@ -191,7 +262,8 @@ bool MainWindow::bindEvents(std::span<const EventBinding> events)
             }
             return false;
         case UnitEvent::RightClicked:
-            if (auto* list = qobject_cast<QAbstractItemView*>(target)) {
+            if (auto* list = qobject_cast<QAbstractItemView*>(target); list == m_list) {
+                list->installEventFilter(this);
                 list->viewport()->installEventFilter(this);
                 break;
             }
@@ -234,17 +306,69 @@ void MainWindow::closeEvent(QCloseEvent* event)
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 {
-    // The context-menu event follows the right button's press, after the view has selected
-    // the row under the cursor; the menu key on the keyboard is not a right click.
-    if (event->type() == QEvent::ContextMenu &&
-        static_cast<QContextMenuEvent*>(event)->reason() == QContextMenuEvent::Mouse) {
-        if (auto* list = qobject_cast<QAbstractItemView*>(watched->parent());
-            list != nullptr && list->viewport() == watched) {
-            raiseEvent(list, UnitEvent::RightClicked);
+    if (watched == m_list && filterListEvent(event)) {
+        return true;
+    }
+    if (watched == m_list->viewport() && filterListViewportEvent(event)) {
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+bool MainWindow::filterListEvent(QEvent* event)
+{
+    // The menu key and Shift+F10 open the menu for the current cell. Some window systems follow
+    // the menu key with a keyboard context-menu event of their own; that one is swallowed, so
+    // the menu opens once.
+    if (event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const Qt::KeyboardModifiers modifiers = key->modifiers() & ~Qt::KeypadModifier;
+        if ((key->key() == Qt::Key_Menu && modifiers == Qt::NoModifier) ||
+            (key->key() == Qt::Key_F10 && modifiers == Qt::ShiftModifier)) {
+            showListMenuForCurrentCell();
             return true;
         }
     }
-    return QWidget::eventFilter(watched, event);
+    return event->type() == QEvent::ContextMenu &&
+           static_cast<QContextMenuEvent*>(event)->reason() == QContextMenuEvent::Keyboard;
+}
+
+bool MainWindow::filterListViewportEvent(QEvent* event)
+{
+    // A right press below the last row clears the selection, as the list of the system the
+    // program was made for does; otherwise the menu would act on a row the user did not click.
+    if (event->type() == QEvent::MouseButtonPress) {
+        const auto* press = static_cast<QMouseEvent*>(event);
+        if (press->button() == Qt::RightButton &&
+            !m_list->indexAt(press->position().toPoint()).isValid()) {
+            m_list->clearSelection();
+        }
+        return false;
+    }
+    // The context-menu event follows the right button's press, after the view has selected
+    // the row under the cursor.
+    if (event->type() == QEvent::ContextMenu &&
+        static_cast<QContextMenuEvent*>(event)->reason() == QContextMenuEvent::Mouse) {
+        raiseEvent(m_list, UnitEvent::RightClicked);
+        return true;
+    }
+    return false;
+}
+
+void MainWindow::showListMenuForCurrentCell()
+{
+    QModelIndex cell = m_list->currentIndex();
+    if (!cell.isValid()) {
+        cell = m_list->model()->index(selectedRow(), 0);
+    }
+    QPoint at = m_list->viewport()->mapToGlobal(QPoint(0, 0));
+    if (cell.isValid()) {
+        m_list->scrollTo(cell);
+        at = m_list->viewport()->mapToGlobal(m_list->visualRect(cell).bottomLeft());
+    }
+    m_keyboardMenuPlace = ListMenuPlace{cell.isValid() ? cell.column() : 0, at};
+    raiseEvent(m_list, UnitEvent::RightClicked);
+    m_keyboardMenuPlace.reset();
 }
 
 Desktop& MainWindow::desktop()
@@ -309,6 +433,7 @@ int MainWindow::selectedRow() const
 void MainWindow::setPageLabel(const Text& text)
 {
     m_pageLabel->setText(fromGbk(text));
+    m_pageLabel->setAccessibleDescription(pageDescription(m_pageLabel->text()));
 }
 
 Text MainWindow::pageLabel() const
@@ -379,6 +504,24 @@ int MainWindow::windowLeftEdge() const
 int MainWindow::listLeftEdge() const
 {
     return m_list->x();
+}
+
+std::array<int, 3> MainWindow::columnEdges() const
+{
+    // Where the columns end on screen now, widened, narrowed or scrolled as the user left them.
+    const QHeaderView* header = m_list->horizontalHeader();
+    std::array<int, 3> edges{};
+    for (int column = 0; column < static_cast<int>(edges.size()); ++column) {
+        edges[static_cast<std::size_t>(column)] = ColumnEdgeMargin +
+                                                  header->sectionViewportPosition(column) +
+                                                  header->sectionSize(column);
+    }
+    return edges;
+}
+
+std::optional<ListMenuPlace> MainWindow::keyboardMenuPlace() const
+{
+    return m_keyboardMenuPlace;
 }
 
 void MainWindow::popUpListMenu(QPoint at)

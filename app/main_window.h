@@ -9,6 +9,7 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -70,6 +71,8 @@ public:
     // ListMenuHost
     int windowLeftEdge() const override;
     int listLeftEdge() const override;
+    std::array<int, 3> columnEdges() const override;
+    std::optional<ListMenuPlace> keyboardMenuPlace() const override;
     void popUpListMenu(QPoint at) override;
 
 protected:
@@ -87,12 +90,17 @@ private:
     bool takeUnits();
     bool bindEvents(std::span<const EventBinding> events);
     void raiseEvent(QObject* unit, UnitEvent event);
+    bool filterListEvent(QEvent* event);
+    bool filterListViewportEvent(QEvent* event);
+    void showListMenuForCurrentCell();
     QAction* menuItem(MenuItem item) const;
 
     QLineEdit* m_keywordBox = nullptr;
     QLineEdit* m_qqNumberBox = nullptr;
     QTableWidget* m_list = nullptr;
     QLabel* m_pageLabel = nullptr;
+    QPushButton* m_searchButton = nullptr;
+    QPushButton* m_queryButton = nullptr;
     QPushButton* m_previousPage = nullptr;
     QPushButton* m_nextPage = nullptr;
     QMenu* m_menu = nullptr;
@@ -100,6 +108,7 @@ private:
     std::unique_ptr<ScriptComponent> m_script; // 脚本组件1: no window of its own
     std::unique_ptr<Desktop> m_desktop;
     std::vector<BoundEvent> m_events;
+    std::optional<ListMenuPlace> m_keyboardMenuPlace; // set while the keyboard opens the menu
     bool m_closed = false;
 };
 

@@ -57,10 +57,10 @@ std::unique_ptr<Desktop> makeSystemDesktop()
     return std::make_unique<SystemDesktop>();
 }
 
-int columnAtOffset(int offset)
+int columnAtOffset(int offset, const std::array<int, 3>& edges)
 {
     int column = 0;
-    for (const int edge : ColumnEdges) {
+    for (const int edge : edges) {
         if (offset > edge) {
             ++column;
         }
@@ -75,8 +75,15 @@ Text listenOnlineUrl(const Text& link)
 
 void showListMenu(SearchView& view, ListMenuHost& host, const Desktop& desktop)
 {
-    const QPoint cursor = desktop.cursorPosition();
-    const int column = columnAtOffset(cursor.x() - (host.windowLeftEdge() + host.listLeftEdge()));
+    // The column comes from the list's own edges: once the user widens a column, fixed edges
+    // would name the cell beside the one under the pointer.
+    std::optional<ListMenuPlace> place = host.keyboardMenuPlace();
+    if (!place) {
+        const QPoint cursor = desktop.cursorPosition();
+        const int offset = cursor.x() - (host.windowLeftEdge() + host.listLeftEdge());
+        place = ListMenuPlace{columnAtOffset(offset, host.columnEdges()), cursor + QPoint(3, 3)};
+    }
+    const int column = place->column;
     const int row = view.selectedRow();
     if (row == -1) {
         return;
@@ -91,7 +98,7 @@ void showListMenu(SearchView& view, ListMenuHost& host, const Desktop& desktop)
     } else {
         view.setMenuItemVisible(MenuItem::Search, false);
     }
-    host.popUpListMenu(cursor + QPoint(3, 3));
+    host.popUpListMenu(place->at);
 }
 
 void copyCellText(const SearchView& view, Desktop& desktop)

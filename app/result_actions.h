@@ -7,6 +7,7 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 
 class QMenu;
 
@@ -14,8 +15,17 @@ namespace marrowtune {
 
 class SearchView;
 
-/// The x offsets that split a right click into the list's four columns.
+/// The x offsets that split a right click into the list's four columns while the columns have
+/// their template widths; each lies ColumnEdgeMargin pixels right of a column boundary.
 inline constexpr std::array<int, 3> ColumnEdges{152, 302, 452};
+/// How far right of a column boundary, as the list draws it, its edge in ColumnEdges lies.
+inline constexpr int ColumnEdgeMargin = 2;
+
+/// Where the list menu goes: the column it is for and the screen point it pops up at.
+struct ListMenuPlace {
+    int column;
+    QPoint at;
+};
 
 /// The desktop facilities the result actions reach. The window uses the system's; tests their
 /// own, so no test opens a browser or touches the real clipboard.
@@ -46,17 +56,24 @@ public:
     virtual int windowLeftEdge() const = 0;
     /// Left edge of the result list in its parent's client coordinates.
     virtual int listLeftEdge() const = 0;
+    /// The list's column edges as they are now, measured as ColumnEdges are: the user may have
+    /// resized or scrolled the columns.
+    virtual std::array<int, 3> columnEdges() const = 0;
+    /// The current cell's column and a point at that cell when the keyboard asked for the menu;
+    /// nothing when a right click did.
+    virtual std::optional<ListMenuPlace> keyboardMenuPlace() const = 0;
     /// Pops up the list menu `菜单` at a screen position.
     virtual void popUpListMenu(QPoint at) = 0;
 };
 
-/// The column (0 to 3) of a click `offset` pixels right of the list's origin.
-int columnAtOffset(int offset);
+/// The column (0 to 3) of a click `offset` pixels right of the list's origin, split at `edges`.
+int columnAtOffset(int offset, const std::array<int, 3>& edges = ColumnEdges);
 /// The listen-online address for a link, which is carried exactly as given.
 Text listenOnlineUrl(const Text& link);
 
-/// Right click in the list: sets the menu's captions and visibility for the clicked cell of the
-/// selected row and pops the menu up; no menu without a selected row.
+/// Right click in the list (or the menu key on it): sets the menu's captions and visibility for
+/// the clicked (or current) cell of the selected row and pops the menu up; no menu without a
+/// selected row.
 void showListMenu(SearchView& view, ListMenuHost& host, const Desktop& desktop);
 /// Copy item: puts the text between the copy item's parentheses on the clipboard.
 void copyCellText(const SearchView& view, Desktop& desktop);

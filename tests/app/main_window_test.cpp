@@ -6,6 +6,7 @@
 #include "tests/app/gui_test_support.h"
 #include "tests/app/recording_skin.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QFile>
@@ -19,6 +20,7 @@
 #include <QScreen>
 #include <QTableWidget>
 #include <QTest>
+#include <QToolTip>
 
 #include <gtest/gtest.h>
 
@@ -290,6 +292,158 @@ TEST_F(MainWindowTest, RightClickSelectsTheRowAndPopsUpTheMenu)
     ASSERT_EQ(desktop->popups.size(), 1U);
     EXPECT_EQ(desktop->popups[0].visibleItems, QStringList({u"复制(song 2)"_s, u"搜索(song 2)"_s}));
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+// The window with three song rows, shown and active, so keys and clicks come through the
+// window system as the user's do.
+class ListKeyboardAndMouseTest : public MainWindowTest {
+protected:
+    void SetUp() override
+    {
+        MainWindowTest::SetUp();
+        for (int row = 0; row < 3; ++row) {
+            const int at = window->insertRow();
+            window->setCellText(at, 0, "song " + std::to_string(row));
+            window->setCellText(at, 1, "singer " + std::to_string(row));
+            window->setCellText(at, 3, "http://h/" + std::to_string(row));
+        }
+        list = unit<QTableWidget>(u"超级列表框1");
+        window->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    }
+
+    QPoint cellCentre(int row, int column) const
+    {
+        return list->visualRect(list->model()->index(row, column)).center();
+    }
+
+    // A right click at a point of the list's viewport; the cursor seam says where it was.
+    void rightClickAt(QPoint inViewport)
+    {
+        desktop->cursor = list->viewport()->mapToGlobal(inViewport);
+        QTest::mouseClick(window->windowHandle(), Qt::RightButton, {},
+                          list->viewport()->mapTo(window.get(), inViewport));
+    }
+
+    QTableWidget* list = nullptr;
+};
+
+// Catches the first key typed after start landing anywhere but the keyword box.
+TEST_F(ListKeyboardAndMouseTest, KeywordBoxHasTheFocusAtStart)
+{
+    EXPECT_EQ(QApplication::focusWidget(), unit(u"编辑框1"));
+    QTest::keyClick(window->windowHandle(), Qt::Key_X);
+    EXPECT_EQ(window->keywordText(), "\xC0\xDB\xCB\xC0\xB0\xAE\xC7\xE9x"); // 累死爱情x
+}
+
+struct KeyboardMenuCase {
+    const char* what;
+    Qt::Key key;
+    Qt::KeyboardModifiers modifiers;
+    int column; // the current cell's column
+    QStringList visibleItems;
+};
+
+// Catches a menu the keyboard cannot open, one opened for another cell than the current one or
+// with other rules than a right click's, or placed away from the cell.
+TEST_F(ListKeyboardAndMouseTest, MenuKeyAndShiftF10OpenTheMenuAtTheCurrentCell)
+{
+    const KeyboardMenuCase cases[] = {
+        {"menu key, singer",
+         Qt::Key_Menu,
+         Qt::NoModifier,
+         1,
+         {u"复制(singer 1)"_s, u"搜索(singer 1)"_s, u"在线试听"_s}},
+        {"Shift+F10, name",
+         Qt::Key_F10,
+         Qt::ShiftModifier,
+         0,
+         {u"复制(song 1)"_s, u"搜索(song 1)"_s, u"在线试听"_s}},
+        {"menu key, link", Qt::Key_Menu, Qt::NoModifier, 3, {u"复制(http://h/1)"_s, u"在线试听"_s}},
+        {"F10 alone", Qt::Key_F10, Qt::NoModifier, 1, {}},
+    };
+    for (const KeyboardMenuCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        desktop->popups.clear();
+        desktop->cursor = QPoint(-500, -500); // the pointer plays no part
+        list->setCurrentCell(1, c.column);
+        list->setFocus();
+        QTest::keyClick(window->windowHandle(), c.key, c.modifiers);
+        if (c.visibleItems.isEmpty()) {
+            EXPECT_TRUE(desktop->popups.empty());
+            continue;
+        }
+        ASSERT_EQ(desktop->popups.size(), 1U);
+        EXPECT_EQ(desktop->popups[0].visibleItems, c.visibleItems);
+        const QRect cell = list->visualRect(list->model()->index(1, c.column));
+        EXPECT_EQ(desktop->popups[0].at, list->viewport()->mapToGlobal(cell.bottomLeft()));
+    }
+}
+
+// Catches the column under the pointer taken from fixed edges once the user has resized the
+// first column: the menu then offers the album or the name instead of the singer.
+TEST_F(ListKeyboardAndMouseTest, RightClickFindsTheColumnFromTheListsEdges)
+{
+    for (const int firstWidth : {150, 250, 60}) {
+        SCOPED_TRACE(firstWidth);
+        list->setColumnWidth(0, firstWidth);
+        desktop->popups.clear();
+        rightClickAt(cellCentre(2, 1));
+        ASSERT_EQ(desktop->popups.size(), 1U);
+        EXPECT_EQ(desktop->popups[0].visibleItems,
+                  QStringList({u"复制(singer 2)"_s, u"搜索(singer 2)"_s, u"在线试听"_s}));
+    }
+    list->setColumnWidth(0, 150);
+    EXPECT_EQ(window->columnEdges(), ColumnEdges);
+}
+
+// Catches a right click below the last row that keeps the old selection, so the menu acts on
+// a row the user did not click.
+TEST_F(ListKeyboardAndMouseTest, RightClickBelowTheRowsClearsTheSelection)
+{
+    list->selectRow(0);
+    rightClickAt(QPoint(cellCentre(2, 1).x(), list->viewport()->height() - 5));
+    EXPECT_EQ(window->selectedRow(), -1);
+    EXPECT_TRUE(desktop->popups.empty());
+}
+
+// Catches a cut-off cell without its whole text as a tooltip, or a tooltip on a cell that
+// shows all of its text.
+TEST_F(ListKeyboardAndMouseTest, CutOffCellsShowTheirWholeTextAsTooltip)
+{
+    const QString longName = QString(60, u'长');
+    window->setCellText(0, 0, toGbk(longName));
+    const std::pair<QPoint, QString> cases[] = {
+        {cellCentre(0, 0), longName},
+        {cellCentre(1, 0), QString()},
+        {cellCentre(1, 3), QString()},
+    };
+    for (const auto& [point, tip] : cases) {
+        QToolTip::hideText(); // the tip fades out rather than going at once
+        ASSERT_TRUE(QTest::qWaitFor([] { return !QToolTip::isVisible(); }));
+        QHelpEvent help(QEvent::ToolTip, point, list->viewport()->mapToGlobal(point));
+        QApplication::sendEvent(list->viewport(), &help);
+        EXPECT_EQ(QToolTip::isVisible() ? QToolTip::text() : QString(), tip);
+    }
+    QToolTip::hideText();
+}
+
+// Catches controls a screen reader cannot tell apart: both edit boxes heard as the group box's
+// title, a list without a name, a page label heard as a bare "0/0".
+TEST_F(MainWindowTest, ScreenReadersHearNamesAndThePage)
+{
+    const auto text = [this](const char16_t* name, QAccessible::Text kind) {
+        QAccessibleInterface* face = QAccessible::queryAccessibleInterface(unit(name));
+        return face != nullptr ? face->text(kind) : u"(none)"_s;
+    };
+    EXPECT_EQ(text(u"编辑框1", QAccessible::Name), u"歌名/歌手/专辑"_s);
+    EXPECT_EQ(text(u"编辑框2", QAccessible::Name), u"QQ背景音乐查询"_s);
+    EXPECT_EQ(text(u"超级列表框1", QAccessible::Name), u"搜索结果"_s);
+    EXPECT_EQ(text(u"透明标签3", QAccessible::Name), u"页码"_s);
+    EXPECT_EQ(text(u"透明标签3", QAccessible::Description), u"page 0 of 0"_s);
+    window->setPageLabel("3/12");
+    EXPECT_EQ(text(u"透明标签3", QAccessible::Description), u"page 3 of 12"_s);
+    EXPECT_EQ(unit<QLabel>(u"透明标签3")->text(), u"3/12"_s);
 }
 
 // Catches presses of 换肤 that do not reach the skin library, or reach it with other themes

@@ -146,6 +146,27 @@ TEST_F(SearchButtonsTest, SearchAndPageThroughThePresetKeyword)
     EXPECT_EQ(state(), (PageState{u"1/2"_s, false, false, 10}));
 }
 
+// Catches typing right after start that misses the keyword box, or Enter in an edit box that
+// does not press the button beside it.
+TEST_F(SearchButtonsTest, EnterInAnEditBoxPressesItsButton)
+{
+    m_window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(m_window.get()));
+    QWindow* keys = m_window->windowHandle();
+    QTest::keyClick(keys, Qt::Key_A, Qt::ControlModifier);
+    for (const char c : std::string_view("no such song")) {
+        QTest::keyClick(keys, c);
+    }
+    QTest::keyClick(keys, Qt::Key_Return);
+    EXPECT_EQ(state(), (PageState{u"0/0"_s, false, false, 1}));
+    EXPECT_EQ(row(0)[0], u"无结果 请更换关键词"_s);
+
+    unit<QLineEdit>(u"编辑框2"_s)->setFocus();
+    QTest::keyClick(keys, Qt::Key_Enter, Qt::KeypadModifier);
+    EXPECT_EQ(state(), (PageState{u"0/0"_s, false, false, 10}));
+    EXPECT_EQ(row(0)[1], u"苏晚晴"_s);
+}
+
 // Catches the menu's search item not wired, or searching for another cell than the one
 // right-clicked.
 TEST_F(SearchButtonsTest, MenuSearchesForTheRightClickedCell)
