@@ -135,26 +135,37 @@ ByteBuffer httpRequest(const Text& url, int method, const Text& formText, Text* 
     }
 
     completeHeaders(headerText, url, cookieText);
+    bool answered = false;
     if (method == 0) {
-        inet::send(request, headerText, nullptr, 0);
+        answered = inet::send(request, headerText, nullptr, 0);
     } else {
         if (formBuffer.empty()) {
             formBuffer = textToBytes(formText);
         }
-        inet::send(request, headerText, formBuffer.empty() ? nullptr : formBuffer.data(),
-                   formBuffer.size());
+        answered = inet::send(request, headerText, formBuffer.empty() ? nullptr : formBuffer.data(),
+                              formBuffer.size());
     }
 
+    // A transfer that broke off (closed early, cut by a time limit or the size bound, or
+    // cancelled) is a failed request as a whole, not a shorter answer: nothing of it is used.
     ByteBuffer body;
-    for (;;) {
+    body.reserve(inet::queryDataAvailable(request).value_or(0));
+    bool whole = answered;
+    while (whole) {
         std::array<std::uint8_t, ReadPiece> piece{};
         std::size_t count = 0;
-        if (!inet::read(request, piece.data(), piece.size(), count) || count == 0) {
+        whole = inet::read(request, piece.data(), piece.size(), count);
+        if (count == 0) {
             break;
         }
         body.insert(body.end(), piece.begin(), piece.begin() + static_cast<std::ptrdiff_t>(count));
     }
-    rawHeaderText = inet::queryRawHeaders(request, HeaderBufferSize).value_or(Text());
+    if (whole) {
+        rawHeaderText = inet::queryRawHeaders(request, HeaderBufferSize).value_or(Text());
+    } else {
+        body.clear();
+        rawHeaderText.clear();
+    }
     closeAll(request, connection, internet);
 
     newCookieText.clear();

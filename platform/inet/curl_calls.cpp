@@ -47,12 +47,19 @@ CURL* curlEasyInit()
     return curl_easy_init();
 }
 
-CURLcode curlEasyPerform(CURL* easy)
+CURLM* curlMultiInit()
 {
     if (fails(testing::CurlCall::Perform)) {
-        return CURLE_COULDNT_CONNECT;
+        return nullptr;
     }
-    return curl_easy_perform(easy);
+    return curl_multi_init();
+}
+
+void curlMultiCleanup(CURLM* multi)
+{
+    if (multi != nullptr) {
+        curl_multi_cleanup(multi);
+    }
 }
 
 void curlEasyCleanup(CURL* easy)

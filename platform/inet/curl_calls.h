@@ -10,8 +10,11 @@ namespace marrowtune::inet::detail {
 bool curlGlobalInit();
 /// curl_easy_init; null when it (or the seam) fails.
 CURL* curlEasyInit();
-/// curl_easy_perform; CURLE_COULDNT_CONNECT when the seam fails it.
-CURLcode curlEasyPerform(CURL* easy);
+/// curl_multi_init, which every transfer runs on; null when it (or the seam) fails, and the
+/// transfer then fails as one that could not connect.
+CURLM* curlMultiInit();
+/// curl_multi_cleanup; a null handle is ignored.
+void curlMultiCleanup(CURLM* multi);
 /// curl_easy_cleanup; a null handle is ignored.
 void curlEasyCleanup(CURL* easy);
 

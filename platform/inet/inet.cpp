@@ -7,9 +7,10 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <map>
 #include <memory>
 #include <mutex>
-#include <unordered_set>
+#include <unordered_map>
 #include <vector>
 
 namespace marrowtune::inet {
@@ -22,10 +23,24 @@ namespace {
 
 constexpr long DefaultConnectTimeoutMs = 15000;
 constexpr long DefaultNoDataTimeoutS = 30;
+constexpr long DefaultDeadlineMs = 40000;
+constexpr std::size_t DefaultSizeCap = 32u * 1024u * 1024u;
 constexpr long MaxRedirects = 10;
+// How often a waiting send() hands control to the wait hook.
+constexpr int HookIntervalMs = 20;
+// Without a hook the wait still wakes now and then; a cancel wakes it at once anyway.
+constexpr int PlainWaitMs = 1000;
 
 std::atomic<long> connectTimeoutMs{DefaultConnectTimeoutMs};
 std::atomic<long> noDataTimeoutS{DefaultNoDataTimeoutS};
+std::atomic<long> deadlineMs{DefaultDeadlineMs};
+std::atomic<std::size_t> sizeCap{DefaultSizeCap};
+
+std::mutex hostMapMutex;
+std::optional<std::map<std::string, std::string>> hostMap;
+
+std::mutex waitHookMutex;
+std::function<void()> waitHook;
 
 struct InternetObject final : Object {
     std::string agent;
@@ -50,38 +65,66 @@ struct RequestObject final : Object {
     std::uint32_t flags = 0;
     CURL* easy = nullptr;
 
-    bool sent = false;
-    bool answered = false;   // a status line arrived
-    bool completed = false;  // the transfer ended without an error
-    bool headerDone = false; // the empty line after the current response's headers arrived
+    // A transfer may be cancelled from any thread: the flag is seen by the waiting loop, and
+    // the multi handle (present only while the transfer runs) is woken so it sees it at once.
+    std::atomic<bool> sent{false};
+    std::atomic<bool> cancelled{false};
+    std::atomic<bool> finished{false}; // send() is over; the fields below are settled
+    std::mutex transferMutex;
+    CURLM* multi = nullptr;
+
+    std::size_t received = 0; // header and body bytes of every response, against the size cap
+    bool answered = false;    // a status line arrived
+    bool completed = false;   // the transfer ended without an error
+    bool headerDone = false;  // the empty line after the current response's headers arrived
     std::vector<std::string> headerLines;
     std::string body;
     std::size_t readOffset = 0;
 };
 
 // Every handle given out and not yet closed, so that a stale or foreign handle is refused
-// instead of being dereferenced.
+// instead of being dereferenced. Each call that uses a handle holds its own share of the
+// object, so a close() from another thread only drops the table's share: the object goes
+// when the last user (a running transfer, say) lets go of it.
 std::mutex liveMutex;
-std::unordered_set<Object*> liveHandles;
+std::unordered_map<Object*, std::shared_ptr<Object>> liveHandles;
 
-Handle keep(std::unique_ptr<Object> object)
+Handle keep(std::shared_ptr<Object> object)
 {
     std::lock_guard lock(liveMutex);
-    Object* raw = object.release();
-    liveHandles.insert(raw);
+    Object* raw = object.get();
+    liveHandles.emplace(raw, std::move(object));
     return raw;
 }
 
-template <typename T> T* lookUp(Handle handle)
+template <typename T> std::shared_ptr<T> lookUp(Handle handle)
 {
     if (handle == nullptr) {
         return nullptr;
     }
     std::lock_guard lock(liveMutex);
-    if (!liveHandles.contains(handle)) {
+    const auto found = liveHandles.find(handle);
+    if (found == liveHandles.end()) {
         return nullptr;
     }
-    return dynamic_cast<T*>(handle);
+    return std::dynamic_pointer_cast<T>(found->second);
+}
+
+// Ends a request's transfer (or the one it is about to start) as a failure.
+void cancelRequest(RequestObject& request)
+{
+    request.cancelled = true;
+    std::lock_guard lock(request.transferMutex);
+    if (request.multi != nullptr) {
+        curl_multi_wakeup(request.multi);
+    }
+}
+
+// Counts bytes against the size cap; false once the cap is passed.
+bool withinCap(RequestObject& request, std::size_t length)
+{
+    request.received += length;
+    return request.received <= sizeCap.load();
 }
 
 bool isSpace(char c)
@@ -236,6 +279,9 @@ size_t onHeader(char* data, size_t size, size_t count, void* user)
 {
     auto* request = static_cast<RequestObject*>(user);
     const std::size_t length = size * count;
+    if (!withinCap(*request, length)) {
+        return 0; // curl ends the transfer with an error
+    }
     std::string_view line(data, length);
     while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) {
         line.remove_suffix(1);
@@ -259,8 +305,20 @@ size_t onHeader(char* data, size_t size, size_t count, void* user)
 size_t onBody(char* data, size_t size, size_t count, void* user)
 {
     auto* request = static_cast<RequestObject*>(user);
-    request->body.append(data, size * count);
-    return size * count;
+    const std::size_t length = size * count;
+    if (!withinCap(*request, length)) {
+        return 0; // curl ends the transfer with an error
+    }
+    if (request->body.empty()) {
+        // A body of announced length is kept in one allocation instead of a doubling string.
+        curl_off_t announced = -1;
+        curl_easy_getinfo(request->easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
+        if (announced > 0 && static_cast<std::size_t>(announced) <= sizeCap.load()) {
+            request->body.reserve(static_cast<std::size_t>(announced));
+        }
+    }
+    request->body.append(data, length);
+    return length;
 }
 
 void configure(RequestObject& request, curl_slist* headerLines, const void* body,
@@ -281,6 +339,9 @@ void configure(RequestObject& request, curl_slist* headerLines, const void* body
     curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, connectTimeoutMs.load());
     curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, noDataTimeoutS.load());
+    curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, deadlineMs.load());
+    // An announced length over the cap fails before any of the body is taken in.
+    curl_easy_setopt(easy, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(sizeCap.load()));
     curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 2L);
     curl_easy_setopt(easy, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
@@ -332,7 +393,7 @@ Handle open(std::string_view agent, AccessType access, std::string_view proxyLis
     if (!detail::curlGlobalInit()) {
         return nullptr;
     }
-    auto internet = std::make_unique<InternetObject>();
+    auto internet = std::make_shared<InternetObject>();
     // The agent becomes a header line: a line break in it would start a line of its own.
     internet->agent = agent.substr(0, agent.find_first_of("\r\n"));
     internet->access = access;
@@ -343,11 +404,11 @@ Handle open(std::string_view agent, AccessType access, std::string_view proxyLis
 
 Handle connect(Handle internet, std::string_view host, int port)
 {
-    const InternetObject* parent = lookUp<InternetObject>(internet);
+    const std::shared_ptr<InternetObject> parent = lookUp<InternetObject>(internet);
     if (parent == nullptr || host.empty() || port < 0 || port > 65535) {
         return nullptr;
     }
-    auto connection = std::make_unique<ConnectionObject>();
+    auto connection = std::make_shared<ConnectionObject>();
     connection->internet = *parent;
     connection->host = host;
     connection->port = port;
@@ -357,7 +418,7 @@ Handle connect(Handle internet, std::string_view host, int port)
 Handle openRequest(Handle connection, std::string_view verb, std::string_view path,
                    std::string_view version, std::uint32_t flags)
 {
-    const ConnectionObject* parent = lookUp<ConnectionObject>(connection);
+    const std::shared_ptr<ConnectionObject> parent = lookUp<ConnectionObject>(connection);
     if (parent == nullptr || verb.empty()) {
         return nullptr;
     }
@@ -367,7 +428,7 @@ Handle openRequest(Handle connection, std::string_view verb, std::string_view pa
     } else if (!version.empty() && version != "HTTP/1.1") {
         return nullptr;
     }
-    auto request = std::make_unique<RequestObject>();
+    auto request = std::make_shared<RequestObject>();
     request->easy = detail::curlEasyInit();
     if (request->easy == nullptr) {
         return nullptr;
@@ -380,30 +441,110 @@ Handle openRequest(Handle connection, std::string_view verb, std::string_view pa
     return keep(std::move(request));
 }
 
+namespace {
+
+std::function<void()> currentWaitHook()
+{
+    std::lock_guard lock(waitHookMutex);
+    return waitHook;
+}
+
+// Runs the transfer on a multi handle of its own, so that the wait can be interrupted by a
+// cancel and can hand control to the wait hook between polls.
+CURLcode transfer(RequestObject& request)
+{
+    CURLM* multi = detail::curlMultiInit();
+    if (multi == nullptr) {
+        return CURLE_COULDNT_CONNECT;
+    }
+    curl_multi_add_handle(multi, request.easy);
+    {
+        std::lock_guard lock(request.transferMutex);
+        request.multi = multi;
+    }
+    CURLcode result = CURLE_ABORTED_BY_CALLBACK;
+    while (!request.cancelled) {
+        int running = 0;
+        if (curl_multi_perform(multi, &running) != CURLM_OK) {
+            result = CURLE_RECV_ERROR;
+            break;
+        }
+        if (running == 0) {
+            int queued = 0;
+            const CURLMsg* message = curl_multi_info_read(multi, &queued);
+            result = message != nullptr && message->msg == CURLMSG_DONE ? message->data.result
+                                                                        : CURLE_RECV_ERROR;
+            break;
+        }
+        const std::function<void()> hook = currentWaitHook();
+        curl_multi_poll(multi, nullptr, 0, hook ? HookIntervalMs : PlainWaitMs, nullptr);
+        if (hook && !request.cancelled) {
+            hook();
+        }
+    }
+    {
+        std::lock_guard lock(request.transferMutex);
+        request.multi = nullptr;
+    }
+    curl_multi_remove_handle(multi, request.easy);
+    detail::curlMultiCleanup(multi);
+    return request.cancelled ? CURLE_ABORTED_BY_CALLBACK : result;
+}
+
+// Whether the resolver seam lets the host be reached; pins it to its address when it does.
+bool pinHost(const RequestObject& request, curl_slist*& pinned)
+{
+    std::lock_guard lock(hostMapMutex);
+    if (!hostMap) {
+        return true;
+    }
+    const std::string& host = request.connection.host;
+    const auto found = hostMap->find(host);
+    if (found == hostMap->end()) {
+        // IP literals need no look-up; any other name is one that does not resolve.
+        return std::all_of(host.begin(), host.end(),
+                           [](char c) { return (c >= '0' && c <= '9') || c == '.' || c == ':'; });
+    }
+    int port = request.connection.port;
+    if (port == 0) {
+        port = (request.flags & Secure) != 0 ? 443 : 80;
+    }
+    const std::string entry = host + ":" + std::to_string(port) + ":" + found->second;
+    pinned = curl_slist_append(pinned, entry.c_str());
+    return true;
+}
+
+} // namespace
+
 bool send(Handle handle, std::string_view headers, const void* body, std::size_t bodySize)
 {
-    RequestObject* request = lookUp<RequestObject>(handle);
-    if (request == nullptr || request->sent) {
+    const std::shared_ptr<RequestObject> request = lookUp<RequestObject>(handle);
+    if (request == nullptr || request->sent.exchange(true)) {
         return false;
     }
-    request->sent = true;
-    if (!isPlainHost(request->connection.host)) {
+    curl_slist* pinned = nullptr;
+    if (!isPlainHost(request->connection.host) || !pinHost(*request, pinned)) {
+        request->finished = true;
         return false;
     }
     curl_slist* lines = headerList(headers);
     std::string bodyCopy;
     configure(*request, lines, body, bodySize, bodyCopy);
-    const CURLcode result = detail::curlEasyPerform(request->easy);
+    curl_easy_setopt(request->easy, CURLOPT_RESOLVE, pinned);
+    const CURLcode result = transfer(*request);
     curl_slist_free_all(lines);
+    curl_slist_free_all(pinned);
     request->completed = result == CURLE_OK && request->answered;
+    request->finished = true;
     return request->answered;
 }
 
 bool read(Handle handle, void* buffer, std::size_t size, std::size_t& count)
 {
     count = 0;
-    RequestObject* request = lookUp<RequestObject>(handle);
-    if (request == nullptr || !request->answered || (buffer == nullptr && size > 0)) {
+    const std::shared_ptr<RequestObject> request = lookUp<RequestObject>(handle);
+    if (request == nullptr || !request->finished || !request->answered ||
+        (buffer == nullptr && size > 0)) {
         return false;
     }
     const std::size_t left = request->body.size() - request->readOffset;
@@ -417,10 +558,19 @@ bool read(Handle handle, void* buffer, std::size_t size, std::size_t& count)
     return request->completed;
 }
 
+std::optional<std::size_t> queryDataAvailable(Handle handle)
+{
+    const std::shared_ptr<RequestObject> request = lookUp<RequestObject>(handle);
+    if (request == nullptr || !request->finished || !request->answered) {
+        return std::nullopt;
+    }
+    return request->body.size() - request->readOffset;
+}
+
 std::optional<std::string> queryRawHeaders(Handle handle, std::size_t bufferSize)
 {
-    const RequestObject* request = lookUp<RequestObject>(handle);
-    if (request == nullptr || !request->answered) {
+    const std::shared_ptr<RequestObject> request = lookUp<RequestObject>(handle);
+    if (request == nullptr || !request->finished || !request->answered) {
         return std::nullopt;
     }
     std::string block;
@@ -440,14 +590,53 @@ bool close(Handle handle)
     if (handle == nullptr) {
         return false;
     }
+    std::shared_ptr<Object> object;
     {
         std::lock_guard lock(liveMutex);
-        if (liveHandles.erase(handle) == 0) {
+        const auto found = liveHandles.find(handle);
+        if (found == liveHandles.end()) {
             return false;
         }
+        object = std::move(found->second);
+        liveHandles.erase(found);
     }
-    delete handle;
+    // A transfer still running on the request ends; it keeps its own share until it has.
+    if (const auto request = std::dynamic_pointer_cast<RequestObject>(object)) {
+        cancelRequest(*request);
+    }
     return true;
+}
+
+void setWaitHook(std::function<void()> hook)
+{
+    std::lock_guard lock(waitHookMutex);
+    waitHook = std::move(hook);
+}
+
+bool cancel(Handle handle)
+{
+    const std::shared_ptr<RequestObject> request = lookUp<RequestObject>(handle);
+    if (request == nullptr) {
+        return false;
+    }
+    cancelRequest(*request);
+    return true;
+}
+
+void cancelAll()
+{
+    std::vector<std::shared_ptr<RequestObject>> requests;
+    {
+        std::lock_guard lock(liveMutex);
+        for (const auto& [raw, object] : liveHandles) {
+            if (auto request = std::dynamic_pointer_cast<RequestObject>(object)) {
+                requests.push_back(std::move(request));
+            }
+        }
+    }
+    for (const auto& request : requests) {
+        cancelRequest(*request);
+    }
 }
 
 namespace testing {
@@ -462,6 +651,22 @@ void setNoDataTimeout(std::chrono::seconds timeout)
     noDataTimeoutS = std::max<long>(1, static_cast<long>(timeout.count()));
 }
 
+void setDeadline(std::chrono::milliseconds deadline)
+{
+    deadlineMs = std::max<long>(1, static_cast<long>(deadline.count()));
+}
+
+void setSizeCap(std::size_t bytes)
+{
+    sizeCap = bytes;
+}
+
+void setHostMap(std::optional<std::map<std::string, std::string>> hosts)
+{
+    std::lock_guard lock(hostMapMutex);
+    hostMap = std::move(hosts);
+}
+
 void resetSeams()
 {
     setCurlCallFails(CurlCall::GlobalInit, false);
@@ -469,6 +674,9 @@ void resetSeams()
     setCurlCallFails(CurlCall::Perform, false);
     connectTimeoutMs = DefaultConnectTimeoutMs;
     noDataTimeoutS = DefaultNoDataTimeoutS;
+    deadlineMs = DefaultDeadlineMs;
+    sizeCap = DefaultSizeCap;
+    setHostMap(std::nullopt);
 }
 
 } // namespace testing

@@ -4,16 +4,28 @@
 // handle per request, without curl's cookie engine and without any cache.
 //
 // Transfer: send() performs the whole exchange (including any redirects the library follows)
-// and keeps the final response's body in memory, bounded only by memory; read() hands it out
-// in pieces. The raw header block is the final response's only.
+// and keeps the final response's body in memory; read() hands it out in pieces. The raw header
+// block is the final response's only.
 //
-// Time-outs (every request blocks its caller, so both are bounded):
+// Bounds (every request blocks its caller, so each is bounded; a transfer that hits one ends
+// as a broken one: read() reports the failure at the end of what arrived):
 //   - establishing the connection, name resolution included: 15 seconds;
 //   - after the connection is made, a transfer that moves less than one byte a second for 30
-//     seconds in a row is aborted (so is a server that goes silent); what arrived before that
-//     is kept. The rate is measured over the last few seconds, so a server that trickles a byte
-//     every few seconds is cut off as well.
+//     seconds in a row is aborted (so is a server that goes silent). The rate is measured over
+//     the last few seconds, so a server that trickles a byte every few seconds is cut off too;
+//   - the whole request, connection, redirects and transfer together: 40 seconds, so a server
+//     that drips just fast enough for the rule above still cannot hold the caller longer;
+//   - what a request takes in, header blocks and bodies of all its responses together: 32 MiB
+//     (the largest real answers are well under 2 MB). An announced length over it fails before
+//     the body is read; an unannounced one fails as soon as the bound is passed.
 // Redirects followed by the library: at most 10 in a row.
+//
+// Waiting and cancelling: while send() waits on the network it calls the wait hook (see
+// setWaitHook) every 20 ms on the waiting thread. Any thread, the hook included, may cancel
+// one request or all of them; a cancelled transfer ends at once as a broken one (send() gives
+// false when nothing was answered yet). Each call holds its own share of the handle it uses,
+// so close() from another thread during send() cancels the transfer and the request is freed
+// only after the transfer has let go of it.
 //
 // On the wire the library adds only what HTTP/1.1 needs of it: the Host line, the agent as
 // the User-Agent line (unless the header text carries one) and Content-Length when a body is
@@ -21,6 +33,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -68,11 +81,24 @@ bool send(Handle request, std::string_view headers, const void* body, std::size_
 /// False (count 0) for a request that was never answered, or once the body is exhausted when
 /// the transfer broke off part-way.
 bool read(Handle request, void* buffer, std::size_t size, std::size_t& count);
+/// The body bytes not read yet, once send() has ended; nothing for a request without an answer.
+std::optional<std::size_t> queryDataAvailable(Handle request);
 /// The final response's header block: the status line, one header a line, CR LF line ends
 /// and an empty line at the end. Nothing when there was no response or when the block with a
 /// terminating zero does not fit in `bufferSize` bytes.
 std::optional<std::string> queryRawHeaders(Handle request, std::size_t bufferSize);
-/// Closes any handle; false for a null or unknown handle. Handles may be closed in any order.
+/// Closes any handle; false for a null or unknown handle. Handles may be closed in any order;
+/// closing a request cancels its transfer.
 bool close(Handle handle);
+
+/// Sets the function every waiting send() calls at least every 20 ms, process-wide, on the
+/// waiting thread (an empty function: send() just blocks). The hook may run an event loop but
+/// must not start another request from within itself.
+void setWaitHook(std::function<void()> hook);
+/// Ends every open request's transfer, running or about to run, as a failure; thread-safe and
+/// callable from the wait hook. Requests opened afterwards are not affected.
+void cancelAll();
+/// Ends one request's transfer as a failure; thread-safe. False for a null or unknown handle.
+bool cancel(Handle request);
 
 } // namespace marrowtune::inet

@@ -4,6 +4,10 @@
 // Nothing in the program calls these.
 
 #include <chrono>
+#include <cstddef>
+#include <map>
+#include <optional>
+#include <string>
 
 namespace marrowtune::inet::testing {
 
@@ -11,7 +15,7 @@ namespace marrowtune::inet::testing {
 enum class CurlCall {
     GlobalInit, ///< library set-up, made by open(): open() then gives no handle
     EasyInit,   ///< one per request, made by openRequest(): it then gives no handle
-    Perform,    ///< the exchange, made by send(): nothing is sent, nothing is answered
+    Perform,    ///< the transfer's set-up, made by send(): nothing is sent, nothing is answered
 };
 
 /// Makes every later `call` fail (or succeed again when `fails` is false).
@@ -21,7 +25,15 @@ void setConnectTimeout(std::chrono::milliseconds timeout);
 /// How long a transfer may stay below one byte a second before it is aborted (30 s unless
 /// changed; whole seconds, at least 1).
 void setNoDataTimeout(std::chrono::seconds timeout);
-/// Restores the real curl calls and the documented time-outs.
+/// The overall deadline of one request (40 s unless changed).
+void setDeadline(std::chrono::milliseconds deadline);
+/// The most header and body bytes one request may take in (32 MiB unless changed).
+void setSizeCap(std::size_t bytes);
+/// Replaces name resolution: a host named in `hosts` connects to its address (on the
+/// request's own port), an IP literal to itself, and any other name fails as one that does not
+/// resolve, without a look-up. Nothing restores the system resolver.
+void setHostMap(std::optional<std::map<std::string, std::string>> hosts);
+/// Restores the real curl calls, the documented time-outs and bounds, and the resolver.
 void resetSeams();
 
 /// Restores the seams when a test ends, whatever it changed.

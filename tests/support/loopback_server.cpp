@@ -274,8 +274,7 @@ void LoopbackServer::serve(int socket)
         }
         const ScriptedResponse response = handler ? handler(request) : ScriptedResponse{};
         if (response.neverAnswer) {
-            std::unique_lock lock(m_mutex);
-            m_stopped.wait(lock, [this] { return m_stopping; });
+            holdUntilStopped();
             break;
         }
         open = open && answer(socket, response);
@@ -304,10 +303,37 @@ bool LoopbackServer::answer(int socket, const ScriptedResponse& response)
     if (response.closeAfterBodyBytes) {
         const std::string_view part =
             std::string_view(response.body).substr(0, *response.closeAfterBodyBytes);
-        sendAll(socket, head + std::string(part));
+        if (write(socket, head + std::string(part), response.dripInterval) &&
+            response.silentAfterCut) {
+            holdUntilStopped();
+        }
         return false;
     }
-    return sendAll(socket, head) && sendAll(socket, response.body);
+    return write(socket, head + response.body, response.dripInterval);
+}
+
+bool LoopbackServer::write(int socket, std::string_view bytes,
+                           std::chrono::milliseconds dripInterval)
+{
+    if (dripInterval.count() == 0) {
+        return sendAll(socket, bytes);
+    }
+    for (const char byte : bytes) {
+        if (!sendAll(socket, std::string_view(&byte, 1))) {
+            return false;
+        }
+        std::unique_lock lock(m_mutex);
+        if (m_stopped.wait_for(lock, dripInterval, [this] { return m_stopping; })) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void LoopbackServer::holdUntilStopped()
+{
+    std::unique_lock lock(m_mutex);
+    m_stopped.wait(lock, [this] { return m_stopping; });
 }
 
 } // namespace marrowtune::test

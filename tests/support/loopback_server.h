@@ -11,6 +11,7 @@
 //   httpGetText("http://127.0.0.1:" + std::to_string(server.port()) + "/x");
 //   server.requests().front().headerLines ...
 
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <functional>
@@ -48,6 +49,10 @@ struct ScriptedResponse {
     std::optional<std::size_t> closeAfterBodyBytes;
     /// Accepts the request and never answers (the connection is held until stop()).
     bool neverAnswer = false;
+    /// With closeAfterBodyBytes: holds the connection open and silent instead of closing it.
+    bool silentAfterCut = false;
+    /// When not zero, writes the response one byte at a time with this pause after each byte.
+    std::chrono::milliseconds dripInterval{0};
 
     /// 200 with `body`.
     static ScriptedResponse text(std::string body, std::vector<std::string> headerLines = {});
@@ -90,6 +95,8 @@ private:
     void acceptLoop();
     void serve(int socket);
     bool answer(int socket, const ScriptedResponse& response);
+    bool write(int socket, std::string_view bytes, std::chrono::milliseconds dripInterval);
+    void holdUntilStopped();
 
     int m_listenSocket = -1;
     int m_port = 0;

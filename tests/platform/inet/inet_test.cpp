@@ -3,10 +3,13 @@
 #include "tests/support/loopback_server.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace marrowtune::inet {
@@ -261,16 +264,92 @@ TEST_F(InetTest, RedirectToHttpsNeedsItsFlag)
 }
 
 // Catches a body lost when the server closes in the middle of it.
-TEST_F(InetTest, BrokenTransferKeepsWhatArrived)
+TEST_F(InetTest, TransfersThatBreakOffOrPassABoundFail)
 {
-    ScriptedResponse response = ScriptedResponse::text(std::string(5000, 'z'));
-    response.closeAfterBodyBytes = 3000;
-    m_server.setResponse(response);
-    const Exchange exchange = runExchange({}, m_server.port());
-    EXPECT_TRUE(exchange.sent);
-    EXPECT_EQ(exchange.body, std::string(3000, 'z'));
-    EXPECT_FALSE(exchange.lastReadOk);
-    EXPECT_TRUE(exchange.rawHeaders.has_value());
+    testing::setNoDataTimeout(std::chrono::seconds(1));
+    testing::setDeadline(std::chrono::milliseconds(1500));
+    testing::setSizeCap(4096);
+    auto cut = [](std::size_t size, std::size_t sent) {
+        ScriptedResponse response = ScriptedResponse::text(std::string(size, 'z'));
+        response.closeAfterBodyBytes = sent;
+        return response;
+    };
+    ScriptedResponse silence = cut(100, 10);
+    silence.silentAfterCut = true;
+    // Faster than the stall rule's one byte a second, slower than the deadline allows.
+    ScriptedResponse drip = ScriptedResponse::text(std::string(100, 'd'));
+    drip.dripInterval = std::chrono::milliseconds(50);
+    ScriptedResponse unannounced = cut(5000, 5000);
+    unannounced.addContentLength = false;
+    ScriptedResponse chunked =
+        ScriptedResponse::text("5\r\nhello\r\nzz\r\n0\r\n\r\n", {"Transfer-Encoding: chunked"});
+    chunked.addContentLength = false;
+    struct Row {
+        std::string what;
+        ScriptedResponse response;
+    };
+    const Row rows[] = {
+        {"closed mid-body, short of Content-Length", cut(4000, 3000)},
+        {"headers, then silence", silence},
+        {"drip past the deadline", drip},
+        {"announced body over the cap", ScriptedResponse::text(std::string(5000, 'b'))},
+        {"unannounced body over the cap", unannounced},
+        {"broken chunked framing", chunked},
+    };
+    for (const Row& row : rows) {
+        LoopbackServer server;
+        ASSERT_TRUE(server.start());
+        server.setResponse(row.response);
+        const Exchange exchange = runExchange({}, server.port());
+        EXPECT_FALSE(exchange.lastReadOk) << row.what;
+        EXPECT_LE(exchange.body.size(), 4096u) << row.what;
+    }
+}
+
+// Catches a wait that cannot be ended: a cancel from the wait hook or from another thread,
+// and a close from another thread during send(), end the transfer as a failure at once (the
+// hook is not called again), and the closed request is not freed under the transfer.
+TEST_F(InetTest, CancelEndsAWaitingTransfer)
+{
+    ScriptedResponse never;
+    never.neverAnswer = true;
+    m_server.setResponse(never);
+    enum class How { CancelInHook, CancelAllInHook, CancelAllElsewhere, CloseElsewhere };
+    for (const How how :
+         {How::CancelInHook, How::CancelAllInHook, How::CancelAllElsewhere, How::CloseElsewhere}) {
+        Handle internet = open("a", AccessType::Direct);
+        Handle connection = connect(internet, "127.0.0.1", m_server.port());
+        Handle request = openRequest(connection, "GET", "/", "HTTP/1.1", 0);
+        std::atomic<int> calls{0};
+        std::atomic<int> callsAfterCancel{0};
+        std::atomic<bool> done{false};
+        setWaitHook([&] {
+            (done ? callsAfterCancel : calls) += 1;
+            if (how == How::CancelInHook && calls == 3) {
+                EXPECT_TRUE(cancel(request));
+                done = true;
+            } else if (how == How::CancelAllInHook && calls == 3) {
+                cancelAll();
+                done = true;
+            }
+        });
+        std::thread other([&] {
+            if (how == How::CancelAllElsewhere || how == How::CloseElsewhere) {
+                while (calls < 3) {
+                    std::this_thread::yield();
+                }
+                done = true;
+                how == How::CancelAllElsewhere ? cancelAll() : void(close(request));
+            }
+        });
+        EXPECT_FALSE(send(request, "", nullptr, 0)) << static_cast<int>(how);
+        other.join();
+        setWaitHook({});
+        EXPECT_LE(callsAfterCancel, 1) << static_cast<int>(how);
+        EXPECT_EQ(close(request), how != How::CloseElsewhere) << static_cast<int>(how);
+        close(connection);
+        close(internet);
+    }
 }
 
 // Catches a request that never got an answer being reported as answered, and a hang on a
@@ -295,6 +374,7 @@ TEST_F(InetTest, UnansweredRequestsGiveNothing)
         {"not a host name", "127.0.0.1?x", 80},
         {"never answers", "127.0.0.1", silent.port()},
     };
+    testing::setHostMap(std::map<std::string, std::string>{});
     for (const Row& row : rows) {
         RequestPlan plan;
         plan.host = row.host;
