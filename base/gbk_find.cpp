@@ -37,8 +37,7 @@ std::size_t gbkCharLength(std::string_view text, std::size_t i)
     return static_cast<unsigned char>(text[i]) >= 0x80 && i + 1 < text.size() ? 2 : 1;
 }
 
-std::size_t findGbk(std::string_view text, std::string_view sub, std::size_t from,
-                    bool ignoreCase)
+std::size_t findGbk(std::string_view text, std::string_view sub, std::size_t from, bool ignoreCase)
 {
     for (std::size_t i = from; i < text.size(); i += gbkCharLength(text, i)) {
         if (matchesAt(text, i, sub, ignoreCase)) {

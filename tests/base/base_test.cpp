@@ -3,9 +3,8 @@
 #include "base/ascii.h"
 #include "base/numbers.h"
 
-#include <gtest/gtest.h>
-
 #include <cmath>
+#include <gtest/gtest.h>
 #include <limits>
 
 namespace marrowtune {
@@ -43,12 +42,8 @@ TEST(BaseTest, TruncatedToInt)
         int expected;
     };
     const Case cases[] = {
-        {2.9, 2},
-        {-2.9, -2},
-        {2147483647.0, 2147483647},
-        {2147483648.0, 0},
-        {-2147483648.5, 0},
-        {std::numeric_limits<double>::infinity(), 0},
+        {2.9, 2},          {-2.9, -2},         {2147483647.0, 2147483647},
+        {2147483648.0, 0}, {-2147483648.5, 0}, {std::numeric_limits<double>::infinity(), 0},
         {std::nan(""), 0},
     };
     for (const Case& c : cases) {
