@@ -1,29 +1,31 @@
 #include "platform/codepage/codepage.h"
 
+#include "platform/codepage/gbk_table.h"
+
+#include <array>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <iconv.h>
+#include <memory>
 
 namespace marrowtune::codepage {
 namespace {
 
 constexpr char16_t ReplacementCharacter = u'\uFFFD';
 
-const char* iconvName(int codePage)
+bool isSurrogateLead(char16_t unit)
 {
-    switch (codePage) {
-    case 0:   // the system's ANSI code page is GBK for this program
-    case 936: // CP936 is Windows' GBK, with 0x80 as the euro sign
-        return "CP936";
-    case 65001:
-        return "UTF-8";
-    default:
-        return nullptr;
-    }
+    return unit >= 0xD800 && unit <= 0xDBFF;
+}
+bool isSurrogateTrail(char16_t unit)
+{
+    return unit >= 0xDC00 && unit <= 0xDFFF;
 }
 
-// One iconv descriptor per direction and code page, opened on first use and kept for the
-// thread's life: opening a descriptor costs far more than converting a service answer.
+// One iconv descriptor per direction for UTF-8, opened on first use and kept for the thread's
+// life: opening a descriptor costs far more than converting a service answer. GBK goes through
+// the generated table instead (code page 0, the system's ANSI code page, is GBK here).
 class Converter {
 public:
     Converter(const char* to, const char* from) : m_cd(iconv_open(to, from)) {}
@@ -43,39 +45,113 @@ private:
     iconv_t m_cd;
 };
 
-const Converter& converter(bool toWide, int codePage)
+const Converter& converter(bool toWide)
 {
-    const bool utf8 = codePage == 65001;
-    thread_local Converter gbkToWide("UTF-16LE", "CP936");
     thread_local Converter utf8ToWide("UTF-16LE", "UTF-8");
-    thread_local Converter wideToGbk("CP936", "UTF-16LE");
     thread_local Converter wideToUtf8("UTF-8", "UTF-16LE");
-    if (toWide)
-        return utf8 ? utf8ToWide : gbkToWide;
-    return utf8 ? wideToUtf8 : wideToGbk;
+    return toWide ? utf8ToWide : wideToUtf8;
 }
 
-bool isSurrogateLead(char16_t unit)
+constexpr char16_t EuroSign = u'\u20AC';
+
+bool isGbkTrail(unsigned char byte)
 {
-    return unit >= 0xD800 && unit <= 0xDBFF;
+    return byte >= GbkFirstTrail && byte <= GbkLastTrail && byte != 0x7F;
 }
-bool isSurrogateTrail(char16_t unit)
+
+// GBK bytes of every BMP unit, built once from the decoding table: a pair as lead * 256 + trail,
+// 0x80 for the euro sign, 0 when the unit has no GBK form (ASCII never looks here).
+const std::array<std::uint16_t, 0x10000>& unicodeToGbk()
 {
-    return unit >= 0xDC00 && unit <= 0xDFFF;
+    static const auto table = [] {
+        auto built = std::make_unique<std::array<std::uint16_t, 0x10000>>();
+        built->fill(0);
+        for (int i = 0; i < GbkTableSize; ++i) {
+            const char16_t unit = GbkToUnicode[i];
+            if (unit != 0)
+                (*built)[unit] = static_cast<std::uint16_t>(
+                    (GbkFirstLead + i / GbkTrailCount) << 8 | (GbkFirstTrail + i % GbkTrailCount));
+        }
+        (*built)[EuroSign] = 0x80;
+        return built;
+    }();
+    return *table;
+}
+
+std::u16string gbkToWide(std::string_view text)
+{
+    std::u16string out(text.size(), u'\0');
+    char16_t* outPtr = out.data();
+    const auto* in = reinterpret_cast<const unsigned char*>(text.data());
+    const auto* end = in + text.size();
+    while (in < end) {
+        const unsigned char byte = *in;
+        if (byte < 0x80) {
+            *outPtr++ = byte;
+            ++in;
+        } else if (byte == 0x80) {
+            *outPtr++ = EuroSign;
+            ++in;
+        } else if (byte == 0xFF || in + 1 == end || !isGbkTrail(in[1])) {
+            // Not a lead byte, or a lead byte without its trail: this byte alone is invalid.
+            *outPtr++ = ReplacementCharacter;
+            ++in;
+        } else {
+            // A lead byte and its trail byte are one character even when the pair is
+            // undefined, so the next character is read from the right place.
+            const char16_t unit =
+                GbkToUnicode[(byte - GbkFirstLead) * GbkTrailCount + (in[1] - GbkFirstTrail)];
+            *outPtr++ = unit != 0 ? unit : ReplacementCharacter;
+            in += 2;
+        }
+    }
+    out.resize(static_cast<std::size_t>(outPtr - out.data()));
+    return out;
+}
+
+std::string wideToGbk(std::u16string_view wide)
+{
+    const auto& table = unicodeToGbk();
+    std::string out(wide.size() * 2, '\0');
+    char* outPtr = out.data();
+    for (std::size_t i = 0; i < wide.size(); ++i) {
+        const char16_t unit = wide[i];
+        if (unit < 0x80) {
+            *outPtr++ = static_cast<char>(unit);
+            continue;
+        }
+        const std::uint16_t bytes = table[unit];
+        if (bytes > 0xFF) {
+            *outPtr++ = static_cast<char>(bytes >> 8);
+            *outPtr++ = static_cast<char>(bytes & 0xFF);
+        } else if (bytes != 0) {
+            *outPtr++ = static_cast<char>(bytes);
+        } else {
+            // No GBK form: "?", as the Windows default character is; a surrogate pair is one
+            // character and gets one.
+            *outPtr++ = '?';
+            if (isSurrogateLead(unit) && i + 1 < wide.size() && isSurrogateTrail(wide[i + 1]))
+                ++i;
+        }
+    }
+    out.resize(static_cast<std::size_t>(outPtr - out.data()));
+    return out;
 }
 
 } // namespace
 
 bool isSupported(int codePage)
 {
-    return iconvName(codePage) != nullptr;
+    return codePage == 0 || codePage == 936 || codePage == 65001;
 }
 
 std::u16string toWide(std::string_view text, int codePage)
 {
     if (!isSupported(codePage) || text.empty())
         return {};
-    const Converter& cd = converter(true, codePage);
+    if (codePage != 65001)
+        return gbkToWide(text);
+    const Converter& cd = converter(true);
     if (!cd.valid())
         return {};
     cd.reset();
@@ -110,14 +186,15 @@ std::string fromWide(std::u16string_view wide, int codePage)
 {
     if (!isSupported(codePage) || wide.empty())
         return {};
-    const Converter& cd = converter(false, codePage);
+    if (codePage != 65001)
+        return wideToGbk(wide);
+    const Converter& cd = converter(false);
     if (!cd.valid())
         return {};
     cd.reset();
 
-    // GBK needs at most two bytes per unit, UTF-8 at most three (four per surrogate pair).
-    const size_t perUnit = codePage == 65001 ? 3 : 2;
-    std::string out(wide.size() * perUnit, '\0');
+    // UTF-8 needs at most three bytes per unit (four per surrogate pair).
+    std::string out(wide.size() * 3, '\0');
     char* in = const_cast<char*>(reinterpret_cast<const char*>(wide.data()));
     size_t inLeft = wide.size() * sizeof(char16_t);
     char* outPtr = out.data();
@@ -128,8 +205,7 @@ std::string fromWide(std::u16string_view wide, int codePage)
             break;
         if (errno != EILSEQ && errno != EINVAL)
             break;
-        // A unit the target cannot write: GBK gets "?", as the Windows default character is;
-        // UTF-8 only fails on a lone surrogate and gets U+FFFD.
+        // UTF-8 only fails on a lone surrogate, which gets U+FFFD.
         char16_t unit = 0;
         std::memcpy(&unit, in, sizeof(char16_t));
         size_t skip = sizeof(char16_t);
@@ -139,15 +215,10 @@ std::string fromWide(std::u16string_view wide, int codePage)
             if (isSurrogateTrail(next))
                 skip = 2 * sizeof(char16_t);
         }
-        if (codePage == 65001) {
-            static constexpr char Replacement[] = "\xEF\xBF\xBD";
-            std::memcpy(outPtr, Replacement, 3);
-            outPtr += 3;
-            outLeft -= 3;
-        } else {
-            *outPtr++ = '?';
-            --outLeft;
-        }
+        static constexpr char Replacement[] = "\xEF\xBF\xBD";
+        std::memcpy(outPtr, Replacement, 3);
+        outPtr += 3;
+        outLeft -= 3;
         in += skip;
         inLeft -= skip;
         cd.reset();

@@ -1,6 +1,8 @@
 #include "platform/codepage/codepage.h"
 
+#include <cstring>
 #include <gtest/gtest.h>
+#include <iconv.h>
 
 namespace marrowtune::codepage {
 namespace {
@@ -22,6 +24,10 @@ TEST(CodepageTest, ToWide)
         {"euro in cp936", "\x80", 936, u"€"},
         {"truncated gbk pair", "a\xD6", 936, u"a\uFFFD"},
         {"invalid gbk trail", "\xD6\x7F", 936, u"\uFFFD\x7F"},
+        {"0xFF alone",
+         "\xFF"
+         "a",
+         936, u"\uFFFDa"},
         {"utf8", "\xE4\xB8\xAD", 65001, u"中"},
         {"utf8 beyond bmp", "\xF0\x9F\x8E\xB5", 65001, u"\U0001F3B5"},
         {"invalid utf8",
@@ -63,21 +69,65 @@ TEST(CodepageTest, FromWide)
         EXPECT_EQ(fromWide(c.wide, c.codePage), c.bytes) << c.name;
 }
 
-// A round trip GBK -> UTF-16 -> GBK keeps every valid double-byte character.
-TEST(CodepageTest, GbkRoundTripOverTheDoubleByteRange)
+// The C library's own GBK mapping of one pair, or 0 when it has none.
+char16_t platformGbk(unsigned char lead, unsigned char trail)
 {
-    std::string all;
+    static const iconv_t cd = iconv_open("UTF-16LE", "GBK");
+    char in[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+    char out[4];
+    char* inPtr = in;
+    char* outPtr = out;
+    size_t inLeft = sizeof in;
+    size_t outLeft = sizeof out;
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    if (iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft) == static_cast<size_t>(-1) || outLeft != 2)
+        return 0;
+    char16_t unit = 0;
+    std::memcpy(&unit, out, 2);
+    return unit;
+}
+
+// The user-defined areas' unit of one pair, numbered from U+E000 in the areas' order, or 0.
+char16_t userDefined(int lead, int trail)
+{
+    const int column = trail - 0xA1;
+    if (lead >= 0xAA && lead <= 0xAF && trail >= 0xA1)
+        return static_cast<char16_t>(0xE000 + (lead - 0xAA) * 94 + column);
+    if (lead >= 0xF8 && trail >= 0xA1)
+        return static_cast<char16_t>(0xE234 + (lead - 0xF8) * 94 + column);
+    if (lead >= 0xA1 && lead <= 0xA7 && trail <= 0xA0)
+        return static_cast<char16_t>(0xE4C6 + (lead - 0xA1) * 96 + trail - 0x40 -
+                                     (trail > 0x7F ? 1 : 0));
+    return 0;
+}
+
+// Every lead byte with every trail byte: a defined pair decodes to the platform's unit (or its
+// user-defined unit) and encodes back to the same two bytes; an undefined pair is one U+FFFD
+// and the character after it still reads right.
+TEST(CodepageTest, WholeGbkTable)
+{
+    int defined = 0;
     for (int lead = 0x81; lead <= 0xFE; ++lead) {
         for (int trail = 0x40; trail <= 0xFE; ++trail) {
             if (trail == 0x7F)
                 continue;
-            std::string pair{static_cast<char>(lead), static_cast<char>(trail)};
-            if (toWide(pair, 936) != u"\uFFFD\uFFFD" && toWide(pair, 936).size() == 1)
-                all += pair;
+            const std::string pair{static_cast<char>(lead), static_cast<char>(trail)};
+            const auto trailByte = static_cast<unsigned char>(trail);
+            char16_t expected = platformGbk(static_cast<unsigned char>(lead), trailByte);
+            if (expected == 0)
+                expected = userDefined(lead, trail);
+            if (expected == 0) {
+                ASSERT_EQ(toWide(pair + "a\xD6\xD0", 936), u"\uFFFDa中") << lead << ' ' << trail;
+                continue;
+            }
+            ++defined;
+            ASSERT_EQ(toWide(pair, 936), std::u16string(1, expected)) << lead << ' ' << trail;
+            ASSERT_EQ(fromWide(std::u16string(1, expected), 936), pair) << lead << ' ' << trail;
         }
     }
-    ASSERT_GT(all.size(), 40000u);
-    EXPECT_EQ(fromWide(toWide(all, 936), 936), all);
+    // The platform's 21,791 pairs and the 1,894 user-defined ones.
+    EXPECT_EQ(defined, 21791 + 1894);
+    EXPECT_EQ(toWide("\xAA\xA1\xFE\xFE\xA1\x40\xA7\xA0", 936), u"\uE000\uE4C5\uE4C6\uE765");
 }
 
 } // namespace
