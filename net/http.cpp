@@ -25,12 +25,33 @@ void closeAll(inet::Handle request, inet::Handle connection, inet::Handle intern
     inet::close(internet);
 }
 
+// A control byte in a text put on a header line would end the line early and let the rest
+// stand as a line of its own (a QQ box holding CR LF, say); such bytes go out percent-encoded,
+// as they do in the request path.
+Text controlBytesEncoded(const Text& text)
+{
+    static constexpr char Hex[] = "0123456789ABCDEF";
+    Text out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F) {
+            out += '%';
+            out += Hex[byte >> 4];
+            out += Hex[byte & 0x0F];
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
 // The header defaults, each searched with case respected anywhere in the text.
 void completeHeaders(Text& headers, const Text& url, const Text& cookies)
 {
     if (findText(headers, "Referer:") == -1) {
         headers += headers.empty() ? Text("Referer: ") : Text("\r\nReferer: ");
-        headers += url;
+        headers += controlBytesEncoded(url);
     }
     if (findText(headers, "Accept:") == -1) {
         headers += "\r\nAccept: */*";
@@ -43,7 +64,7 @@ void completeHeaders(Text& headers, const Text& url, const Text& cookies)
     }
     if (!cookies.empty()) {
         headers += "\r\nCookie: ";
-        headers += cookies;
+        headers += controlBytesEncoded(cookies);
     }
 }
 

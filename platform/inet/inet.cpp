@@ -216,6 +216,25 @@ std::string escapedPath(std::string_view path)
     return out;
 }
 
+// The last guard of the request head: within one line, a control byte other than a tab goes
+// out percent-encoded, so neither an agent nor a header line can carry a line of its own.
+std::string controlBytesEncoded(std::string_view text)
+{
+    static constexpr char Hex[] = "0123456789ABCDEF";
+    std::string out;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if ((byte < 0x20 && c != '\t') || byte == 0x7F) {
+            out += '%';
+            out += Hex[byte >> 4];
+            out += Hex[byte & 0x0F];
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
 std::string requestUrl(const RequestObject& request, bool secure)
 {
     const ConnectionObject& connection = request.connection;
@@ -257,9 +276,9 @@ curl_slist* headerList(std::string_view headers)
             continue; // an empty line would end the header block; a line without a name is not a
                       // header
         }
-        std::string entry(line);
+        std::string entry = controlBytesEncoded(line);
         if (trimmed(line.substr(colon + 1)).empty()) {
-            entry = std::string(line.substr(0, colon)) + ";";
+            entry = controlBytesEncoded(line.substr(0, colon)) + ";";
         }
         names.emplace_back(trimmed(line.substr(0, colon)));
         list = curl_slist_append(list, entry.c_str());
@@ -395,7 +414,7 @@ Handle open(std::string_view agent, AccessType access, std::string_view proxyLis
     }
     auto internet = std::make_shared<InternetObject>();
     // The agent becomes a header line: a line break in it would start a line of its own.
-    internet->agent = agent.substr(0, agent.find_first_of("\r\n"));
+    internet->agent = controlBytesEncoded(agent.substr(0, agent.find_first_of("\r\n")));
     internet->access = access;
     internet->proxyList = proxyList;
     internet->bypassList = bypassList;

@@ -163,6 +163,41 @@ TEST_F(HttpTest, CompletesAndSendsTheHeaderText)
     }
 }
 
+// Catches a control byte from a caller's text reaching the request head as a line break or
+// raw byte: the URL (path and Referer), the cookie text and a header line's value.
+TEST_F(HttpTest, ControlBytesNeverReachTheRequestHead)
+{
+    const Text evil = "1\r\nX-Evil: 1\n\x01\x7F";
+    const Text encoded = "1%0D%0AX-Evil:%201%0A%01%7F";
+    struct Row {
+        std::string what;
+        Text url;
+        Text cookies;
+        Text headers;
+        std::string requestLine;
+        std::string line; // the sent line the bytes end up in, encoded
+    };
+    const Text url = m_server.url("/q?uin=");
+    const Row rows[] = {
+        {"url", url + evil, "", "", "GET /q?uin=" + encoded + " HTTP/1.1",
+         "Referer: " + url + "1%0D%0AX-Evil: 1%0A%01%7F"},
+        {"cookies", url, "a=" + evil, "", "GET /q?uin= HTTP/1.1",
+         "Cookie: a=1%0D%0AX-Evil: 1%0A%01%7F"},
+        {"header value", url, "", Text("X-A: a\0b\x1B", 9), "GET /q?uin= HTTP/1.1",
+         "X-A: a%00b%1B"},
+    };
+    for (const Row& row : rows) {
+        Params p;
+        p.cookies = row.cookies;
+        p.headers = row.headers;
+        request(row.url, p);
+        const RecordedRequest sent = m_server.requests().back();
+        EXPECT_EQ(sent.requestLine, row.requestLine) << row.what;
+        EXPECT_THAT(sentLines(sent), ::testing::Contains(row.line)) << row.what;
+        EXPECT_EQ(sent.header("X-Evil"), std::nullopt) << row.what;
+    }
+}
+
 // Catches the verb, the body or the in/out form buffer handled wrongly for each method.
 TEST_F(HttpTest, SendsTheBodyForEveryMethodButZero)
 {
