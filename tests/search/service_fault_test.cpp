@@ -58,7 +58,8 @@ TEST_F(ServiceFaultTest, BrokenAnswersShowTheNetworkMessage)
         "10\r\n" + answer.substr(0, 16) + "\r\nzz\r\n", {"Transfer-Encoding: chunked"});
     chunked.addContentLength = false;
     ScriptedResponse overCap = ScriptedResponse::text(answer + std::string(10000, ' '));
-    ScriptedResponse bigHeaders = ScriptedResponse::text(answer, {"X-Pad: " + std::string(5000, 'p')});
+    ScriptedResponse bigHeaders =
+        ScriptedResponse::text(answer, {"X-Pad: " + std::string(5000, 'p')});
     struct Row {
         std::string what;
         ScriptedResponse response;
@@ -73,7 +74,8 @@ TEST_F(ServiceFaultTest, BrokenAnswersShowTheNetworkMessage)
         {"broken chunked framing", chunked, {NetworkRow}},
         {"body over the cap", overCap, {NetworkRow}},
         {"redirect loop", ScriptedResponse::redirect("/fcg-bin/loop"), {NetworkRow}},
-        {"redirect to another scheme", ScriptedResponse::redirect("ftp://127.0.0.1/x"),
+        {"redirect to another scheme",
+         ScriptedResponse::redirect("ftp://127.0.0.1/x"),
          {NetworkRow}},
         // A header block too large to read loses only the header scan; the answer stands.
         {"header block over 5000 bytes", bigHeaders, {entryRow, entryRow}},
@@ -94,8 +96,7 @@ TEST_F(ServiceFaultTest, QqBoxLineBreakStaysInsideItsLines)
     const RecordedRequest sent = m_server.requests().back();
     EXPECT_EQ(sent.header("X-Evil"), std::nullopt);
     EXPECT_NE(sent.requestLine.find("uin=1%0D%0AX-Evil:%201&"), std::string::npos);
-    EXPECT_NE(sent.header("Referer").value_or("").find("uin=1%0D%0AX-Evil: 1&"),
-              std::string::npos);
+    EXPECT_NE(sent.header("Referer").value_or("").find("uin=1%0D%0AX-Evil: 1&"), std::string::npos);
 }
 
 } // namespace
