@@ -1,8 +1,8 @@
 #include "app/result_actions.h"
 
 #include "app/qt_text.h"
-#include "marrowtune/config.h"
 #include "search/search_view.h"
+#include "search/service_hosts.h"
 
 #include <QClipboard>
 #include <QCursor>
@@ -70,7 +70,7 @@ int columnAtOffset(int offset, const std::array<int, 3>& edges)
 
 Text listenOnlineUrl(const Text& link)
 {
-    return "http://" + Text(config::ListenPageHost) + "/musci/mp3.html?url=" + link;
+    return "http://" + serviceHosts().listenPageHost + "/musci/mp3.html?url=" + link;
 }
 
 void showListMenu(SearchView& view, ListMenuHost& host, const Desktop& desktop)
@@ -114,7 +114,7 @@ void listenOnline(const SearchView& view, Desktop& desktop)
 
 void openAuthorPage(Desktop& desktop)
 {
-    openInBrowser(desktop, Text(config::AuthorPageUrl));
+    openInBrowser(desktop, serviceHosts().authorPageUrl);
 }
 
 void openInBrowser(Desktop& desktop, const Text& url)

@@ -1,6 +1,8 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // marrowtune-cli: the window's searches without a window. Its actions run the same search code
-// through a PlainSearchView and print the result list.
+// through a PlainSearchView and print the songs; what the window shows as a message row goes
+// to stderr and into the exit status, so a script can tell a failure from a song.
 
 #include "search/plain_search_view.h"
 
@@ -10,24 +12,32 @@
 
 namespace marrowtune::cli {
 
-/// Exit status of a run whose actions ran (message rows included).
-inline constexpr int ExitActionsRan = 0;
-/// Exit status of a usage error.
+/// Exit status: at least one song listed.
+inline constexpr int ExitListed = 0;
+/// Exit status: nothing found (no results, or no background music).
+inline constexpr int ExitNothingFound = 1;
+/// Exit status: a usage error.
 inline constexpr int ExitUsage = 2;
+/// Exit status: the network or the service failed.
+inline constexpr int ExitNetwork = 3;
+/// Exit status: the service refused the QQ number.
+inline constexpr int ExitWrongQq = 4;
+/// Exit status: the output could not be written.
+inline constexpr int ExitOutputFailed = 5;
 
-/// The usage text.
-extern const char* const UsageText;
+/// What the last action gave, as the JSON "status" names it.
+enum class Outcome { Listed, NoResults, NoMusic, Network, WrongQq };
 
-/// A cell (UTF-8) for the tab-separated output: backslash, tab, CR and LF as \\, \t, \r, \n.
+/// A cell (UTF-8) for the tab-separated output: backslash, tab, CR and LF as \\, \t, \r, \n,
+/// every other control character (C0 and DEL) as \xHH, so no cell can drive a terminal.
 std::string escapeCell(std::string_view utf8);
-/// The result list, one row a line, cells tab-separated, UTF-8.
-std::string rowsAsText(const PlainSearchView& view);
-/// {"rows": [[4 cells], ...], "pageLabel": ..., "previousEnabled": ..., "nextEnabled": ...}
-std::string rowsAsJson(const PlainSearchView& view);
 
-/// Runs the command line `arguments` (without the program name): [--json] zone [QQ], or
-/// [--json] search KEYWORD [next|prev]...; arguments are UTF-8. Writes the result to `out`,
-/// the usage text to `err` on a usage error, and returns the exit status.
+/// Checks that `utf8` is valid UTF-8 whose every character GBK can hold; returns an empty
+/// text when it is, otherwise one line naming the first offending byte or character.
+std::string gbkProblem(std::string_view utf8);
+
+/// Runs the command line `arguments` (without the program name; UTF-8). Writes the data to
+/// `out`, messages (each prefixed "marrowtune-cli: ") to `err`, and returns the exit status.
 int runCli(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err);
 
 } // namespace marrowtune::cli

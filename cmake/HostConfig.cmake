@@ -13,5 +13,20 @@ set(MARROWTUNE_MIRROR_HOST "${_sample}" CACHE STRING "Mirror host that rewritten
 set(MARROWTUNE_LISTEN_PAGE_HOST "${_sample}" CACHE STRING "Host of the listen-online page")
 set(MARROWTUNE_AUTHOR_PAGE_URL "http://${_sample}/about" CACHE STRING "Author's home page")
 
+# Host values stay literal host texts inside the rewriting script and the request URLs; the
+# programs hold the environment's values to the same rule at start.
+foreach(var MARROWTUNE_ZONE_PLAYLIST_HOST MARROWTUNE_SONG_SEARCH_HOST
+            MARROWTUNE_STREAM_REDIRECT_HOST MARROWTUNE_MUSIC_CDN_HOST_SUFFIX
+            MARROWTUNE_MIRROR_HOST MARROWTUNE_LISTEN_PAGE_HOST)
+  if(NOT "${${var}}" MATCHES "^[A-Za-z0-9._:-]+$")
+    message(FATAL_ERROR "${var} must be a host name (letters, digits, '.', '-', '_', ':'): "
+                        "'${${var}}'")
+  endif()
+endforeach()
+if(NOT "${MARROWTUNE_AUTHOR_PAGE_URL}" MATCHES "^https?://[^ \t\r\n]+$")
+  message(FATAL_ERROR "MARROWTUNE_AUTHOR_PAGE_URL must be an http:// or https:// URL without "
+                      "spaces: '${MARROWTUNE_AUTHOR_PAGE_URL}'")
+endif()
+
 configure_file(${CMAKE_CURRENT_LIST_DIR}/config.h.in
                ${PROJECT_BINARY_DIR}/generated/marrowtune/config.h @ONLY)

@@ -16,6 +16,10 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   # a display for GUI screenshots and a CJK font so Chinese captions render
   xvfb xauth fonts-wqy-microhei
+  # the command-line tool: argument parsing and JSON output
+  libcli11-dev nlohmann-json3-dev
+  # desktop-file and AppStream validation, and the .deb package (dpkg-shlibdeps)
+  desktop-file-utils appstream dpkg-dev
 )
 
 missing=()

@@ -123,32 +123,36 @@ void searchFromMenu(SearchView& view, PagingState& paging, const ServiceHosts& h
                    textBetween(view.menuItemCaption(MenuItem::Copy), "(", ")"));
 }
 
-void showPreviousPage(SearchView& view, PagingState& paging, const ServiceHosts& hosts)
+SearchStatus showPreviousPage(SearchView& view, PagingState& paging, const ServiceHosts& hosts)
 {
     if (paging.currentPage <= 1) {
-        return;
+        return SearchStatus::Listed;
     }
-    searchSongs(view, paging, paging.lastKeyword, decimal(paging.currentPage - 1), hosts);
+    const SearchStatus status =
+        searchSongs(view, paging, paging.lastKeyword, decimal(paging.currentPage - 1), hosts);
     view.setNextPageEnabled(true);
     --paging.currentPage;
     view.setPageLabel(pageLabelText(paging.currentPage, paging.pageCount));
     if (paging.currentPage == 1) {
         view.setPreviousPageEnabled(false);
     }
+    return status;
 }
 
-void showNextPage(SearchView& view, PagingState& paging, const ServiceHosts& hosts)
+SearchStatus showNextPage(SearchView& view, PagingState& paging, const ServiceHosts& hosts)
 {
     if (paging.currentPage >= paging.pageCount) {
-        return;
+        return SearchStatus::Listed;
     }
-    searchSongs(view, paging, paging.lastKeyword, decimal(paging.currentPage + 1), hosts);
+    const SearchStatus status =
+        searchSongs(view, paging, paging.lastKeyword, decimal(paging.currentPage + 1), hosts);
     view.setPreviousPageEnabled(true);
     ++paging.currentPage;
     view.setPageLabel(pageLabelText(paging.currentPage, paging.pageCount));
     if (paging.currentPage == paging.pageCount) {
         view.setNextPageEnabled(false);
     }
+    return status;
 }
 
 void startKeywordSearch(SearchView& view)

@@ -48,7 +48,9 @@ void showNextPage(SearchView& view);
 /// The four actions against a given paging state and hosts.
 void startKeywordSearch(SearchView& view, PagingState& paging, const ServiceHosts& hosts);
 void searchFromMenu(SearchView& view, PagingState& paging, const ServiceHosts& hosts);
-void showPreviousPage(SearchView& view, PagingState& paging, const ServiceHosts& hosts);
-void showNextPage(SearchView& view, PagingState& paging, const ServiceHosts& hosts);
+/// The page steps also return what their page request gave (Listed when the button had
+/// nothing to do), which the window does not show but the command-line tool reports.
+SearchStatus showPreviousPage(SearchView& view, PagingState& paging, const ServiceHosts& hosts);
+SearchStatus showNextPage(SearchView& view, PagingState& paging, const ServiceHosts& hosts);
 
 } // namespace marrowtune

@@ -3,6 +3,7 @@
 #include "embedded/RewriteScript.h"
 #include "embedded/RewriteScriptTemplate.h"
 #include "search/script_component.h"
+#include "search/service_hosts.h"
 
 #include <algorithm>
 
@@ -15,19 +16,19 @@ Text embeddedText(std::span<const unsigned char> bytes)
     return Text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
 }
 
-bool isHostText(std::string_view value)
-{
-    return !value.empty() && std::all_of(value.begin(), value.end(), [](char c) {
-        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-               c == '.' || c == '-' || c == '_' || c == ':';
-    });
-}
-
 } // namespace
 
 Text rewriteScript()
 {
-    return embeddedText(embedded::RewriteScript());
+    // The build's script unless the environment moved one of its three hosts.
+    const ServiceHosts& hosts = serviceHosts();
+    const ServiceHosts built = ServiceHosts::buildDefaults();
+    if (hosts.streamRedirectHost == built.streamRedirectHost &&
+        hosts.musicCdnHostSuffix == built.musicCdnHostSuffix &&
+        hosts.mirrorHost == built.mirrorHost) {
+        return embeddedText(embedded::RewriteScript());
+    }
+    return makeRewriteScript(hosts.streamRedirectHost, hosts.musicCdnHostSuffix, hosts.mirrorHost);
 }
 
 Text makeRewriteScript(std::string_view streamRedirectHost, std::string_view musicCdnHostSuffix,

@@ -11,7 +11,7 @@ namespace marrowtune {
 
 class ScriptComponent;
 
-/// RewriteScript as this build is configured (its hosts from "marrowtune/config.h").
+/// RewriteScript for the hosts in use: the build's, or those the environment set at start.
 Text rewriteScript();
 /// RewriteScript for other host values; empty text when a value is not a plain host name
 /// (letters, digits, ".", "-", "_" and ":" only).

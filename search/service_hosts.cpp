@@ -1,6 +1,10 @@
+// SPDX-License-Identifier: MIT
 #include "search/service_hosts.h"
 
 #include "marrowtune/config.h"
+
+#include <algorithm>
+#include <cstdlib>
 
 namespace marrowtune {
 namespace {
@@ -15,8 +19,10 @@ ServiceHosts& activeHosts()
 
 ServiceHosts ServiceHosts::buildDefaults()
 {
-    return {Text(config::ZonePlaylistHost), Text(config::SongSearchHost),
-            Text(config::MusicCdnHostSuffix)};
+    return {Text(config::ZonePlaylistHost),   Text(config::SongSearchHost),
+            Text(config::MusicCdnHostSuffix), Text(config::StreamRedirectHost),
+            Text(config::MirrorHost),         Text(config::ListenPageHost),
+            Text(config::AuthorPageUrl)};
 }
 
 const ServiceHosts& serviceHosts()
@@ -27,6 +33,66 @@ const ServiceHosts& serviceHosts()
 void setServiceHosts(ServiceHosts hosts)
 {
     activeHosts() = std::move(hosts);
+}
+
+bool isHostText(std::string_view value)
+{
+    return !value.empty() && std::all_of(value.begin(), value.end(), [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+               c == '.' || c == '-' || c == '_' || c == ':';
+    });
+}
+
+bool isPageUrl(std::string_view value)
+{
+    const std::string_view rest = value.starts_with("http://")    ? value.substr(7)
+                                  : value.starts_with("https://") ? value.substr(8)
+                                                                  : std::string_view();
+    return !rest.empty() && std::none_of(rest.begin(), rest.end(), [](char c) {
+        return static_cast<unsigned char>(c) <= 0x20 || c == '\x7F';
+    });
+}
+
+ServiceHosts hostsFromEnvironment(const char* (*lookUp)(const char*), std::string& problem)
+{
+    ServiceHosts hosts = ServiceHosts::buildDefaults();
+    const std::pair<const char*, Text ServiceHosts::*> variables[] = {
+        {"MARROWTUNE_ZONE_PLAYLIST_HOST", &ServiceHosts::zonePlaylistHost},
+        {"MARROWTUNE_SONG_SEARCH_HOST", &ServiceHosts::songSearchHost},
+        {"MARROWTUNE_STREAM_REDIRECT_HOST", &ServiceHosts::streamRedirectHost},
+        {"MARROWTUNE_MUSIC_CDN_HOST_SUFFIX", &ServiceHosts::musicCdnHostSuffix},
+        {"MARROWTUNE_MIRROR_HOST", &ServiceHosts::mirrorHost},
+        {"MARROWTUNE_LISTEN_PAGE_HOST", &ServiceHosts::listenPageHost},
+        {"MARROWTUNE_AUTHOR_PAGE_URL", &ServiceHosts::authorPageUrl},
+    };
+    ServiceHosts result = hosts;
+    for (const auto& [name, field] : variables) {
+        const char* value = lookUp(name);
+        if (value == nullptr) {
+            continue;
+        }
+        const bool url = field == &ServiceHosts::authorPageUrl;
+        if (url ? !isPageUrl(value) : !isHostText(value)) {
+            problem = std::string(name) +
+                      (url ? " must be an http:// or https:// URL without spaces"
+                           : " must be a host name (letters, digits, '.', '-', '_', ':')") +
+                      ": '" + value + "'";
+            return hosts;
+        }
+        result.*field = value;
+    }
+    return result;
+}
+
+std::string applyHostEnvironment()
+{
+    std::string problem;
+    ServiceHosts hosts = hostsFromEnvironment(
+        [](const char* name) -> const char* { return std::getenv(name); }, problem);
+    if (problem.empty()) {
+        setServiceHosts(std::move(hosts));
+    }
+    return problem;
 }
 
 } // namespace marrowtune

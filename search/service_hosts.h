@@ -1,12 +1,16 @@
+// SPDX-License-Identifier: MIT
 #pragma once
-// The hosts the two searches ask. They are the build's configuration values; only tests
-// change them, to point the searches at a loopback server.
+// The hosts the searches, the link rewriting and the window's links use. They are the build's
+// configuration values unless the environment overrides them at start (variables named as the
+// CMake cache variables); tests change them to point the searches at a loopback server.
 
 #include "net/text.h"
 
+#include <string>
+
 namespace marrowtune {
 
-/// Host values the searches use (each may carry a ":port").
+/// Host values the program uses (each host may carry a ":port").
 struct ServiceHosts {
     /// `ZonePlaylistHost`: the Zone playlist service.
     Text zonePlaylistHost;
@@ -14,16 +18,36 @@ struct ServiceHosts {
     Text songSearchHost;
     /// `MusicCdnHostSuffix`: the suffix shared by the music CDN's hosts.
     Text musicCdnHostSuffix;
+    /// `StreamRedirectHost`: the stream-redirect host Zone links may point at.
+    Text streamRedirectHost;
+    /// `MirrorHost`: the host rewritten links point at.
+    Text mirrorHost;
+    /// `ListenPageHost`: the host of the listen-online page.
+    Text listenPageHost;
+    /// `AuthorPageUrl`: the author's home page.
+    Text authorPageUrl;
 
     /// The values this build was configured with.
     static ServiceHosts buildDefaults();
 };
 
-/// The hosts the window's and the CLI's actions use: the build's values unless a test set
-/// others.
+/// The hosts the window's and the CLI's actions use.
 const ServiceHosts& serviceHosts();
-/// Replaces the hosts the actions use. For tests that run the searches against a loopback
-/// server; the programs never call it.
+/// Replaces the hosts the actions use.
 void setServiceHosts(ServiceHosts hosts);
+
+/// True for a host value the build accepts: letters, digits, '.', '-', '_' and ':' only, so
+/// the value stays a literal host inside the rewriting script and the request URLs.
+bool isHostText(std::string_view value);
+/// True for an author page URL: "http://" or "https://" and then no space or control byte.
+bool isPageUrl(std::string_view value);
+
+/// The build's values with every MARROWTUNE_* host variable that `lookUp` finds put in their
+/// place; `problem` gets one line naming the first value that breaks the host rule (and the
+/// build's values are returned). `lookUp` gives nullptr for a variable that is not set.
+ServiceHosts hostsFromEnvironment(const char* (*lookUp)(const char*), std::string& problem);
+/// Reads the host variables from the process environment once at start and uses them;
+/// returns the problem line when one is malformed (nothing is then changed).
+std::string applyHostEnvironment();
 
 } // namespace marrowtune

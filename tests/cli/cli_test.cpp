@@ -1,12 +1,14 @@
+// SPDX-License-Identifier: MIT
 #include "cli/cli.h"
 #include "marrowtune/config.h"
 #include "platform/system_classes.h"
-#include "search/script_component.h"
 #include "search/service_hosts.h"
-#include "tests/support/gbk.h"
+#include "tests/search/search_fixture.h"
+#include "tests/support/loopback_server.h"
 #include "tools/sample-service/sample_service.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 #include <sstream>
 
 namespace marrowtune::cli {
@@ -17,6 +19,26 @@ struct CliRun {
     std::string out;
     std::string err;
 };
+
+CliRun run(const std::vector<std::string>& arguments)
+{
+    std::ostringstream out;
+    std::ostringstream err;
+    const int status = runCli(arguments, out, err);
+    return {status, out.str(), err.str()};
+}
+
+std::vector<std::string> lines(const std::string& text)
+{
+    std::vector<std::string> result;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        result.push_back(line);
+    }
+    return result;
+}
+
+const std::string Network = "marrowtune-cli: 网络出现问题了~\n";
 
 // The CLI against the sample service, started in-process on an ephemeral port.
 class CliTest : public ::testing::Test {
@@ -33,14 +55,6 @@ protected:
     }
     void TearDown() override { setServiceHosts(ServiceHosts::buildDefaults()); }
 
-    static CliRun run(const std::vector<std::string>& arguments)
-    {
-        std::ostringstream out;
-        std::ostringstream err;
-        const int status = runCli(arguments, out, err);
-        return {status, out.str(), err.str()};
-    }
-
     static std::string mirror(const std::string& path)
     {
         return "http://" + std::string(config::MirrorHost) + path;
@@ -49,98 +63,193 @@ protected:
     sample::SampleService m_service;
 };
 
-std::vector<std::string> lines(const std::string& text)
+// Catches rows that differ from the window's, a message printed as a row on stdout, and an
+// exit status that does not tell the outcome apart.
+TEST_F(CliTest, ZoneOutcomes)
 {
-    std::vector<std::string> result;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) {
-        result.push_back(line);
-    }
-    return result;
-}
-
-// Catches rows that differ from the window's (link forms included), cells not in UTF-8 or
-// not tab-separated, and a message row that fails the run.
-TEST_F(CliTest, ZoneLookupPrintsTheRows)
-{
-    const CliRun preset = run({"zone", "271828182"});
-    EXPECT_EQ(preset.status, ExitActionsRan);
-    const std::vector<std::string> rows = lines(preset.out);
+    const CliRun listed = run({"zone", "271828182"});
+    EXPECT_EQ(listed.status, ExitListed);
+    EXPECT_EQ(listed.err, "");
+    const std::vector<std::string> rows = lines(listed.out);
     ASSERT_EQ(rows.size(), 10u);
     EXPECT_EQ(rows[0], "累死爱情\t苏晚晴\t\t" + mirror("/up/qzone/271828182/1/10001.wma"));
-    EXPECT_EQ(rows[1], "北方的雨\t林夏\t\t" + mirror("/mp3/15/30005024.mp3"));
     EXPECT_EQ(rows[2],
               "Paper Moon\tMina Vale\t\thttp://" + m_service.hostAndPort() + "/files/10049.mp3");
 
-    EXPECT_EQ(run({"zone", "12ab"}).out, "QQ号码填写错误\t\t\t\n");
-    EXPECT_EQ(run({"zone"}).out, "QQ号码填写错误\t\t\t\n");
-    EXPECT_EQ(run({"zone", "161803398"}).out, "该QQ无背景音乐 请查询其他QQ\t\t\t\n");
-}
-
-// Catches page words pressed on disabled buttons, or the state after the last action
-// misreported in either format.
-TEST_F(CliTest, SearchWithPagesInBothFormats)
-{
-    const CliRun text = run({"search", "累死爱情", "next"});
-    EXPECT_EQ(text.status, ExitActionsRan);
-    const std::vector<std::string> rows = lines(text.out);
-    ASSERT_EQ(rows.size(), 12u);
-    EXPECT_EQ(rows[0].substr(0, rows[0].find("\thttp")), "慢慢喜欢你\t群星\t累死爱情 精选集");
-
-    // The second "next" meets a disabled button; "prev" then goes back to page 1.
-    const CliRun json = run({"--json", "search", "累死爱情", "next", "next", "prev"});
-    EXPECT_EQ(json.status, ExitActionsRan);
-    const std::string head = "{\"rows\": [[\"累死爱情\", \"苏晚晴\", \"累死爱情\", \"" +
-                             mirror("/mp3/11/30005000.mp3") + "\"], [";
-    EXPECT_EQ(json.out.substr(0, head.size()), head);
-    const std::string tail =
-        "]], \"pageLabel\": \"1/2\", \"previousEnabled\": false, \"nextEnabled\": true}\n";
-    ASSERT_GE(json.out.size(), tail.size());
-    EXPECT_EQ(json.out.substr(json.out.size() - tail.size()), tail);
-
-    EXPECT_EQ(run({"--json", "search", "no such song at all"}).out,
-              "{\"rows\": [[\"无结果 请更换关键词\", \"\", \"\", \"\"]], \"pageLabel\": \"0/0\", "
-              "\"previousEnabled\": false, \"nextEnabled\": false}\n");
-}
-
-// Catches malformed command lines that run anything or exit with 0.
-TEST_F(CliTest, UsageErrors)
-{
-    const std::vector<std::vector<std::string>> cases = {{},
-                                                         {"--json"},
-                                                         {"zone", "1", "2"},
-                                                         {"search"},
-                                                         {"search", "x", "up"},
-                                                         {"find", "x"},
-                                                         {"search", "x", "--json"},
-                                                         {"zone", "1", "--json"},
-                                                         {"--json", "--json", "zone"}};
-    for (const std::vector<std::string>& arguments : cases) {
-        const CliRun result = run(arguments);
-        EXPECT_EQ(result.status, ExitUsage) << ::testing::PrintToString(arguments);
-        EXPECT_TRUE(result.out.empty());
-        EXPECT_NE(result.err.find("usage: marrowtune-cli"), std::string::npos);
+    const struct {
+        std::vector<std::string> arguments;
+        int status;
+        std::string err;
+    } cases[] = {
+        {{"zone", "12ab"}, ExitWrongQq, "marrowtune-cli: QQ号码填写错误\n"},
+        {{"zone"}, ExitWrongQq, "marrowtune-cli: QQ号码填写错误\n"},
+        {{"zone", "161803398"}, ExitNothingFound, "marrowtune-cli: 该QQ无背景音乐 请查询其他QQ\n"},
+        {{"search", "no such song at all"},
+         ExitNothingFound,
+         "marrowtune-cli: 无结果 请更换关键词\n"},
+    };
+    for (const auto& c : cases) {
+        const CliRun result = run(c.arguments);
+        EXPECT_EQ(result.status, c.status) << c.arguments.back();
+        EXPECT_EQ(result.out, "") << c.arguments.back();
+        EXPECT_EQ(result.err, c.err) << c.arguments.back();
     }
 }
 
-class NoScript final : public ScriptComponent {
-public:
-    bool addCode(const Text&) override { return false; }
-    Text run(const Text&, const Text&) override { return {}; }
-};
-
-// Catches cells whose tabs, line breaks, backslashes or quotes break the line or the JSON.
-TEST(CliOutput, EscapesCells)
+// Catches a JSON object of another shape, page steps or --page that land on the wrong page,
+// options refused after the subcommand, and playlists or headers in the wrong form.
+TEST_F(CliTest, FormatsAndPages)
 {
-    NoScript script;
-    PlainSearchView view(script);
-    const int row = view.insertRow();
-    view.setCellText(row, 0, "a\\b\tc\r\nd");
-    view.setCellText(row, 1, test::gbk("歌\"手\x01"));
-    EXPECT_EQ(rowsAsText(view), "a\\\\b\\tc\\r\\nd\t歌\"手\x01\t\t\n");
-    EXPECT_EQ(rowsAsJson(view), "{\"rows\": [[\"a\\\\b\\tc\\r\\nd\", \"歌\\\"手\\u0001\", \"\", "
-                                "\"\"]], \"pageLabel\": \"0/0\", \"previousEnabled\": false, "
-                                "\"nextEnabled\": false}\n");
+    const CliRun text = run({"search", "累死爱情", "--header", "next"});
+    EXPECT_EQ(text.status, ExitListed);
+    const std::vector<std::string> rows = lines(text.out);
+    ASSERT_EQ(rows.size(), 13u);
+    EXPECT_EQ(rows[0], "song\tsinger\talbum\tlink");
+    EXPECT_EQ(rows[1].substr(0, rows[1].find("\thttp")), "慢慢喜欢你\t群星\t累死爱情 精选集");
+
+    // --page 2 then prev: back on page 1; a second --json or --format json is the same.
+    for (const auto& arguments : std::vector<std::vector<std::string>>{
+             {"search", "--page", "2", "累死爱情", "prev", "--json"},
+             {"--format", "json", "search", "累死爱情"},
+             {"search", "累死爱情", "next", "next", "prev", "--format=json"}}) {
+        const CliRun json = run(arguments);
+        EXPECT_EQ(json.status, ExitListed);
+        nlohmann::ordered_json object = nlohmann::ordered_json::parse(json.out);
+        const nlohmann::ordered_json first = {{"song", "累死爱情"},
+                                              {"singer", "苏晚晴"},
+                                              {"album", "累死爱情"},
+                                              {"link", mirror("/mp3/11/30005000.mp3")}};
+        ASSERT_EQ(object["songs"].size(), 20u);
+        EXPECT_EQ(object["songs"][0], first);
+        object.erase("songs");
+        EXPECT_EQ(object.dump(),
+                  R"({"message":null,"status":"listed","page":1,"pages":2,)"
+                  R"("pageLabel":"1/2","previousEnabled":false,"nextEnabled":true})");
+    }
+
+    const CliRun none = run({"search", "no such song at all", "--json"});
+    EXPECT_EQ(none.out, R"({"songs":[],"message":"无结果 请更换关键词","status":"no-results",)"
+                        R"("page":0,"pages":0,"pageLabel":"0/0","previousEnabled":false,)"
+                        R"("nextEnabled":false})"
+                        "\n");
+
+    const CliRun playlist = run({"--format", "m3u", "zone", "271828182"});
+    EXPECT_EQ(playlist.status, ExitListed);
+    const std::vector<std::string> entries = lines(playlist.out);
+    ASSERT_EQ(entries.size(), 21u);
+    EXPECT_EQ(std::vector<std::string>(entries.begin(), entries.begin() + 3),
+              (std::vector<std::string>{"#EXTM3U", "#EXTINF:-1,苏晚晴 - 累死爱情",
+                                        mirror("/up/qzone/271828182/1/10001.wma")}));
+
+    const CliRun past = run({"search", "累死爱情", "--page", "3"});
+    EXPECT_EQ(past.status, ExitNothingFound);
+    EXPECT_EQ(past.out, "");
+    EXPECT_EQ(past.err, "marrowtune-cli: there is no page 3 (the search has 2)\n");
+}
+
+// Catches a failure that exits 0 or prints its message as data: the service down, and a page
+// request that fails where the window shows no message at all.
+TEST(CliFailures, NetworkFailuresExitThree)
+{
+    registerSystemClasses();
+    test::LoopbackServer server;
+    ASSERT_TRUE(server.start());
+    server.setHandler([](const test::RecordedRequest& request) {
+        return request.target().find("&p=1&") != std::string::npos
+                   ? test::ScriptedResponse::text(test::searchAnswer(40, 20))
+                   : test::ScriptedResponse::text("");
+    });
+    ServiceHosts hosts = ServiceHosts::buildDefaults();
+    hosts.songSearchHost = "127.0.0.1:" + std::to_string(server.port());
+    hosts.musicCdnHostSuffix = test::CdnSuffix;
+    setServiceHosts(hosts);
+
+    const CliRun page = run({"search", "song", "next", "--json"});
+    EXPECT_EQ(page.status, ExitNetwork);
+    EXPECT_EQ(page.err, Network);
+    EXPECT_EQ(page.out, R"({"songs":[],"message":null,"status":"network","page":2,"pages":2,)"
+                        R"("pageLabel":"2/2","previousEnabled":true,"nextEnabled":false})"
+                        "\n");
+
+    server.stop();
+    for (const auto& arguments :
+         std::vector<std::vector<std::string>>{{"search", "song"}, {"zone", "10001"}}) {
+        hosts.zonePlaylistHost = hosts.songSearchHost;
+        setServiceHosts(hosts);
+        const CliRun down = run(arguments);
+        EXPECT_EQ(down.status, ExitNetwork) << arguments[0];
+        EXPECT_EQ(down.out, "") << arguments[0];
+        EXPECT_EQ(down.err, Network) << arguments[0];
+    }
+    setServiceHosts(ServiceHosts::buildDefaults());
+}
+
+// Catches malformed command lines that run anything, exit with 0, print the whole usage or
+// do not say what was wrong, and keywords searched as "?" because GBK cannot hold them.
+TEST(CliUsage, UsageErrorsNameTheProblem)
+{
+    const struct {
+        std::vector<std::string> arguments;
+        std::string said;
+    } cases[] = {
+        {{}, "subcommand"},
+        {{"--json"}, "subcommand"},
+        {{"zone", "1", "2"}, "2"},
+        {{"search"}, "KEYWORD"},
+        {{"search", "x", "up"}, "up"},
+        {{"find", "x"}, "unknown command 'find'"},
+        {{"search", "x", "--format", "xml"}, "xml"},
+        {{"search", "x", "--page", "0"}, "page"},
+        {{"zone", "1", "--page", "2"}, "--page applies to search only"},
+        {{"search", "a😀b"}, "KEYWORD: U+1F600 \"😀\" cannot be written in GBK"},
+        {{"search", "a\xFF"}, "KEYWORD: byte 0xFF at offset 1 is not valid UTF-8"},
+        {{"search", "\xED\xA0\x80"}, "byte 0xED at offset 0 is not valid UTF-8"}, // a surrogate
+        {{"search", "\xC0\xAF"}, "byte 0xC0 at offset 0 is not valid UTF-8"},     // overlong
+        {{"zone", "12\xE4\xB8"}, "QQ: byte 0xE4 at offset 2 is not valid UTF-8"},
+    };
+    for (const auto& c : cases) {
+        const CliRun result = run(c.arguments);
+        const std::string shown = ::testing::PrintToString(c.arguments);
+        EXPECT_EQ(result.status, ExitUsage) << shown;
+        EXPECT_EQ(result.out, "") << shown;
+        const std::vector<std::string> said = lines(result.err);
+        ASSERT_EQ(said.size(), 2u) << shown << result.err;
+        EXPECT_EQ(said[0].rfind("marrowtune-cli: ", 0), 0u) << shown;
+        EXPECT_NE(said[0].find(c.said), std::string::npos) << shown << said[0];
+        EXPECT_EQ(said[1], "Try 'marrowtune-cli --help'.");
+    }
+    EXPECT_EQ(gbkProblem("累死爱情 Café ?"), "");
+
+    const CliRun version = run({"--version"});
+    EXPECT_EQ(version.status, ExitListed);
+    EXPECT_EQ(version.out, "marrowtune-cli " + std::string(config::Version) + "\n");
+    const CliRun help = run({"search", "--help"});
+    EXPECT_EQ(help.status, ExitListed);
+    EXPECT_NE(help.out.find("\\xHH"), std::string::npos);
+}
+
+// Catches control characters from the service passed raw to a terminal, and escapes that
+// cannot be told apart from the text they replace.
+TEST(CliOutput, EscapesEveryControlCharacter)
+{
+    const std::pair<std::string, std::string> cases[] = {
+        {"a\\b\tc\r\nd", "a\\\\b\\tc\\r\\nd"},
+        {"\x1B[2J\x07", "\\x1B[2J\\x07"},
+        {std::string("\x00\x1F\x7F", 3), "\\x00\\x1F\\x7F"},
+        {"歌\"手 ~", "歌\"手 ~"},
+    };
+    for (const auto& [cell, escaped] : cases) {
+        EXPECT_EQ(escapeCell(cell), escaped);
+    }
+}
+
+// Catches a failed write to stdout that exits 0.
+TEST(CliOutput, FailedWriteIsReported)
+{
+    std::ostringstream out;
+    out.setstate(std::ios::badbit);
+    std::ostringstream err;
+    EXPECT_EQ(runCli({"--version"}, out, err), ExitOutputFailed);
 }
 
 } // namespace

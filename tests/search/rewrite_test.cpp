@@ -2,8 +2,10 @@
 #include "platform/system_classes.h"
 #include "search/rewrite.h"
 #include "search/script_control_component.h"
+#include "search/service_hosts.h"
 
 #include <gtest/gtest.h>
+#include <map>
 
 namespace marrowtune {
 namespace {
@@ -134,6 +136,56 @@ TEST(RewriteScript, LoadsIntoTheComponent)
     const Text cdn = "http://stream3." + Text(config::MusicCdnHostSuffix) + "/1234.wma";
     EXPECT_EQ(callGetHiURL(component, cdn),
               "http://" + Text(config::MirrorHost) + "/mp3/13/30001234.mp3");
+}
+
+} // namespace
+} // namespace marrowtune
+
+namespace marrowtune {
+namespace {
+
+// Catches an environment value that breaks the host rule yet reaches the script or the URLs,
+// and a variable that lands in the wrong field.
+TEST(HostEnvironment, ValuesReplaceTheBuildsOrAreRefused)
+{
+    static std::map<std::string, std::string> environment;
+    const auto lookUp = [](const char* name) -> const char* {
+        const auto found = environment.find(name);
+        return found == environment.end() ? nullptr : found->second.c_str();
+    };
+    const struct {
+        std::map<std::string, std::string> variables;
+        std::string problem; // empty: accepted
+    } cases[] = {
+        {{{"MARROWTUNE_MIRROR_HOST", "m.example:8080"},
+          {"MARROWTUNE_AUTHOR_PAGE_URL", "https://a.example/me"}},
+         ""},
+        {{{"MARROWTUNE_MIRROR_HOST", "m\"+alert(1)+\""}}, "MARROWTUNE_MIRROR_HOST must be a host"},
+        {{{"MARROWTUNE_SONG_SEARCH_HOST", ""}}, "MARROWTUNE_SONG_SEARCH_HOST must be a host"},
+        {{{"MARROWTUNE_LISTEN_PAGE_HOST", "a/b"}}, "MARROWTUNE_LISTEN_PAGE_HOST must be a host"},
+        {{{"MARROWTUNE_AUTHOR_PAGE_URL", "javascript:x"}}, "MARROWTUNE_AUTHOR_PAGE_URL must be"},
+        {{{"MARROWTUNE_AUTHOR_PAGE_URL", "http://a b"}}, "MARROWTUNE_AUTHOR_PAGE_URL must be"},
+    };
+    for (const auto& c : cases) {
+        environment = c.variables;
+        std::string problem;
+        const ServiceHosts hosts = hostsFromEnvironment(lookUp, problem);
+        EXPECT_EQ(problem.substr(0, c.problem.size()), c.problem) << problem;
+        if (c.problem.empty()) {
+            EXPECT_EQ(hosts.mirrorHost, "m.example:8080");
+            EXPECT_EQ(hosts.authorPageUrl, "https://a.example/me");
+            EXPECT_EQ(hosts.songSearchHost, ServiceHosts::buildDefaults().songSearchHost);
+        } else {
+            EXPECT_EQ(hosts.mirrorHost, ServiceHosts::buildDefaults().mirrorHost);
+        }
+    }
+
+    // A moved mirror host reaches the script the programs load.
+    ServiceHosts moved = ServiceHosts::buildDefaults();
+    moved.mirrorHost = "m.example:8080";
+    setServiceHosts(moved);
+    EXPECT_NE(rewriteScript().find("m.example:8080"), Text::npos);
+    setServiceHosts(ServiceHosts::buildDefaults());
 }
 
 } // namespace
