@@ -474,7 +474,11 @@ duk_ret_t installProtected(duk_context* ctx, void*)
     duk_get_prop_string(ctx, -1, "Math");
     duk_push_c_function(ctx, mathRandom, 0);
     duk_put_prop_string(ctx, -2, "random");
-    duk_pop_2(ctx);
+    duk_pop(ctx);
+    // The engine's own global would let a script register finalizers, which run while the
+    // heap is destroyed where no run limit reaches them; none of our scripts needs it.
+    duk_del_prop_string(ctx, -1, "Duktape");
+    duk_pop(ctx);
 
     const auto prelude = embedded::JscriptPrelude();
     duk_push_string(ctx, "prelude");
