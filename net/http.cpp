@@ -189,22 +189,27 @@ ByteBuffer httpRequest(const Text& url, int method, const Text& formText, Text* 
     }
     closeAll(request, connection, internet);
 
-    newCookieText.clear();
-    for (const Text& line : splitText(rawHeaderText, LineEnd)) {
-        if (findText(line, "Location:") != -1) {
-            locationText = headerValue(line);
-        }
-        if (findText(line, "Set-Cookie") != -1) {
-            newCookieText += setCookieItem(line);
-            newCookieText += "; ";
-        }
-    }
-    newCookieText = leftText(newCookieText, static_cast<int>(newCookieText.size()) - 2);
-    if (locationText.empty()) {
-        locationText = rawHeaderText;
-    }
+    scanRawHeaders(rawHeaderText, locationText, newCookieText);
     mergeCookies(cookieText, newCookieText);
     return body;
+}
+
+void scanRawHeaders(const Text& rawHeaders, Text& location, Text& newCookies)
+{
+    newCookies.clear();
+    for (const Text& line : splitText(rawHeaders, LineEnd)) {
+        if (findText(line, "Location:") != -1) {
+            location = headerValue(line);
+        }
+        if (findText(line, "Set-Cookie") != -1) {
+            newCookies += setCookieItem(line);
+            newCookies += "; ";
+        }
+    }
+    newCookies = leftText(newCookies, static_cast<int>(newCookies.size()) - 2);
+    if (location.empty()) {
+        location = rawHeaders;
+    }
 }
 
 Text httpGetText(const Text& url, int method, const Text& formText, Text* cookies, Text* newCookies,

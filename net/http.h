@@ -13,7 +13,9 @@ inline constexpr std::string_view DefaultAgent =
     "Mozilla/4.0 (compatible; MSIE 9.0; Windows NT 6.1; Kovu; .NET CLR 2.0.50727; "
     ".NET CLR 3.0.04506.648; .NET CLR 3.5.21022)";
 
-/// Performs one exchange with `url` and returns the response body (empty on any failure).
+/// Performs one exchange with `url` and returns the response body (empty on any failure; an
+/// answer that ended short, or a request cut off by a time limit, the size bound or a cancel,
+/// is a failure too, and then the raw header block is empty as well).
 /// method 1 sends POST, any other value GET; every method but 0 sends a body: `formBytes`, or
 /// when that is empty the bytes of `formText` (left in `formBytes`). `headers` is completed in
 /// place with the default lines it lacks and `cookies` (sent when not empty) is replaced by the
@@ -34,6 +36,11 @@ Text httpGetText(const Text& url, int method = 0, const Text& formText = {},
                  Text* cookies = nullptr, Text* newCookies = nullptr, Text* headers = nullptr,
                  Text* location = nullptr, bool noRedirect = false, ByteBuffer* formBytes = nullptr,
                  const std::optional<Text>& proxy = Text{}, Text* rawHeaders = nullptr);
+
+/// The response header scan of httpRequest: `location` takes the value of the last line holding
+/// "Location:" (or, when none came and it is still empty, the whole block), `newCookies` the
+/// name=value items of the lines holding "Set-Cookie", joined by "; ".
+void scanRawHeaders(const Text& rawHeaders, Text& location, Text& newCookies);
 
 /// The text after the first ":" of a header line, trimmed; empty when there is no ":".
 Text headerValue(const Text& line);
