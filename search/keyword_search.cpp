@@ -12,6 +12,7 @@
 
 #include <cmath>
 #include <string>
+#include <vector>
 
 namespace marrowtune {
 namespace {
@@ -96,12 +97,18 @@ SearchStatus searchSongs(SearchView& view, PagingState& paging, const Text& enco
         return SearchStatus::NoSongs;
     }
     paging.pageCount = pageCountFor(toInteger(textBetween(answer, "totalnum:", ",")));
+    std::vector<Text> links;
+    links.reserve(static_cast<std::size_t>(matches));
+    for (int i = 1; i <= matches; ++i) {
+        links.push_back(regex.subMatchText(i, 4));
+    }
+    const std::vector<Text> hiLinks = callGetHiURLEach(view.scriptComponent(), links);
     for (int i = 1; i <= matches; ++i) {
         SongRecord record;
         record.songName = regex.subMatchText(i, 1);
         record.singer = regex.subMatchText(i, 2);
         record.album = regex.subMatchText(i, 3);
-        record.link = callGetHiURL(view.scriptComponent(), regex.subMatchText(i, 4));
+        record.link = hiLinks[static_cast<std::size_t>(i - 1)];
         appendSongRecord(view, record);
     }
     return SearchStatus::Listed;

@@ -62,4 +62,14 @@ Text callGetHiURL(ScriptComponent& component, const Text& link)
     return component.run("getHiURL", link);
 }
 
+std::vector<Text> callThURLEach(ScriptComponent& component, const std::vector<Text>& links)
+{
+    return component.runEach("thURL", links);
+}
+
+std::vector<Text> callGetHiURLEach(ScriptComponent& component, const std::vector<Text>& links)
+{
+    return component.runEach("getHiURL", links);
+}
+
 } // namespace marrowtune

@@ -6,6 +6,7 @@
 #include "net/text.h"
 
 #include <string_view>
+#include <vector>
 
 namespace marrowtune {
 
@@ -26,5 +27,9 @@ Text callThURL(ScriptComponent& component, const Text& link);
 /// The script's getHiURL of a link: a CDN link rewritten to a mirror "/mp3/" link; empty text
 /// when the script fails.
 Text callGetHiURL(ScriptComponent& component, const Text& link);
+/// callThURL of each link, in order, from one call into the component.
+std::vector<Text> callThURLEach(ScriptComponent& component, const std::vector<Text>& links);
+/// callGetHiURL of each link, in order, from one call into the component.
+std::vector<Text> callGetHiURLEach(ScriptComponent& component, const std::vector<Text>& links);
 
 } // namespace marrowtune

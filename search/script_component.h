@@ -2,6 +2,8 @@
 
 #include "net/text.h"
 
+#include <vector>
+
 namespace marrowtune {
 
 /// The window's script component `脚本组件1`: one JScript host that lives as long as the
@@ -15,6 +17,16 @@ public:
     /// Runs the named function of the added code with one text argument and gives its result
     /// as text; empty text when the name is not a function or the script fails.
     virtual Text run(const Text& functionName, const Text& argument) = 0;
+    /// `run` of the named function once per argument, in order: one result per argument.
+    virtual std::vector<Text> runEach(const Text& functionName, const std::vector<Text>& arguments)
+    {
+        std::vector<Text> results;
+        results.reserve(arguments.size());
+        for (const Text& argument : arguments) {
+            results.push_back(run(functionName, argument));
+        }
+        return results;
+    }
 };
 
 } // namespace marrowtune

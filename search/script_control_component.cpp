@@ -41,4 +41,46 @@ Text ScriptControlComponent::run(const Text& functionName, const Text& argument)
     return text;
 }
 
+std::vector<Text> ScriptControlComponent::runEach(const Text& functionName,
+                                                  const std::vector<Text>& arguments)
+{
+    // Every call into the host is a round trip to its worker thread; the batch makes one for
+    // the whole list. The texts travel joined by NUL, which a text cannot hold otherwise.
+    Text joined;
+    for (const Text& argument : arguments) {
+        if (argument.find('\0') != Text::npos) {
+            return ScriptComponent::runEach(functionName, arguments);
+        }
+        if (&argument != &arguments.front()) {
+            joined += '\0';
+        }
+        joined += argument;
+    }
+    if (arguments.empty()) {
+        return {};
+    }
+    com::Variant result;
+    if (m_host.invoke("RunEach", com::InvokeKind::Method, {functionName, joined}, result) !=
+        com::Status::Ok) {
+        return std::vector<Text>(arguments.size());
+    }
+    const Text all = variantToText(result);
+    clearVariant(result);
+    std::vector<Text> results;
+    results.reserve(arguments.size());
+    for (std::size_t start = 0;;) {
+        const std::size_t end = all.find('\0', start);
+        results.push_back(all.substr(start, end - start));
+        if (end == Text::npos) {
+            break;
+        }
+        start = end + 1;
+    }
+    // A result with a NUL of its own cannot be told apart; ask again one by one.
+    if (results.size() != arguments.size()) {
+        return ScriptComponent::runEach(functionName, arguments);
+    }
+    return results;
+}
+
 } // namespace marrowtune

@@ -18,6 +18,9 @@ public:
 
     bool addCode(const Text& code) override;
     Text run(const Text& functionName, const Text& argument) override;
+    /// The same results as `run` per argument, from one call into the host.
+    std::vector<Text> runEach(const Text& functionName,
+                              const std::vector<Text>& arguments) override;
 
     /// True when the host was created and speaks JScript.
     bool isReady() const;

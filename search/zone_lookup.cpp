@@ -9,6 +9,8 @@
 #include "search/song_record.h"
 #include "search/stamps.h"
 
+#include <vector>
+
 namespace marrowtune {
 namespace {
 
@@ -43,6 +45,38 @@ Text zoneLinkForm(SearchView& view, const Text& link)
     return link;
 }
 
+std::vector<Text> zoneLinkForms(SearchView& view, const std::vector<Text>& links)
+{
+    // zoneLinkForm of each link, with one call into the script per rewrite function.
+    std::vector<Text> shown = links;
+    std::vector<Text> redirect;
+    std::vector<Text> cdn;
+    std::vector<std::size_t> redirectAt;
+    std::vector<std::size_t> cdnAt;
+    for (std::size_t i = 0; i < links.size(); ++i) {
+        if (contains(links[i], "streamrdt")) {
+            redirect.push_back(links[i]);
+            redirectAt.push_back(i);
+        } else if (contains(links[i], "strea")) {
+            cdn.push_back(links[i]);
+            cdnAt.push_back(i);
+        }
+    }
+    if (!redirect.empty()) {
+        std::vector<Text> rewritten = callThURLEach(view.scriptComponent(), redirect);
+        for (std::size_t k = 0; k < redirectAt.size(); ++k) {
+            shown[redirectAt[k]] = std::move(rewritten[k]);
+        }
+    }
+    if (!cdn.empty()) {
+        std::vector<Text> rewritten = callGetHiURLEach(view.scriptComponent(), cdn);
+        for (std::size_t k = 0; k < cdnAt.size(); ++k) {
+            shown[cdnAt[k]] = std::move(rewritten[k]);
+        }
+    }
+    return shown;
+}
+
 void lookupZoneMusic(SearchView& view)
 {
     lookupZoneMusic(view, serviceHosts());
@@ -73,11 +107,17 @@ void lookupZoneMusic(SearchView& view, const ServiceHosts& hosts)
         appendMessageRow(view, NoBackgroundMusicMessage);
         return;
     }
+    std::vector<Text> links;
+    links.reserve(static_cast<std::size_t>(matches));
+    for (int i = 1; i <= matches; ++i) {
+        links.push_back(regex.subMatchText(i, 3));
+    }
+    const std::vector<Text> shownLinks = zoneLinkForms(view, links);
     for (int i = 1; i <= matches; ++i) {
         SongRecord record;
         record.songName = regex.subMatchText(i, 1);
         record.singer = regex.subMatchText(i, 2);
-        record.link = zoneLinkForm(view, regex.subMatchText(i, 3));
+        record.link = shownLinks[static_cast<std::size_t>(i - 1)];
         appendSongRecord(view, record);
     }
 }

@@ -3,6 +3,8 @@
 
 #include "net/text.h"
 
+#include <vector>
+
 namespace marrowtune {
 
 class SearchView;
@@ -20,6 +22,8 @@ Text zonePlaylistUrl(std::string_view zonePlaylistHost, std::string_view qqNumbe
 /// The form of a Zone link the list shows: links with "streamrdt" through the script's
 /// thURL, other links with "strea" through getHiURL, the rest unchanged.
 Text zoneLinkForm(SearchView& view, const Text& link);
+/// zoneLinkForm of each link, in order, with one call into the script per rewrite function.
+std::vector<Text> zoneLinkForms(SearchView& view, const std::vector<Text>& links);
 
 /// Handler of `按钮2` ("查询"): lists the Zone background music of the QQ number in `编辑框2`.
 void lookupZoneMusic(SearchView& view);

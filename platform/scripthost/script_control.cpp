@@ -130,6 +130,10 @@ public:
         com::MemberInfo runInfo = com::method("Run", {VariantType::String}, VariantType::Any);
         runInfo.varArgs = true;
         addMember(std::move(runInfo), [this](Invocation& call) { return callProcedure(call); });
+        // Not one of the class's documented members: the program's own batch form of Run.
+        addMember(
+            com::method("RunEach", {VariantType::String, VariantType::String}, VariantType::String),
+            [this](Invocation& call) { return callProcedureEach(call); });
         addMember(com::method("Reset"), [this](Invocation&) {
             m_engine.reset();
             m_error->clear();
@@ -195,6 +199,51 @@ private:
             arguments.push_back(std::move(value));
         }
         return finish(call, run([&] { return m_engine.call(text(call, 0), arguments); }));
+    }
+
+    // RunEach(name, texts): the texts are separated by NUL characters (a program text never
+    // holds one), the function runs once per text in one engine run, and the results come back
+    // joined the same way; a call that fails gives an empty result and leaves its failure in
+    // the Error object, as Run does.
+    Status callProcedureEach(Invocation& call)
+    {
+        std::vector<ScriptValue> arguments;
+        const std::u16string& joined = text(call, 1);
+        for (std::size_t start = 0;;) {
+            const std::size_t end = joined.find(u'\0', start);
+            arguments.emplace_back(joined.substr(start, end - start));
+            if (end == std::u16string::npos) {
+                break;
+            }
+            start = end + 1;
+        }
+        std::vector<ScriptOutcome> outcomes;
+        ScriptOutcome notRun = run([&] {
+            outcomes = m_engine.callEach(text(call, 0), std::move(arguments));
+            return ScriptOutcome{true, {}, {}};
+        });
+        if (!notRun.ok) {
+            return finish(call, std::move(notRun));
+        }
+        std::u16string results;
+        for (std::size_t i = 0; i < outcomes.size(); ++i) {
+            if (i > 0) {
+                results += u'\0';
+            }
+            if (!outcomes[i].ok) {
+                m_error->set(std::move(outcomes[i].failure));
+                continue;
+            }
+            const Variant value = toVariant(outcomes[i].value);
+            Variant converted;
+            if (value.type() == VariantType::String) {
+                results += value.stringValue();
+            } else if (com::changeType(value, VariantType::String, converted) == Status::Ok) {
+                results += converted.stringValue();
+            }
+        }
+        call.result = Variant(std::move(results));
+        return Status::Ok;
     }
 
     Status finish(Invocation& call, ScriptOutcome outcome)

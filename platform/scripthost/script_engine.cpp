@@ -17,7 +17,7 @@ namespace marrowtune::scripthost {
 
 namespace {
 
-enum RunKind { Eval = 0, Execute = 1, Call = 2 };
+enum RunKind { Eval = 0, Execute = 1, Call = 2, CallEach = 3 };
 
 // Each heap draws Math.random from its own xoshiro256** state, seeded from the kernel's
 // entropy pool: the engine's built-in generator is seeded from the clock, so two hosts made in
@@ -571,6 +571,7 @@ struct ScriptEngine::Worker {
     std::u16string code;
     std::vector<ScriptValue> arguments;
     ScriptOutcome outcome;
+    std::vector<ScriptOutcome> outcomes;
     HeapState heap;
     std::thread thread;
 
@@ -591,12 +592,23 @@ struct ScriptEngine::Worker {
             const std::u16string code = std::move(self->code);
             const std::vector<ScriptValue> arguments = std::move(self->arguments);
             lock.unlock();
-            ScriptOutcome outcome =
-                ready ? runJob(ctx, kind, code, arguments)
-                      : ScriptOutcome{
-                            false, {}, simpleFailure(errors::OutOfMemory, u"Out of memory")};
+            const ScriptOutcome notReady{
+                false, {}, simpleFailure(errors::OutOfMemory, u"Out of memory")};
+            ScriptOutcome outcome;
+            std::vector<ScriptOutcome> outcomes;
+            if (kind == CallEach) {
+                // One call per argument, all in this one job.
+                outcomes.reserve(arguments.size());
+                for (const ScriptValue& argument : arguments) {
+                    outcomes.push_back(ready ? runJob(ctx, Call, code, {argument}) : notReady);
+                }
+                outcome.ok = true;
+            } else {
+                outcome = ready ? runJob(ctx, kind, code, arguments) : notReady;
+            }
             lock.lock();
             self->outcome = std::move(outcome);
+            self->outcomes = std::move(outcomes);
             self->done = true;
             self->jobDone.notify_all();
         }
@@ -647,8 +659,23 @@ ScriptOutcome ScriptEngine::call(std::u16string_view name,
     return runOnWorker(Call, std::u16string(name), arguments);
 }
 
+std::vector<ScriptOutcome> ScriptEngine::callEach(std::u16string_view name,
+                                                  std::vector<ScriptValue> arguments)
+{
+    const std::size_t count = arguments.size();
+    std::vector<ScriptOutcome> outcomes;
+    ScriptOutcome outcome =
+        runOnWorker(CallEach, std::u16string(name), std::move(arguments), &outcomes);
+    if (!outcome.ok) {
+        // The batch as a whole failed (it ran out of time): every call shares its failure.
+        outcomes.assign(count, outcome);
+    }
+    return outcomes;
+}
+
 ScriptOutcome ScriptEngine::runOnWorker(int kind, std::u16string code,
-                                        std::vector<ScriptValue> arguments)
+                                        std::vector<ScriptValue> arguments,
+                                        std::vector<ScriptOutcome>* outcomes)
 {
     if (!m_worker) {
         auto worker = std::make_shared<Worker>();
@@ -678,6 +705,9 @@ ScriptOutcome ScriptEngine::runOnWorker(int kind, std::u16string code,
                 {},
                 simpleFailure(errors::TimedOut, u"The script did not finish in time and was "
                                                 u"abandoned; its global state is lost.")};
+    }
+    if (outcomes) {
+        *outcomes = std::move(m_worker->outcomes);
     }
     return std::move(m_worker->outcome);
 }

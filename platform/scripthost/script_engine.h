@@ -85,6 +85,12 @@ public:
     ScriptOutcome execute(std::u16string_view code);
     /// Calls the global function `name` with the arguments.
     ScriptOutcome call(std::u16string_view name, const std::vector<ScriptValue>& arguments);
+    /// Calls the global function `name` once per argument, in order, in one run on the worker:
+    /// one outcome per argument, each as `call` with that one argument gives it. The run limit
+    /// bounds the whole batch, not each call; when the batch overruns it every outcome is the
+    /// time-out failure.
+    std::vector<ScriptOutcome> callEach(std::u16string_view name,
+                                        std::vector<ScriptValue> arguments);
     /// Changes the longest time one run may take.
     void setRunLimit(std::chrono::milliseconds limit) { m_runLimit = limit; }
     std::chrono::milliseconds runLimit() const { return m_runLimit; }
@@ -93,7 +99,8 @@ public:
 
 private:
     struct Worker;
-    ScriptOutcome runOnWorker(int kind, std::u16string code, std::vector<ScriptValue> arguments);
+    ScriptOutcome runOnWorker(int kind, std::u16string code, std::vector<ScriptValue> arguments,
+                              std::vector<ScriptOutcome>* outcomes = nullptr);
 
     std::chrono::milliseconds m_runLimit;
     std::size_t m_memoryLimit;

@@ -115,6 +115,35 @@ INSTANTIATE_TEST_SUITE_P(
         RewriteCase{"http://streamrdt.music.example.com/\xB8\xE8.mp3",
                     "http://mirror.example.org:8080/up/\xB8\xE8.mp3"}));
 
+// Catches the batch form drifting from one call per link: order, failing links (empty
+// result), empty and GBK links, and a link with a NUL (sent one by one).
+TEST_F(RewriteTest, BatchGivesWhatOneCallPerLinkGives)
+{
+    const std::vector<Text> links = {
+        "http://stream12.qqmusic.example.com/12345678.wma",
+        "qqmusic.example.com/7.wma",
+        "",
+        "http://streamrdt.music.example.com/\xB8\xE8.mp3",
+        "xy.qqmusic.example.com/5.wma",
+        "http://stream5.qqmusic.example.com/song.wma",
+        Text("http://stream3.qqmusic.example.com/1\0"
+             "2.wma",
+             42),
+    };
+    for (const char* function : {"getHiURL", "thURL"}) {
+        std::vector<Text> oneByOne;
+        for (const Text& link : links) {
+            oneByOne.push_back(m_component.run(function, link));
+        }
+        EXPECT_EQ(m_component.runEach(function, links), oneByOne) << function;
+        EXPECT_EQ(m_component.runEach(function, {links.begin(), links.end() - 1}),
+                  std::vector<Text>(oneByOne.begin(), oneByOne.end() - 1))
+            << function;
+    }
+    EXPECT_EQ(m_component.runEach("noSuchFunction", {"a", "b"}), std::vector<Text>(2));
+    EXPECT_TRUE(m_component.runEach("thURL", {}).empty());
+}
+
 // Catches the build-time script and the run-time builder drifting apart.
 TEST(RewriteScript, BuildTextMatchesTheBuilderForTheConfiguredHosts)
 {
