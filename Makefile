@@ -2,7 +2,7 @@
 PRESET ?= sample
 JOBS ?= $(shell nproc)
 
-.PHONY: run test deps build format format-check clean
+.PHONY: run test deps build package format format-check clean
 
 run: deps
 	cmake --preset $(PRESET)
@@ -13,6 +13,12 @@ test: deps
 	cmake --preset $(PRESET)
 	cmake --build --preset $(PRESET) -j $(JOBS)
 	ctest --preset $(PRESET) -j $(JOBS)
+
+# The .deb and the relocatable .tar.gz, built against the real services (the qq preset).
+package: deps
+	cmake --preset qq
+	cmake --build --preset qq -j $(JOBS)
+	cd build/qq && cpack -G DEB && cpack -G TGZ
 
 deps:
 	scripts/install-deps.sh

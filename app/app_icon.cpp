@@ -7,10 +7,8 @@
 
 namespace marrowtune {
 
-namespace {
-
 // Drawn on a 128-unit grid and scaled, so every size is painted sharp rather than shrunk.
-QPixmap drawIcon(int size)
+QImage drawAppIcon(int size)
 {
     QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
@@ -45,16 +43,14 @@ QPixmap drawIcon(int size)
     beam.closeSubpath();
     painter.drawPath(beam);
     painter.end();
-    return QPixmap::fromImage(image);
+    return image;
 }
-
-} // namespace
 
 QIcon makeAppIcon()
 {
     QIcon icon;
     for (const int size : AppIconSizes) {
-        icon.addPixmap(drawIcon(size));
+        icon.addPixmap(QPixmap::fromImage(drawAppIcon(size)));
     }
     return icon;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QIcon>
+#include <QImage>
 
 namespace marrowtune {
 
@@ -10,5 +11,8 @@ inline constexpr int AppIconSizes[] = {128, 64, 48, 32, 16};
 /// The program's own icon: a beamed pair of notes on a rounded tile, one 32-bit image per size
 /// of AppIconSizes.
 QIcon makeAppIcon();
+/// The icon at one size, as the window draws it (the build also renders the theme icons
+/// with it).
+QImage drawAppIcon(int size);
 
 } // namespace marrowtune

@@ -24,9 +24,6 @@ void showFatalErrorBox(const QString& text)
 {
     if (qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr) {
         QMessageBox::critical(nullptr, QStringLiteral("Marrowtune"), text);
-    } else {
-        // No GUI yet (or none at all): the message must not be lost.
-        std::fputs(text.toLocal8Bit().constData(), stderr);
     }
 }
 
@@ -52,6 +49,11 @@ void fatalError(const Text& message)
         }
     }
     const QString text = fatalErrorText(message);
+    // Also on stderr: a box nobody sees (no display, a launcher's log) must not be all there is.
+    std::fputs((QStringLiteral("marrowtune: ") + text.simplified() + QLatin1Char('\n'))
+                   .toLocal8Bit()
+                   .constData(),
+               stderr);
     if (fatalErrorHandler()) {
         fatalErrorHandler()(text);
     } else {

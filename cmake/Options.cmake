@@ -3,6 +3,7 @@ option(MARROWTUNE_WERROR "Treat compiler warnings as errors" OFF)
 option(MARROWTUNE_SANITIZERS "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
 option(MARROWTUNE_BUILD_TESTS "Build the GoogleTest suites" ON)
 option(MARROWTUNE_BUILD_BENCHMARKS "Build the Google Benchmark programs" OFF)
+option(MARROWTUNE_BUILD_SAMPLE_SERVICE "Build the local sample service (make run)" OFF)
 option(MARROWTUNE_BUILD_FUZZERS "Build the libFuzzer programs in fuzz/ (Clang only)" OFF)
 
 set(CMAKE_CXX_STANDARD 20)

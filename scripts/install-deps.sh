@@ -19,7 +19,7 @@ packages=(
   # the command-line tool: argument parsing and JSON output
   libcli11-dev nlohmann-json3-dev
   # desktop-file and AppStream validation, and the .deb package (dpkg-shlibdeps)
-  desktop-file-utils appstream dpkg-dev
+  desktop-file-utils appstream dpkg-dev file
 )
 
 missing=()

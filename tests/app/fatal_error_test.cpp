@@ -52,7 +52,8 @@ TEST(FatalErrorTest, BoxShowsWithTheOrdinaryCursor)
     setFatalErrorHandler({});
 }
 
-// Catches an exit code other than -1, and end-of-run handlers (shutdownCleanup) that still run.
+// Catches an exit code other than -1, end-of-run handlers (shutdownCleanup) that still run,
+// and a message that reaches only the box and not stderr.
 TEST(FatalErrorDeathTest, EndsWithMinusOneWithoutEndOfRunHandlers)
 {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
@@ -63,7 +64,8 @@ TEST(FatalErrorDeathTest, EndsWithMinusOneWithoutEndOfRunHandlers)
                 [](const QString& text) { std::fputs(text.toUtf8().constData(), stderr); });
             fatalError("boom");
         },
-        testing::ExitedWithCode(255), "^运行时出错!\n\n错误信息：boom\n$");
+        testing::ExitedWithCode(255),
+        "^marrowtune: 运行时出错! 错误信息：boom\n运行时出错!\n\n错误信息：boom\n$");
 }
 
 } // namespace

@@ -1,0 +1,7 @@
+# Read by cpack for each generator: the .deb installs under /usr, the archive at its own root.
+if(CPACK_GENERATOR STREQUAL "DEB")
+  set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+else()
+  set(CPACK_PACKAGING_INSTALL_PREFIX /)
+  set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
+endif()
