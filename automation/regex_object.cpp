@@ -77,7 +77,7 @@ Text RegexObject::matchText(int index, int* position) const
     const AutomationObject match = matchAt(index);
     Text text = match.getProperty<Text>("Value");
     if (position) {
-        *position = match.isEmpty() ? NotFound : matchPosition(match, text, true);
+        *position = matchPosition(match, text, true);
     }
     return text;
 }
@@ -93,7 +93,7 @@ Text RegexObject::subMatchText(int matchIndex, int groupIndex, int* position) co
         clearVariant(value);
     }
     if (position) {
-        *position = match.isEmpty() ? NotFound : matchPosition(match, text, false);
+        *position = matchPosition(match, text, false);
     }
     return text;
 }
@@ -154,8 +154,15 @@ int RegexObject::byteOffsetOf(int unitIndex) const
 
 int RegexObject::matchPosition(const AutomationObject& match, const Text& text, bool exact) const
 {
-    const int first = truncatedToInt(match.getProperty<double>("FirstIndex"));
+    // An absent match has no "FirstIndex": the read fails and the search starts at 0.
+    const int first = match.isEmpty() ? 0 : truncatedToInt(match.getProperty<double>("FirstIndex"));
     const int offset = byteOffsetOf(first);
+    // An empty text counts as found at the subject's start, whatever the match's offset, while
+    // anything is left to search from the start position on.
+    if (text.empty()) {
+        const std::size_t start = static_cast<std::size_t>(offset >= 0 ? offset : first);
+        return start < m_subject.size() ? 0 : NotFound;
+    }
     // The match's own text sits exactly at its start; a group's text is searched from there.
     if (exact && offset >= 0 && m_subject.compare(offset, text.size(), text) == 0) {
         return offset;

@@ -31,11 +31,13 @@ public:
     /// Number of matches of the last create; 0 before it or when it failed.
     int matchCount() const;
     /// Text of match `index` (1-based). When `position` is given it receives the match's 0-based
-    /// byte offset in the stored subject, or -2 when there is no such match.
+    /// byte offset in the stored subject; an empty text (no such match included) gives 0 on a
+    /// non-empty subject and -2 on an empty one.
     Text matchText(int index, int* position = nullptr) const;
     /// Text of capture group `groupIndex` (1-based) of match `matchIndex` (1-based); empty for a
     /// group that took no part. When `position` is given it receives the 0-based byte offset of
-    /// the group's text, searched from its match's start, or -2 when it is not found.
+    /// the group's text, searched from its match's start, or -2 when it is not found; an empty
+    /// text (no such match or group included) gives 0 on a non-empty subject.
     Text subMatchText(int matchIndex, int groupIndex, int* position = nullptr) const;
     /// Number of capture groups, read from the first match; 0 without a match.
     int subMatchCount() const;

@@ -2,6 +2,7 @@
 
 #include "automation/script_object.h"
 
+#include <optional>
 #include <random>
 
 namespace marrowtune {
@@ -10,17 +11,30 @@ namespace {
 
 constexpr std::size_t RandomStampLength = 17;
 
+// The stamps' own script object, kept for the thread's life once it has a host: starting a host
+// (its thread, heap and prelude) costs far more than the evaluation, and the two expressions
+// keep no state between calls. It is never the window's script component. An object made
+// before the host class was available is made again.
+ScriptObject& stampScript()
+{
+    thread_local std::optional<ScriptObject> script;
+    if (!script || script->language().empty()) {
+        script.reset();
+        script.emplace();
+    }
+    return *script;
+}
+
 } // namespace
 
 Text makeTimeStamp()
 {
-    ScriptObject script;
-    return script.eval("new Date().getTime()");
+    return stampScript().eval("new Date().getTime()");
 }
 
 Text makeRandomStamp(const std::function<void()>& processPendingEvents)
 {
-    ScriptObject script;
+    ScriptObject& script = stampScript();
     return makeRandomStampFrom([&] { return script.eval("Math.random()"); }, processPendingEvents);
 }
 

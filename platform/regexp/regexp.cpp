@@ -4,7 +4,10 @@
 #include "platform/com/runtime.h"
 #include "platform/regexp/pattern.h"
 
+#include <map>
+#include <memory>
 #include <mutex>
+#include <tuple>
 
 namespace marrowtune::regexp {
 
@@ -195,6 +198,29 @@ private:
     std::shared_ptr<const ExecuteResult> m_result;
 };
 
+// Compiling (and JIT-compiling) a pattern costs more than running it over a service answer,
+// and the searches use the same few patterns again and again, so each thread keeps what it
+// compiled, keyed by the pattern and the two flags that shape it. A compiled pattern holds its
+// own match data and is used by one search at a time, hence one cache per thread.
+std::shared_ptr<CompiledPattern> compiledPattern(const std::u16string& pattern, bool ignoreCase,
+                                                 bool multiline)
+{
+    constexpr std::size_t MostKept = 64;
+    thread_local std::map<std::tuple<std::u16string, bool, bool>, std::shared_ptr<CompiledPattern>>
+        cache;
+    auto key = std::make_tuple(pattern, ignoreCase, multiline);
+    if (auto found = cache.find(key); found != cache.end()) {
+        return found->second;
+    }
+    auto compiled = std::make_shared<CompiledPattern>();
+    compiled->compile(pattern, ignoreCase, multiline);
+    if (cache.size() == MostKept) {
+        cache.clear();
+    }
+    cache.emplace(std::move(key), compiled);
+    return compiled;
+}
+
 class RegExp : public com::DispatchObject {
 public:
     RegExp()
@@ -234,14 +260,14 @@ private:
                   });
     }
 
-    // Compiles the pattern when it or a flag that shapes it changed since the last run.
+    // Takes the compiled pattern when it or a flag that shapes it changed since the last run.
     Status ensureCompiled(Invocation& call)
     {
         if (m_dirty) {
-            m_compiled.compile(m_pattern, m_ignoreCase, m_multiline);
+            m_compiled = compiledPattern(m_pattern, m_ignoreCase, m_multiline);
             m_dirty = false;
         }
-        if (!m_compiled.isCompiled()) {
+        if (!m_compiled->isCompiled()) {
             return call.raise(SyntaxErrorText, SyntaxErrorCode);
         }
         return Status::Ok;
@@ -254,7 +280,7 @@ private:
         }
         auto result = std::make_shared<ExecuteResult>();
         result->subject = call.args[0].takeString();
-        if (!m_compiled.searchAll(result->subject, m_global, result->matches)) {
+        if (!m_compiled->searchAll(result->subject, m_global, result->matches)) {
             return call.raise(OutOfStackText, OutOfStackCode);
         }
         call.result = com::ObjectPtr(std::make_shared<MatchCollection>(std::move(result)));
@@ -267,7 +293,7 @@ private:
             return status;
         }
         MatchSpan match;
-        const SearchResult result = m_compiled.search(call.args[0].stringValue(), 0, match);
+        const SearchResult result = m_compiled->search(call.args[0].stringValue(), 0, match);
         if (result == SearchResult::Failed) {
             return call.raise(OutOfStackText, OutOfStackCode);
         }
@@ -287,7 +313,7 @@ private:
         }
         const std::u16string& subject = call.args[0].stringValue();
         std::vector<MatchSpan> matches;
-        if (!m_compiled.searchAll(subject, m_global, matches)) {
+        if (!m_compiled->searchAll(subject, m_global, matches)) {
             return call.raise(OutOfStackText, OutOfStackCode);
         }
         std::u16string out;
@@ -307,7 +333,7 @@ private:
     bool m_global = false;
     bool m_multiline = false;
     bool m_dirty = true;
-    CompiledPattern m_compiled;
+    std::shared_ptr<CompiledPattern> m_compiled;
 };
 
 } // namespace

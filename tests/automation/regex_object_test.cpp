@@ -112,8 +112,17 @@ TEST_F(RegexObjectTest, ChineseTextAndBytePositions)
     EXPECT_EQ(position, 8);
     EXPECT_EQ(regex.matchText(2, &position), "ab");
     EXPECT_EQ(position, 11); // the engine's index is 7
-    EXPECT_EQ(regex.matchText(3, &position), "");
-    EXPECT_EQ(position, -2);
+    // Out of range, or an empty text found: position 0 on a non-empty subject.
+    for (const auto& [index, group] : {std::pair{3, 0}, {0, 0}, {1, 9}, {1, 0}}) {
+        position = -5;
+        if (group == 0) {
+            EXPECT_EQ(regex.matchText(index, &position), index == 1 ? "ab" : "");
+            EXPECT_EQ(position, index == 1 ? 8 : 0) << index;
+        } else {
+            EXPECT_EQ(regex.subMatchText(index, group, &position), "");
+            EXPECT_EQ(position, 0) << index << ' ' << group;
+        }
+    }
 
     ASSERT_TRUE(regex.create(gbk(u"(\u5468(\u6770\u4f26))=(\\d)"), subject));
     EXPECT_EQ(regex.subMatchText(1, 1, &position), gbk(u"\u5468\u6770\u4f26"));
@@ -122,6 +131,14 @@ TEST_F(RegexObjectTest, ChineseTextAndBytePositions)
     EXPECT_EQ(position, 16);
     EXPECT_EQ(regex.subMatchText(1, 3, &position), "1");
     EXPECT_EQ(position, 21);
+
+    // An empty group gives 0, not its match's offset; on an empty subject nothing is found.
+    ASSERT_TRUE(regex.create("ab()", subject));
+    EXPECT_EQ(regex.subMatchText(2, 1, &position), "");
+    EXPECT_EQ(position, 0);
+    ASSERT_TRUE(regex.create("x*", ""));
+    EXPECT_EQ(regex.matchText(1, &position), "");
+    EXPECT_EQ(position, -2);
 }
 
 // The byte 0x80 is a character of its own (the euro sign), not the start of a pair: positions
