@@ -1,67 +1,48 @@
 #include "platform/skin/tools/window_mock.h"
 
-#include <QGroupBox>
-#include <QHeaderView>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
+#include "embedded/MainWindowTemplate.h"
+
+#include <QBuffer>
+#include <QCoreApplication>
 #include <QTableWidget>
+#include <QUiLoader>
 
 namespace marrowtune::skin {
 namespace {
 
-QLabel* label(QWidget* parent, const QString& text, QRect rect)
+// The list's widths come from the template's "columnWidths" text, as the program sets them.
+void applyColumnWidths(QTableWidget& list)
 {
-    auto* l = new QLabel(text, parent);
-    l->setGeometry(rect);
-    return l;
-}
-
-QPushButton* button(QWidget* parent, const QString& text, QRect rect, bool enabled = true)
-{
-    auto* b = new QPushButton(text, parent);
-    b->setGeometry(rect);
-    b->setEnabled(enabled);
-    return b;
-}
-
-QLineEdit* edit(QWidget* parent, const QString& text, QRect rect)
-{
-    auto* e = new QLineEdit(text, parent);
-    e->setGeometry(rect);
-    return e;
+    const QStringList widths =
+        list.property("columnWidths").toString().split(QLatin1Char(','), Qt::SkipEmptyParts);
+    for (int column = 0; column < widths.size() && column < list.columnCount(); ++column) {
+        list.setColumnWidth(column, widths[column].trimmed().toInt());
+    }
 }
 
 } // namespace
 
 QWidget* buildWindowMock()
 {
-    auto* window = new QWidget;
-    window->setFixedSize(760, 426);
-    auto* search = new QGroupBox(QStringLiteral(u"搜索"), window);
-    search->setGeometry(2, 6, 752, 50);
-    auto* results = new QGroupBox(QStringLiteral(u"搜索结果"), window);
-    results->setGeometry(2, 56, 758, 344);
-
-    label(search, QStringLiteral(u"歌名/歌手/专辑"), {21, 18, 100, 20});
-    edit(search, QStringLiteral(u"累死爱情"), {134, 10, 144, 32});
-    button(search, QStringLiteral(u"搜索"), {282, 11, 80, 32});
-    label(search, QStringLiteral(u"QQ背景音乐查询"), {389, 10, 97, 32});
-    edit(search, QStringLiteral(u"123456789"), {494, 10, 104, 32});
-    button(search, QStringLiteral(u"查询"), {602, 11, 68, 31});
-    button(search, QStringLiteral(u"换肤"), {670, 10, 72, 32});
-
-    auto* list = new QTableWidget(8, 4, results);
-    list->setGeometry(8, 16, 742, 288);
-    list->setHorizontalHeaderLabels({QStringLiteral(u"歌名"), QStringLiteral(u"歌手"),
-                                     QStringLiteral(u"专辑"), QStringLiteral(u"链接地址")});
-    list->verticalHeader()->hide();
-    list->setSelectionBehavior(QAbstractItemView::SelectRows);
-    list->setSelectionMode(QAbstractItemView::SingleSelection);
-    const int widths[] = {150, 150, 150, 280};
-    for (int c = 0; c < 4; ++c) {
-        list->setColumnWidth(c, widths[c]);
+    const auto bytes = embedded::MainWindowTemplate();
+    QBuffer data;
+    data.setData(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size()));
+    data.open(QIODevice::ReadOnly);
+    // QUiLoader loads every Designer plugin on the library paths when it is made; the template
+    // needs none of them.
+    const QStringList libraryPaths = QCoreApplication::libraryPaths();
+    QCoreApplication::setLibraryPaths({});
+    QUiLoader loader;
+    QCoreApplication::setLibraryPaths(libraryPaths);
+    loader.setTranslationEnabled(false);
+    QWidget* window = loader.load(&data);
+    if (window == nullptr) {
+        qFatal("window mock: the window template did not load");
     }
+    window->setFixedSize(window->minimumSize());
+
+    auto* list = window->findChild<QTableWidget*>(QStringLiteral(u"超级列表框1"));
+    applyColumnWidths(*list);
     const QString rows[][3] = {
         {QStringLiteral(u"累死爱情"), QStringLiteral(u"群星"), QStringLiteral(u"情歌精选")},
         {QStringLiteral(u"夜空中最亮的星"), QStringLiteral(u"逃跑计划"), QStringLiteral(u"世界")},
@@ -70,6 +51,7 @@ QWidget* buildWindowMock()
         {QStringLiteral(u"月光"), QStringLiteral(u"歌手甲"), QStringLiteral(u"专辑乙")},
         {QStringLiteral(u"海风"), QStringLiteral(u"歌手丙"), QStringLiteral(u"蓝色")},
     };
+    list->setRowCount(8);
     for (int r = 0; r < 5; ++r) {
         for (int c = 0; c < 3; ++c) {
             list->setItem(r, c, new QTableWidgetItem(rows[r][c]));
@@ -79,10 +61,6 @@ QWidget* buildWindowMock()
                           QStringLiteral("http://127.0.0.1:18990/mp3/1/%1.mp3").arg(1000 + r)));
     }
     list->selectRow(1);
-
-    button(results, QStringLiteral(u"上一页"), {247, 309, 80, 32}, false);
-    label(results, QStringLiteral("0/0"), {374, 309, 39, 32});
-    button(results, QStringLiteral(u"下一页"), {439, 309, 80, 32}, false);
     return window;
 }
 
