@@ -11,37 +11,57 @@ constexpr unsigned char Magic[5] = {'.', 'S', 'H', 'E', 0};
 
 enum class Kind { Text, Tone, Colour, Fill };
 
+// A key of the theme body and the member of Theme it fills: `text` for Kind::Text, `colour` for
+// Kind::Colour, `fill` for Kind::Fill; Kind::Tone fills `dark`.
 struct Key {
     const char* name;
     Kind kind;
     bool required;
+    std::string Theme::*text = nullptr;
+    Rgb Theme::*colour = nullptr;
+    Fill Theme::*fill = nullptr;
 };
+
+constexpr Key textKey(const char* name, std::string Theme::*member, bool required)
+{
+    return {name, Kind::Text, required, member, nullptr, nullptr};
+}
+
+constexpr Key colourKey(const char* name, Rgb Theme::*member)
+{
+    return {name, Kind::Colour, true, nullptr, member, nullptr};
+}
+
+constexpr Key fillKey(const char* name, Fill Theme::*member)
+{
+    return {name, Kind::Fill, true, nullptr, nullptr, member};
+}
 
 // Every key a theme body may hold; an unknown key rejects the theme, so a newer format cannot
 // be half-understood by an older library.
 constexpr Key ThemeKeys[] = {
-    {"name", Kind::Text, true},
+    textKey("name", &Theme::name, true),
     {"tone", Kind::Tone, true},
-    {"window", Kind::Colour, true},
-    {"window-text", Kind::Colour, true},
-    {"panel", Kind::Fill, true},
-    {"panel-border", Kind::Colour, true},
-    {"panel-title", Kind::Colour, true},
-    {"base", Kind::Colour, true},
-    {"alternate-base", Kind::Colour, true},
-    {"text", Kind::Colour, true},
-    {"input-border", Kind::Colour, true},
-    {"button", Kind::Fill, true},
-    {"button-text", Kind::Colour, true},
-    {"button-border", Kind::Colour, true},
-    {"header", Kind::Fill, true},
-    {"header-text", Kind::Colour, true},
-    {"highlight", Kind::Colour, true},
-    {"highlighted-text", Kind::Colour, true},
-    {"disabled-text", Kind::Colour, true},
-    {"accent", Kind::Colour, true},
-    {"font", Kind::Text, false},
-    {"qss", Kind::Text, false},
+    colourKey("window", &Theme::window),
+    colourKey("window-text", &Theme::windowText),
+    fillKey("panel", &Theme::panel),
+    colourKey("panel-border", &Theme::panelBorder),
+    colourKey("panel-title", &Theme::panelTitle),
+    colourKey("base", &Theme::base),
+    colourKey("alternate-base", &Theme::alternateBase),
+    colourKey("text", &Theme::text),
+    colourKey("input-border", &Theme::inputBorder),
+    fillKey("button", &Theme::button),
+    colourKey("button-text", &Theme::buttonText),
+    colourKey("button-border", &Theme::buttonBorder),
+    fillKey("header", &Theme::header),
+    colourKey("header-text", &Theme::headerText),
+    colourKey("highlight", &Theme::highlight),
+    colourKey("highlighted-text", &Theme::highlightedText),
+    colourKey("disabled-text", &Theme::disabledText),
+    colourKey("accent", &Theme::accent),
+    textKey("font", &Theme::fontFamily, false),
+    textKey("qss", &Theme::styleSheet, false),
 };
 
 int hexDigit(char c)
@@ -299,8 +319,6 @@ std::optional<Theme> themeFromFields(const std::map<std::string, std::string>& f
         }
     }
     Theme theme;
-    std::map<std::string, Rgb> rgb;
-    std::map<std::string, Fill> fills;
     for (const Key& key : ThemeKeys) {
         const auto it = fields.find(key.name);
         if (it == fields.end()) {
@@ -312,18 +330,20 @@ std::optional<Theme> themeFromFields(const std::map<std::string, std::string>& f
         const std::string& value = it->second;
         switch (key.kind) {
         case Kind::Text:
+            theme.*key.text = value;
             break;
         case Kind::Tone:
             if (value != "light" && value != "dark") {
                 return fail("tone must be light or dark");
             }
+            theme.dark = value == "dark";
             break;
         case Kind::Colour: {
             const auto colour = parseColour(value);
             if (!colour) {
                 return fail(std::string("bad colour for ") + key.name + ": " + value);
             }
-            rgb[key.name] = *colour;
+            theme.*key.colour = *colour;
             break;
         }
         case Kind::Fill: {
@@ -331,72 +351,38 @@ std::optional<Theme> themeFromFields(const std::map<std::string, std::string>& f
             if (!fill) {
                 return fail(std::string("bad fill for ") + key.name + ": " + value);
             }
-            fills[key.name] = std::move(*fill);
+            theme.*key.fill = std::move(*fill);
             break;
         }
         }
     }
-    theme.name = fields.at("name");
     if (theme.name.empty()) {
         return fail("empty name");
-    }
-    theme.dark = fields.at("tone") == "dark";
-    theme.window = rgb["window"];
-    theme.windowText = rgb["window-text"];
-    theme.panel = fills["panel"];
-    theme.panelBorder = rgb["panel-border"];
-    theme.panelTitle = rgb["panel-title"];
-    theme.base = rgb["base"];
-    theme.alternateBase = rgb["alternate-base"];
-    theme.text = rgb["text"];
-    theme.inputBorder = rgb["input-border"];
-    theme.button = fills["button"];
-    theme.buttonText = rgb["button-text"];
-    theme.buttonBorder = rgb["button-border"];
-    theme.header = fills["header"];
-    theme.headerText = rgb["header-text"];
-    theme.highlight = rgb["highlight"];
-    theme.highlightedText = rgb["highlighted-text"];
-    theme.disabledText = rgb["disabled-text"];
-    theme.accent = rgb["accent"];
-    if (const auto it = fields.find("font"); it != fields.end()) {
-        theme.fontFamily = it->second;
-    }
-    if (const auto it = fields.find("qss"); it != fields.end()) {
-        theme.styleSheet = it->second;
     }
     return theme;
 }
 
 std::map<std::string, std::string> themeFields(const Theme& theme)
 {
-    std::map<std::string, std::string> fields{
-        {"name", theme.name},
-        {"tone", theme.dark ? "dark" : "light"},
-        {"window", colourName(theme.window)},
-        {"window-text", colourName(theme.windowText)},
-        {"panel", fillText(theme.panel)},
-        {"panel-border", colourName(theme.panelBorder)},
-        {"panel-title", colourName(theme.panelTitle)},
-        {"base", colourName(theme.base)},
-        {"alternate-base", colourName(theme.alternateBase)},
-        {"text", colourName(theme.text)},
-        {"input-border", colourName(theme.inputBorder)},
-        {"button", fillText(theme.button)},
-        {"button-text", colourName(theme.buttonText)},
-        {"button-border", colourName(theme.buttonBorder)},
-        {"header", fillText(theme.header)},
-        {"header-text", colourName(theme.headerText)},
-        {"highlight", colourName(theme.highlight)},
-        {"highlighted-text", colourName(theme.highlightedText)},
-        {"disabled-text", colourName(theme.disabledText)},
-        {"accent", colourName(theme.accent)},
-    };
-    if (!theme.fontFamily.empty()) {
-        fields["font"] = theme.fontFamily;
-    }
-    if (!theme.styleSheet.empty()) {
-        fields["qss"] = theme.styleSheet;
+    std::map<std::string, std::string> fields;
+    for (const Key& key : ThemeKeys) {
+        switch (key.kind) {
+        case Kind::Text:
+            // Optional texts are left out when empty, as a theme without them is written.
+            if (key.required || !(theme.*key.text).empty()) {
+                fields[key.name] = theme.*key.text;
+            }
+            break;
+        case Kind::Tone:
+            fields[key.name] = theme.dark ? "dark" : "light";
+            break;
+        case Kind::Colour:
+            fields[key.name] = colourName(theme.*key.colour);
+            break;
+        case Kind::Fill:
+            fields[key.name] = fillText(theme.*key.fill);
+            break;
+        }
     }
     return fields;
 }
