@@ -165,6 +165,79 @@ bool translateEscape(std::u16string_view p, std::size_t& i, bool inClass, std::u
     }
 }
 
+// A line anchor: with `multiline` it holds next to a line terminator (or an end of the text),
+// else only at the text's own start or end.
+void appendAnchor(bool atStart, bool multiline, std::u16string& out)
+{
+    if (!multiline) {
+        out += atStart ? u"\\A" : u"\\z";
+        return;
+    }
+    out += atStart ? u"(?<!" : u"(?!";
+    out += NotTerminator;
+    out += u')';
+}
+
+// The group opened at `i`: plain, or one of (?: (?= (?!; `i` ends on its last unit.
+bool translateGroupOpen(std::u16string_view p, std::size_t& i, std::u16string& out)
+{
+    if (i + 1 < p.size() && p[i + 1] == u'*') {
+        return false; // nothing to repeat; PCRE2 would read a verb here
+    }
+    if (i + 1 < p.size() && p[i + 1] == u'?') {
+        if (i + 2 >= p.size() || (p[i + 2] != u':' && p[i + 2] != u'=' && p[i + 2] != u'!')) {
+            return false;
+        }
+        out += p.substr(i, 3);
+        i += 2;
+    } else {
+        out += p[i];
+    }
+    return true;
+}
+
+// The character class opened at `i`; `i` ends on its closing bracket.
+bool translateClass(std::u16string_view p, std::size_t& i, std::u16string& out)
+{
+    std::size_t j = i + 1;
+    const bool negated = j < p.size() && p[j] == u'^';
+    if (negated) {
+        ++j;
+    }
+    if (j < p.size() && p[j] == u']') {
+        // [] matches nothing and [^] matches any unit.
+        out += negated ? u"[\\s\\S]" : u"(?!)";
+        i = j;
+        return true;
+    }
+    out += negated ? u"[^" : u"[";
+    bool afterClassEscape = false;
+    for (; j < p.size(); ++j) {
+        const char16_t k = p[j];
+        if (k == u']') {
+            out += u']';
+            i = j;
+            return true;
+        }
+        const bool classEscape = isClassEscapeAt(p, j);
+        if (k == u'\\') {
+            if (!translateEscape(p, j, true, out)) {
+                return false;
+            }
+        } else if (k == u'-' && (afterClassEscape || isClassEscapeAt(p, j + 1))) {
+            // JScript reads a hyphen next to a class escape as itself ("[\w-.]");
+            // PCRE2 would refuse the range.
+            out += u"\\-";
+        } else if (k == u'[') {
+            out += u"\\["; // never a POSIX class such as [:alpha:]
+        } else {
+            out += k;
+        }
+        afterClassEscape = classEscape;
+    }
+    return false; // never closed
+}
+
 } // namespace
 
 bool translatePattern(std::u16string_view p, bool multiline, std::u16string& out)
@@ -183,36 +256,12 @@ bool translatePattern(std::u16string_view p, bool multiline, std::u16string& out
             out += NotTerminator;
             break;
         case u'^':
-            if (multiline) {
-                out += u"(?<!";
-                out += NotTerminator;
-                out += u')';
-            } else {
-                out += u"\\A";
-            }
-            break;
         case u'$':
-            if (multiline) {
-                out += u"(?!";
-                out += NotTerminator;
-                out += u')';
-            } else {
-                out += u"\\z";
-            }
+            appendAnchor(c == u'^', multiline, out);
             break;
         case u'(':
-            if (i + 1 < p.size() && p[i + 1] == u'*') {
-                return false; // nothing to repeat; PCRE2 would read a verb here
-            }
-            if (i + 1 < p.size() && p[i + 1] == u'?') {
-                if (i + 2 >= p.size() ||
-                    (p[i + 2] != u':' && p[i + 2] != u'=' && p[i + 2] != u'!')) {
-                    return false;
-                }
-                out += p.substr(i, 3);
-                i += 2;
-            } else {
-                out += c;
+            if (!translateGroupOpen(p, i, out)) {
+                return false;
             }
             break;
         case u'{': {
@@ -231,50 +280,11 @@ bool translatePattern(std::u16string_view p, bool multiline, std::u16string& out
         case u']':
             out += u"\\]";
             break;
-        case u'[': {
-            std::size_t j = i + 1;
-            const bool negated = j < p.size() && p[j] == u'^';
-            if (negated) {
-                ++j;
-            }
-            if (j < p.size() && p[j] == u']') {
-                // [] matches nothing and [^] matches any unit.
-                out += negated ? u"[\\s\\S]" : u"(?!)";
-                i = j;
-                break;
-            }
-            out += negated ? u"[^" : u"[";
-            bool closed = false;
-            bool afterClassEscape = false;
-            for (; j < p.size(); ++j) {
-                const char16_t k = p[j];
-                if (k == u']') {
-                    closed = true;
-                    break;
-                }
-                const bool classEscape = isClassEscapeAt(p, j);
-                if (k == u'\\') {
-                    if (!translateEscape(p, j, true, out)) {
-                        return false;
-                    }
-                } else if (k == u'-' && (afterClassEscape || isClassEscapeAt(p, j + 1))) {
-                    // JScript reads a hyphen next to a class escape as itself ("[\w-.]");
-                    // PCRE2 would refuse the range.
-                    out += u"\\-";
-                } else if (k == u'[') {
-                    out += u"\\["; // never a POSIX class such as [:alpha:]
-                } else {
-                    out += k;
-                }
-                afterClassEscape = classEscape;
-            }
-            if (!closed) {
+        case u'[':
+            if (!translateClass(p, i, out)) {
                 return false;
             }
-            out += u']';
-            i = j;
             break;
-        }
         default:
             out += c;
             break;
