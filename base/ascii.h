@@ -1,6 +1,6 @@
 #pragma once
-// ASCII case folding: only A to Z fold, so bytes of double-byte text and other letters stay as
-// they are.
+// ASCII case folding and hexadecimal digits: only A to Z fold, so bytes of double-byte text
+// and other letters stay as they are.
 
 #include <algorithm>
 #include <string_view>
@@ -17,6 +17,16 @@ constexpr char asciiLower(char c)
 constexpr char16_t asciiLower(char16_t c)
 {
     return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c;
+}
+
+/// The value of the hexadecimal digit `c` (either case), or -1 for any other character.
+constexpr int hexDigitValue(char c)
+{
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    const char lower = asciiLower(c);
+    return lower >= 'a' && lower <= 'f' ? lower - 'a' + 10 : -1;
 }
 
 /// Whether `a` and `b` are equal once A to Z are folded to lower case.

@@ -1,5 +1,7 @@
 #include "platform/skin/theme.h"
 
+#include "base/ascii.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -63,20 +65,6 @@ constexpr Key ThemeKeys[] = {
     textKey("font", &Theme::fontFamily, false),
     textKey("qss", &Theme::styleSheet, false),
 };
-
-int hexDigit(char c)
-{
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
 
 std::optional<Fill> parseFill(std::string_view text)
 {
@@ -257,7 +245,7 @@ std::optional<Rgb> parseColour(std::string_view text)
     int digits[6] = {};
     const std::size_t count = text.size() - 1;
     for (std::size_t i = 0; i < count; ++i) {
-        digits[i] = hexDigit(text[i + 1]);
+        digits[i] = hexDigitValue(text[i + 1]);
         if (digits[i] < 0) {
             return std::nullopt;
         }

@@ -34,6 +34,17 @@ TEST(BaseTest, EqualsIgnoringAsciiCase)
     EXPECT_FALSE(equalsIgnoringAsciiCase(u"\u00C9", u"\u00E9"));
 }
 
+// Catches the characters just outside 0-9, a-f and A-F, and a folded lead byte, read as digits.
+TEST(BaseTest, HexDigitValue)
+{
+    const std::pair<char, int> cases[] = {{'0', 0},  {'9', 9},  {'a', 10},   {'F', 15},
+                                          {'/', -1}, {':', -1}, {'`', -1},   {'g', -1},
+                                          {'@', -1}, {'G', -1}, {'\xC1', -1}};
+    for (const auto& [c, value] : cases) {
+        EXPECT_EQ(hexDigitValue(c), value) << c;
+    }
+}
+
 // Catches a cast that is undefined (or gives INT_MIN) for numbers an int cannot hold.
 TEST(BaseTest, TruncatedToInt)
 {

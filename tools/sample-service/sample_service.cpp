@@ -1,5 +1,6 @@
 #include "tools/sample-service/sample_service.h"
 
+#include "base/ascii.h"
 #include "platform/codepage/codepage.h"
 #include "tools/sample-service/catalogue.h"
 
@@ -14,27 +15,14 @@ constexpr const char* TextType = "application/x-javascript; charset=GBK";
 constexpr const char* HtmlType = "text/html; charset=GBK";
 constexpr const char* AudioType = "audio/wav";
 
-int hexValue(char c)
-{
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    return -1;
-}
-
 std::string percentDecode(std::string_view text)
 {
     std::string decoded;
     for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '%' && i + 2 < text.size() && hexValue(text[i + 1]) >= 0 &&
-            hexValue(text[i + 2]) >= 0) {
-            decoded += static_cast<char>(hexValue(text[i + 1]) * 16 + hexValue(text[i + 2]));
+        if (text[i] == '%' && i + 2 < text.size() && hexDigitValue(text[i + 1]) >= 0 &&
+            hexDigitValue(text[i + 2]) >= 0) {
+            decoded +=
+                static_cast<char>(hexDigitValue(text[i + 1]) * 16 + hexDigitValue(text[i + 2]));
             i += 2;
         } else {
             decoded += text[i];
