@@ -7,33 +7,34 @@
 
 namespace marrowtune::com {
 
-MemberInfo propertyGet(std::string name, VariantType result, std::vector<VariantType> params)
+namespace {
+
+MemberInfo member(std::string name, InvokeKind kind, std::vector<VariantType> params,
+                  VariantType result)
 {
     MemberInfo info;
     info.name = std::move(name);
-    info.kind = InvokeKind::PropertyGet;
+    info.kind = kind;
     info.params = std::move(params);
     info.result = result;
     return info;
+}
+
+} // namespace
+
+MemberInfo propertyGet(std::string name, VariantType result, std::vector<VariantType> params)
+{
+    return member(std::move(name), InvokeKind::PropertyGet, std::move(params), result);
 }
 
 MemberInfo propertyPut(std::string name, std::vector<VariantType> params)
 {
-    MemberInfo info;
-    info.name = std::move(name);
-    info.kind = InvokeKind::PropertyPut;
-    info.params = std::move(params);
-    return info;
+    return member(std::move(name), InvokeKind::PropertyPut, std::move(params), VariantType::Empty);
 }
 
 MemberInfo method(std::string name, std::vector<VariantType> params, VariantType result)
 {
-    MemberInfo info;
-    info.name = std::move(name);
-    info.kind = InvokeKind::Method;
-    info.params = std::move(params);
-    info.result = result;
-    return info;
+    return member(std::move(name), InvokeKind::Method, std::move(params), result);
 }
 
 Status Invocation::raise(std::u16string description, std::int32_t code)
