@@ -37,6 +37,8 @@ public:
     Converter(const Converter&) = delete;
     Converter& operator=(const Converter&) = delete;
 
+    // (iconv_t)-1 is how iconv_open reports failure; there is no other way to spell it.
+    // NOLINTNEXTLINE(performance-no-int-to-ptr)
     bool valid() const { return m_cd != reinterpret_cast<iconv_t>(-1); }
     iconv_t get() const { return m_cd; }
     void reset() const { iconv(m_cd, nullptr, nullptr, nullptr, nullptr); }
@@ -216,7 +218,8 @@ std::string fromWide(std::u16string_view wide, int codePage)
                 skip = 2 * sizeof(char16_t);
         }
         static constexpr char Replacement[] = "\xEF\xBF\xBD";
-        std::memcpy(outPtr, Replacement, 3);
+        // The output is a byte buffer, not a C string: no terminator belongs there.
+        std::memcpy(outPtr, Replacement, 3); // NOLINT(bugprone-not-null-terminated-result)
         outPtr += 3;
         outLeft -= 3;
         in += skip;

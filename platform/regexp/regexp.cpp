@@ -14,7 +14,6 @@ namespace marrowtune::regexp {
 namespace {
 
 using com::Invocation;
-using com::InvokeKind;
 using com::Status;
 using com::Variant;
 using com::VariantType;

@@ -26,7 +26,6 @@
 
 namespace {
 
-using marrowtune::fromGbk;
 using marrowtune::MainWindow;
 using marrowtune::toGbk;
 

@@ -158,7 +158,7 @@ int main(int argc, char** argv)
         colours.erase("name");
         std::string key;
         for (const auto& [k, v] : colours) {
-            key += k + '=' + v + ';';
+            key.append(k).append(1, '=').append(v).append(1, ';');
         }
         if (!colourSets.insert(key).second) {
             fail("theme " + std::to_string(number) + ": same colours as an earlier theme");
