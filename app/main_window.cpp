@@ -2,6 +2,7 @@
 
 #include "app/app_icon.h"
 #include "app/qt_text.h"
+#include "platform/inet/inet.h"
 #include "search/script_component.h"
 
 #include <QAction>
@@ -24,6 +25,7 @@
 #include <QTableWidget>
 #include <QToolTip>
 #include <QUiLoader>
+#include <QWindow>
 
 #include <algorithm>
 #include <utility>
@@ -116,6 +118,79 @@ QString pageDescription(const QString& label)
     return QStringLiteral("page %1 of %2").arg(label.left(slash), label.mid(slash + 1));
 }
 
+// While a handler runs, the window's events still come through (the network waits and the
+// stamp loop let them), so it repaints and can be moved; but the clicks and keys aimed at it
+// are dropped, not queued and replayed into the controls once the handler is done. Esc cancels
+// the request being waited on.
+class InputGate final : public QObject {
+public:
+    explicit InputGate(QWidget& window) : m_window(window) {}
+
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (!isUserInput(event->type()) || !aimedAtWindow(watched)) {
+            return false;
+        }
+        if (event->type() == QEvent::KeyPress &&
+            static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+            inet::cancelAll();
+        }
+        return true;
+    }
+
+private:
+    static bool isUserInput(QEvent::Type type)
+    {
+        switch (type) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::Wheel:
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::ShortcutOverride:
+        case QEvent::Shortcut:
+        case QEvent::InputMethod:
+        case QEvent::ContextMenu:
+        case QEvent::TouchBegin:
+        case QEvent::TouchUpdate:
+        case QEvent::TouchEnd:
+        case QEvent::TabletPress:
+        case QEvent::TabletRelease:
+        case QEvent::DragEnter:
+        case QEvent::DragMove:
+        case QEvent::Drop:
+            return true;
+        default:
+            return false;
+        }
+    }
+
+    // The window, its controls and its popup menu, and the platform windows behind them; not
+    // a box of the program's own that may open meanwhile (the fatal error's).
+    bool aimedAtWindow(QObject* target) const
+    {
+        if (auto* platformWindow = qobject_cast<QWindow*>(target)) {
+            for (const QWindow* w = platformWindow; w != nullptr; w = w->transientParent()) {
+                if (w == m_window.windowHandle()) {
+                    return true;
+                }
+            }
+            const QWidget* popup = QApplication::activePopupWidget();
+            return popup != nullptr && popup->windowHandle() == platformWindow &&
+                   aimedAtWindow(const_cast<QWidget*>(popup));
+        }
+        for (const QObject* o = target; o != nullptr; o = o->parent()) {
+            if (o == &m_window) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    QWidget& m_window;
+};
+
 template <typename T> T* unit(QWidget& window, QStringView name)
 {
     return window.findChild<T*>(name.toString());
@@ -141,7 +216,8 @@ bool applyColumnWidths(QTableWidget& list)
 
 } // namespace
 
-MainWindow::MainWindow() : m_desktop(makeSystemDesktop())
+MainWindow::MainWindow()
+    : m_desktop(makeSystemDesktop()), m_inputGate(std::make_unique<InputGate>(*this))
 {
 }
 
@@ -285,9 +361,44 @@ void MainWindow::raiseEvent(QObject* unit, UnitEvent event)
     for (const BoundEvent& bound : m_events) {
         if (bound.unit == unit && bound.event == event) {
             const BusyCursor busy;
+            beginHandler();
+            struct End {
+                MainWindow& window;
+                ~End() { window.endHandler(); }
+            } const end{*this};
             bound.handler(*this);
         }
     }
+    // The window closed while a handler ran: its about-to-be-destroyed event comes now.
+    if (m_handlersRunning == 0 && std::exchange(m_closeRequested, false) &&
+        !std::exchange(m_closed, true)) {
+        raiseEvent(this, UnitEvent::AboutToBeDestroyed);
+    }
+}
+
+void MainWindow::beginHandler()
+{
+    if (m_handlersRunning++ == 0) {
+        QCoreApplication::instance()->installEventFilter(m_inputGate.get());
+        inet::setWaitHook([this] { whileWaiting(); });
+    }
+}
+
+void MainWindow::endHandler()
+{
+    if (--m_handlersRunning == 0) {
+        inet::setWaitHook({});
+        QCoreApplication::instance()->removeEventFilter(m_inputGate.get());
+    }
+}
+
+void MainWindow::whileWaiting()
+{
+    // Once the user has closed the window, every request the handler still makes ends at once.
+    if (m_closeRequested) {
+        inet::cancelAll();
+    }
+    QCoreApplication::processEvents();
 }
 
 void MainWindow::raiseCreated()
@@ -297,6 +408,15 @@ void MainWindow::raiseCreated()
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
+    if (m_handlersRunning > 0) {
+        // The user wants out now: the window goes at once and the request waited on ends as a
+        // failed one. The about-to-be-destroyed event follows once the handler has unwound,
+        // before the message loop ends.
+        m_closeRequested = true;
+        inet::cancelAll();
+        event->accept();
+        return;
+    }
     // Closing is final: the window is destroyed afterwards and never shown again.
     if (!std::exchange(m_closed, true)) {
         raiseEvent(this, UnitEvent::AboutToBeDestroyed);

@@ -90,6 +90,9 @@ private:
     bool takeUnits();
     bool bindEvents(std::span<const EventBinding> events);
     void raiseEvent(QObject* unit, UnitEvent event);
+    void beginHandler();
+    void endHandler();
+    void whileWaiting();
     bool filterListEvent(QEvent* event);
     bool filterListViewportEvent(QEvent* event);
     void showListMenuForCurrentCell();
@@ -109,6 +112,9 @@ private:
     std::unique_ptr<Desktop> m_desktop;
     std::vector<BoundEvent> m_events;
     std::optional<ListMenuPlace> m_keyboardMenuPlace; // set while the keyboard opens the menu
+    std::unique_ptr<QObject> m_inputGate; // drops input to the window while a handler runs
+    int m_handlersRunning = 0;
+    bool m_closeRequested = false; // the user closed the window while a handler ran
     bool m_closed = false;
 };
 
