@@ -14,8 +14,9 @@ packages=(
   libcpp-httplib-dev
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
-  # a display for GUI screenshots and a CJK font so Chinese captions render
-  xvfb xauth fonts-wqy-microhei
+  # a display for GUI screenshots and a CJK font so Chinese captions render; xdotool types and
+  # clicks into the window there when trying it by hand
+  xvfb xauth fonts-wqy-microhei xdotool
   # the command-line tool: argument parsing and JSON output
   libcli11-dev nlohmann-json3-dev
   # desktop-file and AppStream validation, and the .deb package (dpkg-shlibdeps)
