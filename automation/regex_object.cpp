@@ -32,6 +32,7 @@ RegexObject::~RegexObject()
 {
     m_engine.clear();
     m_matches.clear();
+    forgetLastMatch();
     m_subject.clear();
     if (m_initialized) {
         com::uninitialize();
@@ -51,6 +52,7 @@ bool RegexObject::create(const Text& pattern, const Text& subject, std::optional
     m_engine.putProperty("Global", global.value_or(true));
     m_engine.putProperty("Pattern", pattern);
     m_matches.clear();
+    forgetLastMatch();
     // The subject crosses into UTF-16 once; the engine keeps it and every match and group read
     // afterwards converts only its own text.
     m_matches = m_engine.callMethod<AutomationObject>("Execute", {subject});
@@ -62,6 +64,13 @@ bool RegexObject::create(const Text& pattern, const Text& subject, std::optional
 int RegexObject::matchCount() const
 {
     return truncatedToInt(m_matches.getProperty<double>("Count"));
+}
+
+void RegexObject::forgetLastMatch()
+{
+    m_lastGroups.clear();
+    m_lastMatch.clear();
+    m_lastMatchIndex = 0;
 }
 
 AutomationObject RegexObject::matchAt(int index) const
@@ -84,11 +93,17 @@ Text RegexObject::matchText(int index, int* position) const
 
 Text RegexObject::subMatchText(int matchIndex, int groupIndex, int* position) const
 {
-    const AutomationObject match = matchAt(matchIndex);
+    // The searches read several groups of one match in a row; the match and its group
+    // collection are read once for all of them.
+    if (matchIndex != m_lastMatchIndex) {
+        m_lastMatch = matchAt(matchIndex);
+        m_lastGroups = m_lastMatch.getProperty<AutomationObject>("SubMatches");
+        m_lastMatchIndex = matchIndex;
+    }
+    const AutomationObject& match = m_lastMatch;
     Text text;
     if (groupIndex >= 1) {
-        const AutomationObject groups = match.getProperty<AutomationObject>("SubMatches");
-        com::Variant value = groups.getProperty<com::Variant>("Item", {groupIndex - 1});
+        com::Variant value = m_lastGroups.getProperty<com::Variant>("Item", {groupIndex - 1});
         text = variantToText(value);
         clearVariant(value);
     }

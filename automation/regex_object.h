@@ -49,6 +49,7 @@ public:
 
 private:
     AutomationObject matchAt(int index) const;
+    void forgetLastMatch();
     int byteOffsetOf(int unitIndex) const;
     int matchPosition(const AutomationObject& match, const Text& text, bool exact) const;
 
@@ -59,6 +60,10 @@ private:
     // Byte offset in m_subject of each UTF-16 unit of its conversion, built on the first
     // position request.
     mutable std::vector<int> m_unitOffsets;
+    // The match subMatchText read last (0: none) and its group collection.
+    mutable int m_lastMatchIndex = 0;
+    mutable AutomationObject m_lastMatch;
+    mutable AutomationObject m_lastGroups;
 };
 
 } // namespace marrowtune
