@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The README's two commands. Both install what is missing first (scripts/install-deps.sh).
 PRESET ?= sample
 JOBS ?= $(shell nproc)

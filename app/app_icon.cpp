@@ -56,3 +56,4 @@ QIcon makeAppIcon()
 }
 
 } // namespace marrowtune
+// SPDX-License-Identifier: MIT

@@ -16,3 +16,4 @@ QIcon makeAppIcon();
 QImage drawAppIcon(int size);
 
 } // namespace marrowtune
+// SPDX-License-Identifier: MIT

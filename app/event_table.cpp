@@ -36,3 +36,4 @@ std::span<const EventBinding> mainWindowEvents()
 }
 
 } // namespace marrowtune
+// SPDX-License-Identifier: MIT

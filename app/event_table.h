@@ -36,3 +36,4 @@ inline constexpr QStringView WindowUnitName = u"MainWindow";
 std::span<const EventBinding> mainWindowEvents();
 
 } // namespace marrowtune
+// SPDX-License-Identifier: MIT

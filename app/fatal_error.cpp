@@ -64,3 +64,4 @@ void fatalError(const Text& message)
 }
 
 } // namespace marrowtune
+// SPDX-License-Identifier: MIT

@@ -23,3 +23,4 @@ QString fatalErrorText(const Text& message);
 void setFatalErrorHandler(std::function<void(const QString& boxText)> handler);
 
 } // namespace marrowtune
+// SPDX-License-Identifier: MIT

@@ -1,4 +1,3 @@
-// SPDX-License-Identifier: MIT
 #include "app/program.h"
 
 #include <string>
@@ -13,3 +12,4 @@ int main(int argc, char** argv)
     }
     return marrowtune::runProgram();
 }
+// SPDX-License-Identifier: MIT

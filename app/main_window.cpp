@@ -650,3 +650,4 @@ void MainWindow::popUpListMenu(QPoint at)
 }
 
 } // namespace marrowtune
+// SPDX-License-Identifier: MIT

@@ -119,3 +119,4 @@ private:
 };
 
 } // namespace marrowtune
+// SPDX-License-Identifier: MIT

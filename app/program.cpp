@@ -128,3 +128,4 @@ int runProgram()
 }
 
 } // namespace marrowtune
+// SPDX-License-Identifier: MIT

@@ -47,3 +47,4 @@ void shutdownCleanup();
 void registerShutdownCleanup();
 
 } // namespace marrowtune
+// SPDX-License-Identifier: MIT

@@ -15,3 +15,4 @@ Text toGbk(const QString& text)
 }
 
 } // namespace marrowtune
+// SPDX-License-Identifier: MIT

@@ -13,3 +13,4 @@ QString fromGbk(const Text& text);
 Text toGbk(const QString& text);
 
 } // namespace marrowtune
+// SPDX-License-Identifier: MIT

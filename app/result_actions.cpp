@@ -123,3 +123,4 @@ void openInBrowser(Desktop& desktop, const Text& url)
 }
 
 } // namespace marrowtune
+// SPDX-License-Identifier: MIT

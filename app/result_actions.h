@@ -85,3 +85,4 @@ void openAuthorPage(Desktop& desktop);
 void openInBrowser(Desktop& desktop, const Text& url);
 
 } // namespace marrowtune
+// SPDX-License-Identifier: MIT

@@ -167,3 +167,4 @@ void clearVariant(com::Variant& value)
 }
 
 } // namespace marrowtune
+// SPDX-License-Identifier: MIT

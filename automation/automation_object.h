@@ -103,3 +103,4 @@ ByteBuffer variantToBytes(const com::Variant& value);
 void clearVariant(com::Variant& value);
 
 } // namespace marrowtune
+// SPDX-License-Identifier: MIT

@@ -188,3 +188,4 @@ int RegexObject::matchPosition(const AutomationObject& match, const Text& text, 
 }
 
 } // namespace marrowtune
+// SPDX-License-Identifier: MIT

@@ -67,3 +67,4 @@ private:
 };
 
 } // namespace marrowtune
+// SPDX-License-Identifier: MIT

@@ -137,3 +137,4 @@ ByteBuffer ScriptObject::runBytes(const Text& procedureName, const std::optional
 }
 
 } // namespace marrowtune
+// SPDX-License-Identifier: MIT

@@ -77,3 +77,4 @@ private:
 };
 
 } // namespace marrowtune
+// SPDX-License-Identifier: MIT

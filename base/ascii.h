@@ -51,3 +51,4 @@ constexpr bool equalsIgnoringAsciiCase(std::u16string_view a, std::u16string_vie
 }
 
 } // namespace marrowtune
+// SPDX-License-Identifier: MIT

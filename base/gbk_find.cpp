@@ -48,3 +48,4 @@ std::size_t findGbk(std::string_view text, std::string_view sub, std::size_t fro
 }
 
 } // namespace marrowtune
+// SPDX-License-Identifier: MIT

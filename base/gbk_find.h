@@ -19,3 +19,4 @@ std::size_t findGbk(std::string_view text, std::string_view sub, std::size_t fro
                     bool ignoreCase = false);
 
 } // namespace marrowtune
+// SPDX-License-Identifier: MIT

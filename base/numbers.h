@@ -16,3 +16,4 @@ inline int truncatedToInt(double number)
 }
 
 } // namespace marrowtune
+// SPDX-License-Identifier: MIT

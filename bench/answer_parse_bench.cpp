@@ -145,3 +145,4 @@ BENCHMARK(scriptRegExpParse)->UseRealTime();
 } // namespace marrowtune
 
 BENCHMARK_MAIN();
+// SPDX-License-Identifier: MIT

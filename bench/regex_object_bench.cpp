@@ -94,3 +94,4 @@ void createOnly(benchmark::State& state)
 }
 BENCHMARK(createOnly)->Unit(benchmark::kMicrosecond);
 } // namespace
+// SPDX-License-Identifier: MIT

@@ -1,4 +1,3 @@
-// SPDX-License-Identifier: MIT
 #include "cli/cli.h"
 
 #include "marrowtune/config.h"
@@ -456,3 +455,4 @@ int runCli(const std::vector<std::string>& arguments, std::ostream& out, std::os
 }
 
 } // namespace marrowtune::cli
+// SPDX-License-Identifier: MIT

@@ -1,4 +1,3 @@
-// SPDX-License-Identifier: MIT
 #pragma once
 // marrowtune-cli: the window's searches without a window. Its actions run the same search code
 // through a PlainSearchView and print the songs; what the window shows as a message row goes
@@ -41,3 +40,4 @@ std::string gbkProblem(std::string_view utf8);
 int runCli(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err);
 
 } // namespace marrowtune::cli
+// SPDX-License-Identifier: MIT

@@ -1,4 +1,3 @@
-// SPDX-License-Identifier: MIT
 // marrowtune-cli: see cli/cli.h and `marrowtune-cli --help`.
 
 #include "cli/cli.h"
@@ -18,3 +17,4 @@ int main(int argc, char** argv)
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     return marrowtune::cli::runCli(arguments, std::cout, std::cerr);
 }
+// SPDX-License-Identifier: MIT

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Read by cpack for each generator: the .deb installs under /usr, the archive at its own root.
 if(CPACK_GENERATOR STREQUAL "DEB")
   set(CPACK_PACKAGING_INSTALL_PREFIX /usr)

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Every external library, found once. scripts/install-deps.sh installs them all.
 find_package(PkgConfig REQUIRED)
 find_package(Threads REQUIRED)

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # marrowtune_embed(<target> NAME <identifier> FILE <path>)
 #
 # Embeds the bytes of FILE into <target> at build time (the assembler's .incbin, so even a

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The seven host values are fixed when the program is built. The defaults point every one of
 # them at the local sample service (tools/sample-service) on 127.0.0.1:18990; the `qq` preset
 # sets the real services. A host value may carry a port.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # What `cmake --install` puts where, and the packages CPack builds from it:
 #   bin/marrowtune, bin/marrowtune-cli
 #   lib/marrowtune/SkinH_EL.dll (found through the window program's RUNPATH)
@@ -48,9 +49,9 @@ set(CPACK_PACKAGE_NAME marrowtune)
 set(CPACK_PACKAGE_VENDOR "The Marrowtune developers")
 set(CPACK_PACKAGE_CONTACT "The Marrowtune developers <maintainers@marrowtune.example>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Search the QQ music services for songs")
-set(CPACK_PACKAGE_DESCRIPTION
-    "A window and a command-line tool that search the QQ music services for songs by name, "
-    "singer or album, and list the background music of a QQ Zone.")
+string(CONCAT CPACK_PACKAGE_DESCRIPTION
+       "A window and a command-line tool that search the QQ music services for songs by name, "
+       "singer or album, and list the background music of a QQ Zone.")
 set(CPACK_PACKAGE_HOMEPAGE_URL "https://marrowtune.example/about")
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_GENERATOR DEB TGZ)

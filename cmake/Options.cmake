@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Build options and the one INTERFACE target that carries every warning and define.
 option(MARROWTUNE_WERROR "Treat compiler warnings as errors" OFF)
 option(MARROWTUNE_SANITIZERS "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)

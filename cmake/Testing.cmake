@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # marrowtune_add_test(<name> SOURCES <files...> LIBS <targets...>)
 # One GoogleTest executable per unit folder, its cases registered with CTest.
 function(marrowtune_add_test name)

@@ -77,3 +77,4 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         checkToWide(bytes, codePage);
     return 0;
 }
+// SPDX-License-Identifier: MIT

@@ -55,3 +55,4 @@ private:
 #define FUZZ_CHECK(condition)                                                                      \
     ((condition) ? static_cast<void>(0)                                                            \
                  : ::marrowtune::fuzz::failCheck(#condition, __FILE__, __LINE__))
+// SPDX-License-Identifier: MIT

@@ -47,3 +47,4 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(separators == std::max(0, cookieLines - 1));
     return 0;
 }
+// SPDX-License-Identifier: MIT

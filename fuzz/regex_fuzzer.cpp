@@ -84,3 +84,4 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(replaced == subject);
     return 0;
 }
+// SPDX-License-Identifier: MIT

@@ -66,3 +66,4 @@ int main(int argc, char** argv)
     std::printf("%zu inputs ran without a finding\n", files.size());
     return 0;
 }
+// SPDX-License-Identifier: MIT

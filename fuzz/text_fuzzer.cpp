@@ -183,3 +183,4 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     checkUrlEncode(subject, (flags & 4) != 0, (flags & 8) != 0);
     return 0;
 }
+// SPDX-License-Identifier: MIT

@@ -67,3 +67,4 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     return 0;
 }
+// SPDX-License-Identifier: MIT

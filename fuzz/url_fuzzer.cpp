@@ -33,3 +33,4 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(path == "/" || url.ends_with(path));
     return 0;
 }
+// SPDX-License-Identifier: MIT

@@ -53,3 +53,4 @@ bool cookieListHasName(const std::vector<Text>& items, const Text& name)
 }
 
 } // namespace marrowtune
+// SPDX-License-Identifier: MIT

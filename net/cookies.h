@@ -20,3 +20,4 @@ Text cookieName(const Text& item);
 bool cookieListHasName(const std::vector<Text>& items, const Text& name);
 
 } // namespace marrowtune
+// SPDX-License-Identifier: MIT

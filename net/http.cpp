@@ -221,3 +221,4 @@ Text httpGetText(const Text& url, int method, const Text& formText, Text* cookie
 }
 
 } // namespace marrowtune
+// SPDX-License-Identifier: MIT

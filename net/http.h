@@ -50,3 +50,4 @@ Text headerValue(const Text& line);
 Text requestAgent(const Text& headers);
 
 } // namespace marrowtune
+// SPDX-License-Identifier: MIT

@@ -267,3 +267,4 @@ Text wideToMultiByte(std::u16string_view wide, int codePage)
 }
 
 } // namespace marrowtune
+// SPDX-License-Identifier: MIT

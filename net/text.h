@@ -72,3 +72,4 @@ std::u16string multiByteToWide(std::string_view text, int codePage = CodePageUtf
 Text wideToMultiByte(std::u16string_view wide, int codePage = CodePageAnsi);
 
 } // namespace marrowtune
+// SPDX-License-Identifier: MIT

@@ -68,3 +68,4 @@ Text urlPath(std::string_view url)
 }
 
 } // namespace marrowtune
+// SPDX-License-Identifier: MIT

@@ -17,3 +17,4 @@ int urlPort(std::string_view url);
 Text urlPath(std::string_view url);
 
 } // namespace marrowtune
+// SPDX-License-Identifier: MIT

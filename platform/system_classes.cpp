@@ -13,3 +13,4 @@ void registerSystemClasses()
 }
 
 } // namespace marrowtune
+// SPDX-License-Identifier: MIT

@@ -10,3 +10,4 @@ namespace marrowtune {
 void registerSystemClasses();
 
 } // namespace marrowtune
+// SPDX-License-Identifier: MIT

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs every Debian package Marrowtune needs to build, test and run.
 # Idempotent: only packages that are missing are installed; apt-get update runs only then.
 set -euo pipefail

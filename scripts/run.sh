@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Runs Marrowtune from a build folder. When the build points at the local sample service, the
 # service is started first and stopped again when the window closes. Without a display the
 # same searches are shown through marrowtune-cli.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Pictures the main window: builds the window_shot tool, runs it on a virtual X display (Xvfb)
 # and writes two PNGs: the window as it shows at start (default build/<preset>/window.png) and
 # the window with sample rows and its list menu open (the same name with "-rows"); then the

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Renders a mock of the window in every skin theme, offscreen, into contact sheets:
 #   <out>/skin-themes-1-29.png, <out>/skin-themes-30-58.png     the 58 themes
 #   <out>/skin-themes-aero-1-29.png, ...-30-58.png               the same with the aero look

@@ -183,3 +183,4 @@ void showNextPage(SearchView& view)
 }
 
 } // namespace marrowtune
+// SPDX-License-Identifier: MIT

@@ -54,3 +54,4 @@ SearchStatus showPreviousPage(SearchView& view, PagingState& paging, const Servi
 SearchStatus showNextPage(SearchView& view, PagingState& paging, const ServiceHosts& hosts);
 
 } // namespace marrowtune
+// SPDX-License-Identifier: MIT

@@ -23,3 +23,4 @@ inline constexpr std::string_view NoResultMessage =
     "\xCE\xDE\xBD\xE1\xB9\xFB \xC7\xEB\xB8\xFC\xBB\xBB\xB9\xD8\xBC\xFC\xB4\xCA";
 
 } // namespace marrowtune
+// SPDX-License-Identifier: MIT

@@ -14,3 +14,4 @@ void releasePagingState()
 }
 
 } // namespace marrowtune
+// SPDX-License-Identifier: MIT

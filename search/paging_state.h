@@ -21,3 +21,4 @@ PagingState& pagingState();
 void releasePagingState();
 
 } // namespace marrowtune
+// SPDX-License-Identifier: MIT

@@ -75,3 +75,4 @@ bool PlainSearchView::menuItemVisible(MenuItem item) const
 }
 
 } // namespace marrowtune
+// SPDX-License-Identifier: MIT

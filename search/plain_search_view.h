@@ -66,3 +66,4 @@ private:
 };
 
 } // namespace marrowtune
+// SPDX-License-Identifier: MIT

@@ -73,3 +73,4 @@ std::vector<Text> callGetHiURLEach(ScriptComponent& component, const std::vector
 }
 
 } // namespace marrowtune
+// SPDX-License-Identifier: MIT

@@ -33,3 +33,4 @@ std::vector<Text> callThURLEach(ScriptComponent& component, const std::vector<Te
 std::vector<Text> callGetHiURLEach(ScriptComponent& component, const std::vector<Text>& links);
 
 } // namespace marrowtune
+// SPDX-License-Identifier: MIT

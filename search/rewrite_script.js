@@ -44,3 +44,4 @@ function thURL(url) {
     }
     return link;
 }
+// SPDX-License-Identifier: MIT

@@ -30,3 +30,4 @@ public:
 };
 
 } // namespace marrowtune
+// SPDX-License-Identifier: MIT

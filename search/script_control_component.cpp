@@ -84,3 +84,4 @@ std::vector<Text> ScriptControlComponent::runEach(const Text& functionName,
 }
 
 } // namespace marrowtune
+// SPDX-License-Identifier: MIT

@@ -30,3 +30,4 @@ private:
 };
 
 } // namespace marrowtune
+// SPDX-License-Identifier: MIT

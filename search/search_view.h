@@ -57,3 +57,4 @@ public:
 };
 
 } // namespace marrowtune
+// SPDX-License-Identifier: MIT

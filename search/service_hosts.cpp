@@ -1,4 +1,3 @@
-// SPDX-License-Identifier: MIT
 #include "search/service_hosts.h"
 
 #include "marrowtune/config.h"
@@ -96,3 +95,4 @@ std::string applyHostEnvironment()
 }
 
 } // namespace marrowtune
+// SPDX-License-Identifier: MIT

@@ -1,4 +1,3 @@
-// SPDX-License-Identifier: MIT
 #pragma once
 // The hosts the searches, the link rewriting and the window's links use. They are the build's
 // configuration values unless the environment overrides them at start (variables named as the
@@ -51,3 +50,4 @@ ServiceHosts hostsFromEnvironment(const char* (*lookUp)(const char*), std::strin
 std::string applyHostEnvironment();
 
 } // namespace marrowtune
+// SPDX-License-Identifier: MIT

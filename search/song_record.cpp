@@ -22,3 +22,4 @@ void appendMessageRow(SearchView& view, std::string_view message)
 }
 
 } // namespace marrowtune
+// SPDX-License-Identifier: MIT

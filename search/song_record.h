@@ -29,3 +29,4 @@ void appendSongRecord(SearchView& view, const SongRecord& record);
 void appendMessageRow(SearchView& view, std::string_view message);
 
 } // namespace marrowtune
+// SPDX-License-Identifier: MIT

@@ -79,3 +79,4 @@ Text ownRandomStamp()
 }
 
 } // namespace marrowtune
+// SPDX-License-Identifier: MIT

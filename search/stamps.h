@@ -30,3 +30,4 @@ Text makeRandomStampFrom(const std::function<Text()>& drawFraction,
 Text ownRandomStamp();
 
 } // namespace marrowtune
+// SPDX-License-Identifier: MIT

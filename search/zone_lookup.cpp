@@ -123,3 +123,4 @@ void lookupZoneMusic(SearchView& view, const ServiceHosts& hosts)
 }
 
 } // namespace marrowtune
+// SPDX-License-Identifier: MIT

@@ -31,3 +31,4 @@ void lookupZoneMusic(SearchView& view);
 void lookupZoneMusic(SearchView& view, const ServiceHosts& hosts);
 
 } // namespace marrowtune
+// SPDX-License-Identifier: MIT

@@ -263,3 +263,4 @@ void enableSkinAero()
 }
 
 } // namespace marrowtune
+// SPDX-License-Identifier: MIT

@@ -120,3 +120,4 @@ ThemeSequence& programThemeSequence();
 
 } // namespace skin
 } // namespace marrowtune
+// SPDX-License-Identifier: MIT

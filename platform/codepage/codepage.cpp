@@ -231,3 +231,4 @@ std::string fromWide(std::u16string_view wide, int codePage)
 }
 
 } // namespace marrowtune::codepage
+// SPDX-License-Identifier: MIT

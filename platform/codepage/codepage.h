@@ -27,3 +27,4 @@ std::u16string toWide(std::string_view text, int codePage);
 std::string fromWide(std::u16string_view wide, int codePage);
 
 } // namespace marrowtune::codepage
+// SPDX-License-Identifier: MIT

@@ -16,3 +16,4 @@ extern const int GbkDefinedCount;
 extern const char16_t GbkToUnicode[GbkTableSize];
 
 } // namespace marrowtune::codepage
+// SPDX-License-Identifier: MIT

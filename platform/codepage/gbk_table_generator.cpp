@@ -114,3 +114,4 @@ int main(int argc, char** argv)
     std::fprintf(file, "\n};\n\n} // namespace marrowtune::codepage\n");
     return std::fclose(file) == 0 ? 0 : 1;
 }
+// SPDX-License-Identifier: MIT

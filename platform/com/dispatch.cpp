@@ -178,3 +178,4 @@ void DispatchObject::addPropertyGet(std::string name, VariantType type,
 }
 
 } // namespace marrowtune::com
+// SPDX-License-Identifier: MIT

@@ -129,3 +129,4 @@ private:
 };
 
 } // namespace marrowtune::com
+// SPDX-License-Identifier: MIT

@@ -107,3 +107,4 @@ Status createObject(std::string_view name, ObjectPtr& object)
 }
 
 } // namespace marrowtune::com
+// SPDX-License-Identifier: MIT

@@ -35,3 +35,4 @@ bool isRegistered(std::string_view name);
 Status createObject(std::string_view name, ObjectPtr& object);
 
 } // namespace marrowtune::com
+// SPDX-License-Identifier: MIT

@@ -28,3 +28,4 @@ const char* statusName(Status status)
 }
 
 } // namespace marrowtune::com
+// SPDX-License-Identifier: MIT

@@ -39,3 +39,4 @@ struct ExceptionInfo {
 const char* statusName(Status status);
 
 } // namespace marrowtune::com
+// SPDX-License-Identifier: MIT

@@ -275,3 +275,4 @@ Status changeType(const Variant& value, VariantType type, Variant& out)
 }
 
 } // namespace marrowtune::com
+// SPDX-License-Identifier: MIT

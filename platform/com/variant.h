@@ -91,3 +91,4 @@ Status changeType(const Variant& value, VariantType type, Variant& out);
 std::u16string formatDouble(double value);
 
 } // namespace marrowtune::com
+// SPDX-License-Identifier: MIT

@@ -71,3 +71,4 @@ void curlEasyCleanup(CURL* easy)
 
 } // namespace detail
 } // namespace marrowtune::inet
+// SPDX-License-Identifier: MIT

@@ -19,3 +19,4 @@ void curlMultiCleanup(CURLM* multi);
 void curlEasyCleanup(CURL* easy);
 
 } // namespace marrowtune::inet::detail
+// SPDX-License-Identifier: MIT

@@ -700,3 +700,4 @@ void resetSeams()
 
 } // namespace testing
 } // namespace marrowtune::inet
+// SPDX-License-Identifier: MIT

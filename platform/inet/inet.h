@@ -102,3 +102,4 @@ void cancelAll();
 bool cancel(Handle request);
 
 } // namespace marrowtune::inet
+// SPDX-License-Identifier: MIT

@@ -46,3 +46,4 @@ public:
 };
 
 } // namespace marrowtune::inet::testing
+// SPDX-License-Identifier: MIT

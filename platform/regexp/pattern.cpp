@@ -488,3 +488,4 @@ std::u16string expandReplacement(std::u16string_view replacement, std::u16string
 }
 
 } // namespace marrowtune::regexp
+// SPDX-License-Identifier: MIT

@@ -66,3 +66,4 @@ std::u16string expandReplacement(std::u16string_view replacement, std::u16string
                                  const MatchSpan& match);
 
 } // namespace marrowtune::regexp
+// SPDX-License-Identifier: MIT

@@ -346,3 +346,4 @@ void registerRegExpClass()
 }
 
 } // namespace marrowtune::regexp
+// SPDX-License-Identifier: MIT

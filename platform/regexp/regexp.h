@@ -14,3 +14,4 @@ inline constexpr char RegExpClassId[] = "{3F4DACA4-160D-11D2-A8E9-00104B365C9F}"
 void registerRegExpClass();
 
 } // namespace marrowtune::regexp
+// SPDX-License-Identifier: MIT

@@ -59,3 +59,4 @@
     Object.defineProperty(global, "parseInt", {value: parseInt, writable: true, configurable: true});
     Object.defineProperty(global, "Number", {value: Number, writable: true, configurable: true});
 })(this);
+// SPDX-License-Identifier: MIT

@@ -272,3 +272,4 @@ void registerScriptControlClass()
 }
 
 } // namespace marrowtune::scripthost
+// SPDX-License-Identifier: MIT

@@ -16,3 +16,4 @@ inline constexpr std::string_view ScriptControlClassId = "{0E59F1D5-1FBE-11D0-8F
 void registerScriptControlClass();
 
 } // namespace marrowtune::scripthost
+// SPDX-License-Identifier: MIT

@@ -713,3 +713,4 @@ ScriptOutcome ScriptEngine::runOnWorker(int kind, std::u16string code,
 }
 
 } // namespace marrowtune::scripthost
+// SPDX-License-Identifier: MIT

@@ -113,3 +113,4 @@ std::string toCesu8(std::u16string_view text);
 std::u16string fromCesu8(std::string_view text);
 
 } // namespace marrowtune::scripthost
+// SPDX-License-Identifier: MIT

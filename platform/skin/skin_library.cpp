@@ -227,3 +227,4 @@ extern "C" int SkinH_SetAero(int on)
         return 0;
     }
 }
+// SPDX-License-Identifier: MIT

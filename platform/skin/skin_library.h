@@ -34,3 +34,4 @@ using AttachResFunction = int (*)(const unsigned char*, int, const char*, int, i
 using SetAeroFunction = int (*)(int);
 
 } // namespace marrowtune::skin
+// SPDX-License-Identifier: MIT

@@ -488,3 +488,4 @@ std::vector<TextOnFill> textsOnFills(const Look& look)
 }
 
 } // namespace marrowtune::skin
+// SPDX-License-Identifier: MIT

@@ -125,3 +125,4 @@ Look deriveLook(const Theme& theme, bool aero);
 std::vector<TextOnFill> textsOnFills(const Look& look);
 
 } // namespace marrowtune::skin
+// SPDX-License-Identifier: MIT

@@ -29,3 +29,4 @@ public:
 };
 
 } // namespace marrowtune::test
+// SPDX-License-Identifier: MIT

@@ -70,3 +70,4 @@ TEST(FatalErrorDeathTest, EndsWithMinusOneWithoutEndOfRunHandlers)
 
 } // namespace
 } // namespace marrowtune
+// SPDX-License-Identifier: MIT

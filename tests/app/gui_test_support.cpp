@@ -31,3 +31,4 @@ void FakeDesktop::popUpMenu(QMenu& menu, QPoint at)
 }
 
 } // namespace marrowtune::test
+// SPDX-License-Identifier: MIT

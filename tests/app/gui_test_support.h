@@ -17,3 +17,4 @@ std::unique_ptr<MainWindow> makeWindowWithFakeDesktop(FakeDesktop*& desktop,
                                                       std::unique_ptr<ScriptComponent> script = {});
 
 } // namespace marrowtune::test
+// SPDX-License-Identifier: MIT

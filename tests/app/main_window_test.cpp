@@ -511,3 +511,4 @@ TEST(MainWindowEventsTest, RowsForMissingOrUnfitUnitsRefuseTheWindow)
 
 } // namespace
 } // namespace marrowtune
+// SPDX-License-Identifier: MIT

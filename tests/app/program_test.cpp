@@ -149,3 +149,4 @@ TEST(RunProgramDeathTest, StartsWithTheStartThemeAndEndsThroughTheAuthorsPage)
 
 } // namespace
 } // namespace marrowtune
+// SPDX-License-Identifier: MIT

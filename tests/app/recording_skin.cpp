@@ -75,3 +75,4 @@ const std::vector<std::string>& RecordingSkin::calls() const
 }
 
 } // namespace marrowtune::test
+// SPDX-License-Identifier: MIT

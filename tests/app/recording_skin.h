@@ -31,3 +31,4 @@ private:
 };
 
 } // namespace marrowtune::test
+// SPDX-License-Identifier: MIT

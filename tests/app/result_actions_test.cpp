@@ -171,3 +171,4 @@ TEST_F(ResultActionsTest, ListenOpensThePageWithTheLinkUnencoded)
 
 } // namespace
 } // namespace marrowtune
+// SPDX-License-Identifier: MIT

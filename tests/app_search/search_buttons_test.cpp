@@ -190,3 +190,4 @@ TEST_F(SearchButtonsTest, MenuSearchesForTheRightClickedCell)
 
 } // namespace
 } // namespace marrowtune
+// SPDX-License-Identifier: MIT

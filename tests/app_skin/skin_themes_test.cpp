@@ -285,3 +285,4 @@ TEST(SkinControllerTest, FirstStartWritesBindsAndDrawsTheStartTheme)
 
 } // namespace
 } // namespace marrowtune::skin
+// SPDX-License-Identifier: MIT

@@ -135,3 +135,4 @@ TEST(AutomationVariant, BytesAndClear)
 
 } // namespace
 } // namespace marrowtune
+// SPDX-License-Identifier: MIT

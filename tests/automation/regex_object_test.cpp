@@ -185,3 +185,4 @@ TEST_F(RegexObjectTest, SecondCreateReplacesEverything)
 
 } // namespace
 } // namespace marrowtune
+// SPDX-License-Identifier: MIT

@@ -130,3 +130,4 @@ TEST_F(ScriptObjectTest, DestroyReleasesTheHost)
 
 } // namespace
 } // namespace marrowtune
+// SPDX-License-Identifier: MIT

@@ -64,3 +64,4 @@ TEST(BaseTest, TruncatedToInt)
 
 } // namespace
 } // namespace marrowtune
+// SPDX-License-Identifier: MIT

@@ -1,4 +1,3 @@
-// SPDX-License-Identifier: MIT
 #include "cli/cli.h"
 #include "marrowtune/config.h"
 #include "platform/system_classes.h"
@@ -254,3 +253,4 @@ TEST(CliOutput, FailedWriteIsReported)
 
 } // namespace
 } // namespace marrowtune::cli
+// SPDX-License-Identifier: MIT

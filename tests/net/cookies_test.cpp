@@ -69,3 +69,4 @@ TEST(CookieListHasNameTest, MatchesNamesExactly)
 
 } // namespace
 } // namespace marrowtune
+// SPDX-License-Identifier: MIT

@@ -472,3 +472,4 @@ TEST(HttpRealServerTest, ReadsAnIndependentServersAnswers)
 
 } // namespace
 } // namespace marrowtune
+// SPDX-License-Identifier: MIT

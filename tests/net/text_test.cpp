@@ -266,3 +266,4 @@ TEST(TextTest, CodePageConversions)
 
 } // namespace
 } // namespace marrowtune
+// SPDX-License-Identifier: MIT

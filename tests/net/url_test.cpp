@@ -49,3 +49,4 @@ TEST(UrlTest, HostSwitches)
 
 } // namespace
 } // namespace marrowtune
+// SPDX-License-Identifier: MIT

@@ -234,3 +234,4 @@ TEST(SearchMessagesTest, AreTheExactGbkTexts)
 
 } // namespace
 } // namespace marrowtune::test
+// SPDX-License-Identifier: MIT

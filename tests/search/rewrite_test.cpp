@@ -219,3 +219,4 @@ TEST(HostEnvironment, ValuesReplaceTheBuildsOrAreRefused)
 
 } // namespace
 } // namespace marrowtune
+// SPDX-License-Identifier: MIT

@@ -106,3 +106,4 @@ protected:
 };
 
 } // namespace marrowtune::test
+// SPDX-License-Identifier: MIT

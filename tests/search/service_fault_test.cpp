@@ -101,3 +101,4 @@ TEST_F(ServiceFaultTest, QqBoxLineBreakStaysInsideItsLines)
 
 } // namespace
 } // namespace marrowtune::test
+// SPDX-License-Identifier: MIT

@@ -146,3 +146,4 @@ TEST_F(ServicePatternTest, SearchAnswer)
 
 } // namespace
 } // namespace marrowtune
+// SPDX-License-Identifier: MIT

@@ -126,3 +126,4 @@ TEST(RandomStamp, OwnStampsHaveTheHostForm)
 
 } // namespace
 } // namespace marrowtune
+// SPDX-License-Identifier: MIT

@@ -158,3 +158,4 @@ TEST_F(ZoneLookupTest, ReplacesRowsAndDisablesPaging)
 
 } // namespace
 } // namespace marrowtune::test
+// SPDX-License-Identifier: MIT

@@ -24,3 +24,4 @@ inline std::string utf8(std::string_view gbkText)
 }
 
 } // namespace marrowtune::test
+// SPDX-License-Identifier: MIT

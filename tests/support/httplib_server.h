@@ -61,3 +61,4 @@ private:
 };
 
 } // namespace marrowtune::test
+// SPDX-License-Identifier: MIT

@@ -337,3 +337,4 @@ void LoopbackServer::holdUntilStopped()
 }
 
 } // namespace marrowtune::test
+// SPDX-License-Identifier: MIT

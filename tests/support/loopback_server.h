@@ -112,3 +112,4 @@ private:
 };
 
 } // namespace marrowtune::test
+// SPDX-License-Identifier: MIT

@@ -21,3 +21,4 @@ inline void ensureApplication()
 }
 
 } // namespace marrowtune::test
+// SPDX-License-Identifier: MIT

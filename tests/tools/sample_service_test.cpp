@@ -231,3 +231,4 @@ TEST_F(SampleServiceHttp, MirrorAndPages)
 
 } // namespace
 } // namespace marrowtune::sample
+// SPDX-License-Identifier: MIT

@@ -1,4 +1,3 @@
-// SPDX-License-Identifier: MIT
 // marrowtune_icon_render DIR SIZE...: writes DIR/SIZExSIZE/apps/<id>.png for each size, drawn
 // as the window draws its icon, for the installed hicolor theme.
 
@@ -32,3 +31,4 @@ int main(int argc, char** argv)
     }
     return 0;
 }
+// SPDX-License-Identifier: MIT

@@ -255,3 +255,4 @@ std::string audioClip(std::int64_t seed)
 }
 
 } // namespace marrowtune::sample
+// SPDX-License-Identifier: MIT

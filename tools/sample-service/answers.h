@@ -48,3 +48,4 @@ std::string audioClip(std::int64_t seed);
 std::string escapeHtml(std::string_view text);
 
 } // namespace marrowtune::sample
+// SPDX-License-Identifier: MIT

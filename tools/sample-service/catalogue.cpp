@@ -274,3 +274,4 @@ const CatalogueSong* findSongByMirrorId(std::int64_t mirrorId)
 }
 
 } // namespace marrowtune::sample
+// SPDX-License-Identifier: MIT

@@ -58,3 +58,4 @@ const CatalogueSong* findSongByMirrorId(std::int64_t mirrorId);
 std::int64_t mirrorSongId(std::int64_t cdnFileId);
 
 } // namespace marrowtune::sample
+// SPDX-License-Identifier: MIT

@@ -77,3 +77,4 @@ int main(int argc, char** argv)
     service.stop();
     return 0;
 }
+// SPDX-License-Identifier: MIT

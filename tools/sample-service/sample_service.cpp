@@ -178,3 +178,4 @@ void SampleService::stop()
 }
 
 } // namespace marrowtune::sample
+// SPDX-License-Identifier: MIT

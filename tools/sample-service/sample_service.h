@@ -37,3 +37,4 @@ private:
 };
 
 } // namespace marrowtune::sample
+// SPDX-License-Identifier: MIT

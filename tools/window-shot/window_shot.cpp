@@ -126,3 +126,4 @@ int main(int argc, char* argv[])
     }
     return saved ? 0 : 1;
 }
+// SPDX-License-Identifier: MIT

@@ -146,3 +146,4 @@ int main(int argc, char** argv)
     }
     return failures == 0 ? 0 : 1;
 }
+// SPDX-License-Identifier: MIT

@@ -189,3 +189,4 @@ int main(int argc, char** argv)
     }
     return writeFile(dir + "/skin_themes.pack", pack) ? 0 : 1;
 }
+// SPDX-License-Identifier: MIT

@@ -65,3 +65,4 @@ QWidget* buildWindowMock()
 }
 
 } // namespace marrowtune::skin
+// SPDX-License-Identifier: MIT

@@ -12,3 +12,4 @@ namespace marrowtune::skin {
 QWidget* buildWindowMock();
 
 } // namespace marrowtune::skin
+// SPDX-License-Identifier: MIT

@@ -132,3 +132,4 @@ TEST(CodepageTest, WholeGbkTable)
 
 } // namespace
 } // namespace marrowtune::codepage
+// SPDX-License-Identifier: MIT

@@ -177,3 +177,4 @@ TEST(Dispatch, SharedMemberTable)
 
 } // namespace
 } // namespace marrowtune::com
+// SPDX-License-Identifier: MIT

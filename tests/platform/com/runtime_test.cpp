@@ -92,3 +92,4 @@ TEST_F(Runtime, RefusesTakenOrMalformedNames)
 
 } // namespace
 } // namespace marrowtune::com
+// SPDX-License-Identifier: MIT

@@ -117,3 +117,4 @@ TEST(VariantObject, CopiesShareOneReference)
 
 } // namespace
 } // namespace marrowtune::com
+// SPDX-License-Identifier: MIT

@@ -480,3 +480,4 @@ TEST_F(InetTest, SeamMakesTheCurlCallsFail)
 
 } // namespace
 } // namespace marrowtune::inet
+// SPDX-License-Identifier: MIT

@@ -286,3 +286,4 @@ TEST_F(RegExpTest, HasNoSingleline)
 
 } // namespace
 } // namespace marrowtune::regexp
+// SPDX-License-Identifier: MIT

@@ -185,3 +185,4 @@ TEST_F(ScriptControlTest, TimeoutBoundsEveryRun)
 
 } // namespace
 } // namespace marrowtune::scripthost
+// SPDX-License-Identifier: MIT

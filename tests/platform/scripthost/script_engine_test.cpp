@@ -218,3 +218,4 @@ TEST(ScriptEngine, Cesu8RoundTripsSurrogatesAndReplacesBadBytes)
 
 } // namespace
 } // namespace marrowtune::scripthost
+// SPDX-License-Identifier: MIT

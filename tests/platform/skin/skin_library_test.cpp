@@ -207,3 +207,4 @@ TEST(SkinGeometryDeathTest, ThemesKeepEveryWidgetsGeometry)
 
 } // namespace
 } // namespace marrowtune::skin
+// SPDX-License-Identifier: MIT

@@ -19,3 +19,4 @@ inline std::vector<unsigned char> readTheme(int n)
 }
 
 } // namespace marrowtune::skin
+// SPDX-License-Identifier: MIT

@@ -125,3 +125,4 @@ TEST(ThemeFormatTest, RoundTripsEveryField)
 
 } // namespace
 } // namespace marrowtune::skin
+// SPDX-License-Identifier: MIT
