@@ -231,3 +231,4 @@ TEST(WaitingProgramDeathTest, ClosingDuringTheWaitEndsTheProgram)
 
 } // namespace
 } // namespace marrowtune
+// SPDX-License-Identifier: MIT
