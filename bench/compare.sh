@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Measures Marrowtune side by side with its anchors (node's V8 RegExp, curl, a bare Qt window)
 # and prints one line per row:
 #   <name> ours=<value> anchor=<value> ratio=<ours/anchor> target=<target> <met|missed>

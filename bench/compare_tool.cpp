@@ -107,3 +107,4 @@ int main(int argc, char** argv)
     std::fputs("usage: compare_tool answer SONGS PAD FILE | parse FILE RUNS\n", stderr);
     return 2;
 }
+// SPDX-License-Identifier: MIT

@@ -64,3 +64,4 @@ int main(int argc, char** argv)
     window.show();
     return QApplication::exec();
 }
+// SPDX-License-Identifier: MIT

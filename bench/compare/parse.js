@@ -25,3 +25,4 @@ for (let i = 0; i < Number(runs); ++i) {
 }
 times.sort((a, b) => a - b);
 console.log(times[times.length >> 1].toFixed(1));
+// SPDX-License-Identifier: MIT

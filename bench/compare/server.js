@@ -10,3 +10,4 @@ http.createServer((request, response) => {
                              'Content-Length': answer.length});
     response.end(answer);
 }).listen(Number(port), '127.0.0.1', () => console.log('ready'));
+// SPDX-License-Identifier: MIT
