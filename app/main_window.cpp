@@ -168,9 +168,9 @@ private:
 
     // The window, its controls and its popup menu, and the platform windows behind them; not
     // a box of the program's own that may open meanwhile (the fatal error's).
-    bool aimedAtWindow(QObject* target) const
+    bool aimedAtWindow(const QObject* target) const
     {
-        if (auto* platformWindow = qobject_cast<QWindow*>(target)) {
+        if (const auto* platformWindow = qobject_cast<const QWindow*>(target)) {
             for (const QWindow* w = platformWindow; w != nullptr; w = w->transientParent()) {
                 if (w == m_window.windowHandle()) {
                     return true;
@@ -178,7 +178,7 @@ private:
             }
             const QWidget* popup = QApplication::activePopupWidget();
             return popup != nullptr && popup->windowHandle() == platformWindow &&
-                   aimedAtWindow(const_cast<QWidget*>(popup));
+                   aimedAtWindow(popup);
         }
         for (const QObject* o = target; o != nullptr; o = o->parent()) {
             if (o == &m_window) {

@@ -3,9 +3,11 @@
 // waits on a popup menu.
 
 #include "app/result_actions.h"
+#include "search/service_hosts.h"
 
 #include <QStringList>
 
+#include <cstdio>
 #include <vector>
 
 namespace marrowtune::test {
@@ -26,6 +28,20 @@ public:
     std::vector<Text> clipboard;
     std::vector<Text> opened;
     std::vector<Popup> popups;
+};
+
+/// For tests that run the whole program in a child process: says on stderr which page the
+/// program opens ("open author page" or "open other"), instead of opening it.
+class ReportingDesktop final : public Desktop {
+public:
+    QPoint cursorPosition() const override { return {}; }
+    void setClipboardText(const Text&) override {}
+    void openUrl(const Text& url) override
+    {
+        const bool author = url == serviceHosts().authorPageUrl;
+        std::fputs(author ? "open author page\n" : "open other\n", stderr);
+    }
+    void popUpMenu(QMenu&, QPoint) override {}
 };
 
 } // namespace marrowtune::test

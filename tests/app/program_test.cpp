@@ -1,7 +1,6 @@
 #include "app/fatal_error.h"
 #include "app/main_window.h"
 #include "app/program.h"
-#include "marrowtune/config.h"
 #include "search/paging_state.h"
 #include "tests/app/gui_test_support.h"
 #include "tests/app/recording_skin.h"
@@ -102,18 +101,6 @@ TEST(ShutdownCleanupDeathTest, ReleasesTheKeywordOfALaterSearchOnce)
         testing::ExitedWithCode(0), "");
 }
 
-// Says on stderr which page the program opens, instead of opening it.
-class ReportingDesktop final : public Desktop {
-public:
-    QPoint cursorPosition() const override { return {}; }
-    void setClipboardText(const Text&) override {}
-    void openUrl(const Text& url) override
-    {
-        std::fputs(url == config::AuthorPageUrl ? "open author page\n" : "open other\n", stderr);
-    }
-    void popUpMenu(QMenu&, QPoint) override {}
-};
-
 // Catches a start that skips the created event's work, does it in another order or only after
 // the window is shown, and a close that does not open the author's page once and end with 0.
 TEST(RunProgramDeathTest, StartsWithTheStartThemeAndEndsThroughTheAuthorsPage)
@@ -133,7 +120,7 @@ TEST(RunProgramDeathTest, StartsWithTheStartThemeAndEndsThroughTheAuthorsPage)
                     for (QWidget* widget : QApplication::topLevelWidgets()) {
                         if (auto* window = qobject_cast<MainWindow*>(widget)) {
                             std::fputs(window->isVisible() ? "shown\n" : "hidden\n", stderr);
-                            window->setDesktop(std::make_unique<ReportingDesktop>());
+                            window->setDesktop(std::make_unique<test::ReportingDesktop>());
                             window->windowHandle()->close();
                         }
                     }

@@ -1,6 +1,5 @@
 #include "app/main_window.h"
 #include "app/program.h"
-#include "marrowtune/config.h"
 #include "platform/system_classes.h"
 #include "search/paging_state.h"
 #include "search/service_hosts.h"
@@ -178,21 +177,9 @@ TEST_F(WaitingWindowTest, ClosingDuringTheWaitClosesAtOnce)
     EXPECT_TRUE(hiddenAtOnce);
     EXPECT_FALSE(m_window->isVisible());
     ASSERT_EQ(m_desktop->opened.size(), 1U);
-    EXPECT_EQ(m_desktop->opened[0], Text(config::AuthorPageUrl));
+    EXPECT_EQ(m_desktop->opened[0], serviceHosts().authorPageUrl);
     EXPECT_EQ(firstCell(), u"网络出现问题了~"_s);
 }
-
-// Says on stderr which page the program opens, instead of opening it.
-class ReportingDesktop final : public Desktop {
-public:
-    QPoint cursorPosition() const override { return {}; }
-    void setClipboardText(const Text&) override {}
-    void openUrl(const Text& url) override
-    {
-        std::fputs(url == config::AuthorPageUrl ? "open author page\n" : "open other\n", stderr);
-    }
-    void popUpMenu(QMenu&, QPoint) override {}
-};
 
 // Catches a program that goes on running, or ends otherwise than with 0, when its window is
 // closed while a request waits.
@@ -211,7 +198,7 @@ TEST(WaitingProgramDeathTest, ClosingDuringTheWaitEndsTheProgram)
                 QTimer::singleShot(0, [] {
                     for (QWidget* widget : QApplication::topLevelWidgets()) {
                         if (auto* window = qobject_cast<MainWindow*>(widget)) {
-                            window->setDesktop(std::make_unique<ReportingDesktop>());
+                            window->setDesktop(std::make_unique<test::ReportingDesktop>());
                             onceTheRequestWaits(server, [window] {
                                 std::fputs("waiting\n", stderr);
                                 window->windowHandle()->close();
