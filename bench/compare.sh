@@ -125,7 +125,8 @@ row cli-10000-songs "$(awk -v v="$o" 'BEGIN { printf "%.3f", v / 1000 }')" \
 read -r o a < <(QT_QPA_PLATFORM=offscreen interleave "$window ours" "$window bare")
 row window-first-frame "$o" "$a" ms ratio 1.3
 
-# Peak memory of the CLI by answer size (not a row: how memory grows).
+# Peak memory of the CLI by answer size (not a row: how memory grows); needs GNU time.
+[ -x /usr/bin/time ] || { echo "peak-rss: /usr/bin/time is missing (apt-get install time)"; exit 0; }
 for songs in 20 2000 10000; do
   mem_port=$(free_port)
   node bench/compare/server.js "$mem_port" "$work/a$songs" >/dev/null &

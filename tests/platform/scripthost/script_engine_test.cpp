@@ -190,6 +190,22 @@ TEST(ScriptEngine, AbandonsARunThatNeverEnds)
     EXPECT_EQ(evalShown(engine, u"typeof kept"), "string undefined");
 }
 
+// Catches a batch that outlives the run limit hanging its caller or giving partial results:
+// the limit bounds the whole batch, and every call then shares the time-out.
+TEST(ScriptEngine, BatchOverTheRunLimitTimesOutAsAWhole)
+{
+    ScriptEngine engine(100ms);
+    ASSERT_TRUE(engine.execute(u"function f(x) { if (x == 'stop') for (;;) {} return x + 1; }").ok);
+    const std::vector<ScriptOutcome> done = engine.callEach(u"f", {u"a", u"b"});
+    ASSERT_EQ(done.size(), 2u);
+    EXPECT_EQ(show(done[1].value), "string b1");
+    const std::vector<ScriptOutcome> outcomes = engine.callEach(u"f", {u"a", u"stop", u"b"});
+    ASSERT_EQ(outcomes.size(), 3u);
+    for (const ScriptOutcome& outcome : outcomes) {
+        EXPECT_EQ(outcome.failure.number, errors::TimedOut);
+    }
+}
+
 // Catches a script eating all memory instead of failing.
 TEST(ScriptEngine, FailsWhenTheMemoryLimitIsReached)
 {
