@@ -351,22 +351,25 @@ std::string gbkProblem(std::string_view utf8)
                                    : (lead & 0xF0) == 0xE0 ? 3
                                    : (lead & 0xF8) == 0xF0 ? 4
                                                            : 0;
-        const std::string invalid =
-            "byte 0x" + hex(lead, 2) + " at offset " + std::to_string(at) + " is not valid UTF-8";
+        // Made only when needed: building it for every character would cost an allocation each.
+        auto invalid = [&] {
+            return "byte 0x" + hex(lead, 2) + " at offset " + std::to_string(at) +
+                   " is not valid UTF-8";
+        };
         if (length == 0 || at + length > utf8.size()) {
-            return invalid;
+            return invalid();
         }
         char32_t code = length == 1 ? lead : lead & (0x7F >> length);
         for (std::size_t k = 1; k < length; ++k) {
             const auto next = static_cast<unsigned char>(utf8[at + k]);
             if ((next & 0xC0) != 0x80) {
-                return invalid;
+                return invalid();
             }
             code = (code << 6) | (next & 0x3F);
         }
         constexpr char32_t Shortest[] = {0, 0, 0x80, 0x800, 0x10000};
         if (code < Shortest[length] || (code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF) {
-            return invalid;
+            return invalid();
         }
         const std::string_view character = utf8.substr(at, length);
         // GBK holds the character when it survives the way there and back.
