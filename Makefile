@@ -3,7 +3,7 @@
 PRESET ?= sample
 JOBS ?= $(shell nproc)
 
-.PHONY: run test deps build package format format-check clean
+.PHONY: run test deps build package format format-check tidy tidy-changed clean
 
 run: deps
 	cmake --preset $(PRESET)
@@ -33,6 +33,13 @@ format:
 
 format-check:
 	scripts/format-check.sh
+
+# clang-tidy with .clang-tidy's checks: every source file (CI), or those changed since main.
+tidy: deps
+	PRESET=$(PRESET) JOBS=$(JOBS) scripts/tidy.sh
+
+tidy-changed: deps
+	PRESET=$(PRESET) JOBS=$(JOBS) scripts/tidy.sh --changed
 
 clean:
 	rm -rf build

@@ -6,7 +6,7 @@ set -euo pipefail
 
 packages=(
   # toolchain
-  g++ make cmake ninja-build pkg-config clang-format git ccache
+  g++ make cmake ninja-build pkg-config clang-format clang-tidy git ccache
   # Qt 6 Widgets, QUiLoader, and the offscreen/xcb platform plugins
   qt6-base-dev qt6-tools-dev libqt6uitools6 libqt6opengl6-dev libgl-dev
   # libraries behind the platform stand-ins
