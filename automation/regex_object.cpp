@@ -3,6 +3,7 @@
 #include "base/gbk_find.h"
 #include "base/numbers.h"
 #include "platform/codepage/codepage.h"
+#include "platform/com/group_texts.h"
 #include "platform/com/runtime.h"
 
 #include <algorithm>
@@ -30,17 +31,25 @@ RegexObject::RegexObject()
 
 RegexObject::~RegexObject()
 {
-    m_engine.clear();
-    m_matches.clear();
-    forgetLastMatch();
-    m_subject.clear();
+    clear();
     if (m_initialized) {
         com::uninitialize();
     }
 }
 
-bool RegexObject::create(const Text& pattern, const Text& subject, std::optional<bool> ignoreCase,
+bool RegexObject::create(const Text& pattern, Text subject, std::optional<bool> ignoreCase,
                          std::optional<bool> multiline, std::optional<bool> global)
+{
+    return run(pattern, std::move(subject), ignoreCase, multiline, global, true);
+}
+
+bool RegexObject::createForTexts(const Text& pattern, Text subject)
+{
+    return run(pattern, std::move(subject), {}, {}, {}, false);
+}
+
+bool RegexObject::run(const Text& pattern, Text subject, std::optional<bool> ignoreCase,
+                      std::optional<bool> multiline, std::optional<bool> global, bool keepSubject)
 {
     m_engine.clear();
     m_engine.create(EngineClass);
@@ -54,11 +63,51 @@ bool RegexObject::create(const Text& pattern, const Text& subject, std::optional
     m_matches.clear();
     forgetLastMatch();
     // The subject crosses into UTF-16 once; the engine keeps it and every match and group read
-    // afterwards converts only its own text.
-    m_matches = m_engine.callMethod<AutomationObject>("Execute", {subject});
-    m_subject = subject;
+    // afterwards converts only its own text. The argument list is built in place: a braced
+    // list would copy the converted subject, which for a long answer is megabytes.
+    AutomationArgs arguments;
+    arguments.emplace_back(subject);
+    if (!keepSubject) {
+        Text().swap(subject);
+    }
+    m_matches = m_engine.callMethod<AutomationObject>("Execute", std::move(arguments));
+    m_subject = std::move(subject);
     m_unitOffsets.clear();
     return !m_matches.isEmpty();
+}
+
+void RegexObject::clear()
+{
+    m_engine.clear();
+    m_matches.clear();
+    forgetLastMatch();
+    // A long answer's text is released, not just emptied.
+    Text().swap(m_subject);
+    std::vector<int>().swap(m_unitOffsets);
+}
+
+std::vector<Text> RegexObject::subMatchTexts(std::span<const int> groups) const
+{
+    std::vector<Text> texts;
+    const int matches = matchCount();
+    if (matches < 1) {
+        return texts;
+    }
+    texts.reserve(static_cast<std::size_t>(matches) * groups.size());
+    const auto* table = dynamic_cast<const com::GroupTexts*>(m_matches.object().get());
+    for (int i = 1; i <= matches; ++i) {
+        for (const int group : groups) {
+            if (!table) {
+                texts.push_back(subMatchText(i, group));
+                continue;
+            }
+            const auto text = group >= 1 ? table->groupText(static_cast<std::size_t>(i - 1),
+                                                            static_cast<std::size_t>(group - 1))
+                                         : std::nullopt;
+            texts.push_back(text ? codepage::fromWide(*text, CodePageAnsi) : Text());
+        }
+    }
+    return texts;
 }
 
 int RegexObject::matchCount() const

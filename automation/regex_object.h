@@ -7,6 +7,7 @@
 #include "net/text.h"
 
 #include <optional>
+#include <span>
 #include <vector>
 
 namespace marrowtune {
@@ -26,8 +27,12 @@ public:
     /// the whole subject and keeps the matches and a copy of the subject. True when the engine
     /// handed back a match collection (even an empty one); false when the engine cannot be made
     /// or rejects the pattern.
-    bool create(const Text& pattern, const Text& subject, std::optional<bool> ignoreCase = {},
+    bool create(const Text& pattern, Text subject, std::optional<bool> ignoreCase = {},
                 std::optional<bool> multiline = {}, std::optional<bool> global = {});
+    /// As create with every flag true, for a caller that reads only texts: the subject is let
+    /// go once it is in UTF-16, so positions and replace see an empty subject. A long answer is
+    /// then never held twice.
+    bool createForTexts(const Text& pattern, Text subject);
     /// Number of matches of the last create; 0 before it or when it failed.
     int matchCount() const;
     /// Text of match `index` (1-based). When `position` is given it receives the match's 0-based
@@ -39,6 +44,11 @@ public:
     /// the group's text, searched from its match's start, or -2 when it is not found; an empty
     /// text (no such match or group included) gives 0 on a non-empty subject.
     Text subMatchText(int matchIndex, int groupIndex, int* position = nullptr) const;
+    /// Texts of capture groups `groups` (1-based) of every match, match by match: the texts
+    /// subMatchText gives, read in one pass without an automation call per field.
+    std::vector<Text> subMatchTexts(std::span<const int> groups) const;
+    /// Releases the engine, the matches and the stored subject, as before the first create.
+    void clear();
     /// Number of capture groups, read from the first match; 0 without a match.
     int subMatchCount() const;
     /// The pattern the engine holds; empty before create.
@@ -48,6 +58,8 @@ public:
     Text replace(const Text& replacement) const;
 
 private:
+    bool run(const Text& pattern, Text subject, std::optional<bool> ignoreCase,
+             std::optional<bool> multiline, std::optional<bool> global, bool keepSubject);
     AutomationObject matchAt(int index) const;
     void forgetLastMatch();
     int byteOffsetOf(int unitIndex) const;

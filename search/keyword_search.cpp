@@ -11,6 +11,7 @@
 #include "search/stamps.h"
 
 #include <cmath>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -85,30 +86,37 @@ SearchStatus searchSongs(SearchView& view, PagingState& paging, const Text& enco
 {
     RegexObject regex;
     const Text stamp = makeTimeStamp();
-    const Text answer =
-        httpGetText(songSearchUrl(hosts.songSearchHost, encodedKeyword, page, stamp));
+    Text answer = httpGetText(songSearchUrl(hosts.songSearchHost, encodedKeyword, page, stamp));
     view.deleteAllRows();
     if (answer.empty()) {
         return SearchStatus::EmptyAnswer;
     }
-    regex.create(songSearchPattern(hosts.musicCdnHostSuffix), answer);
+    const Text total = textBetween(answer, "totalnum:", ",");
+    // Only texts are read: the answer is let go once the engine holds it in UTF-16.
+    regex.createForTexts(songSearchPattern(hosts.musicCdnHostSuffix), std::move(answer));
     const int matches = regex.matchCount();
     if (matches < 1) {
         return SearchStatus::NoSongs;
     }
-    paging.pageCount = pageCountFor(toInteger(textBetween(answer, "totalnum:", ",")));
+    paging.pageCount = pageCountFor(toInteger(total));
+    // Every field of every song in one pass; the answer is let go before the links go through
+    // the script, so a long answer is not held while the rows are built.
+    constexpr int Fields[] = {1, 2, 3, 4};
+    constexpr std::size_t FieldCount = std::size(Fields);
+    std::vector<Text> fields = regex.subMatchTexts(Fields);
+    regex.clear();
     std::vector<Text> links;
     links.reserve(static_cast<std::size_t>(matches));
-    for (int i = 1; i <= matches; ++i) {
-        links.push_back(regex.subMatchText(i, 4));
+    for (std::size_t i = 0; i < static_cast<std::size_t>(matches); ++i) {
+        links.push_back(std::move(fields[i * FieldCount + 3]));
     }
     const std::vector<Text> hiLinks = callGetHiURLEach(view.scriptComponent(), links);
-    for (int i = 1; i <= matches; ++i) {
+    for (std::size_t i = 0; i < static_cast<std::size_t>(matches); ++i) {
         SongRecord record;
-        record.songName = regex.subMatchText(i, 1);
-        record.singer = regex.subMatchText(i, 2);
-        record.album = regex.subMatchText(i, 3);
-        record.link = hiLinks[static_cast<std::size_t>(i - 1)];
+        record.songName = std::move(fields[i * FieldCount]);
+        record.singer = std::move(fields[i * FieldCount + 1]);
+        record.album = std::move(fields[i * FieldCount + 2]);
+        record.link = hiLinks[i];
         appendSongRecord(view, record);
     }
     return SearchStatus::Listed;

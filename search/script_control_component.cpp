@@ -59,8 +59,12 @@ std::vector<Text> ScriptControlComponent::runEach(const Text& functionName,
     if (arguments.empty()) {
         return {};
     }
+    // Built in place: a braced list would copy the joined texts once more.
+    AutomationArgs runArguments;
+    runArguments.emplace_back(functionName);
+    runArguments.emplace_back(std::move(joined));
     com::Variant result;
-    if (m_host.invoke("RunEach", com::InvokeKind::Method, {functionName, joined}, result) !=
+    if (m_host.invoke("RunEach", com::InvokeKind::Method, std::move(runArguments), result) !=
         com::Status::Ok) {
         return std::vector<Text>(arguments.size());
     }

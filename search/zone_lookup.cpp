@@ -9,6 +9,7 @@
 #include "search/song_record.h"
 #include "search/stamps.h"
 
+#include <iterator>
 #include <vector>
 
 namespace marrowtune {
@@ -89,7 +90,7 @@ void lookupZoneMusic(SearchView& view, const ServiceHosts& hosts)
     view.setPreviousPageEnabled(false);
     const Text stamp = makeRandomStamp([&view] { view.processPendingEvents(); });
     const Text qqNumber = view.qqNumberText();
-    const Text answer = httpGetText(zonePlaylistUrl(hosts.zonePlaylistHost, qqNumber, stamp));
+    Text answer = httpGetText(zonePlaylistUrl(hosts.zonePlaylistHost, qqNumber, stamp));
 
     view.deleteAllRows();
     // The service's complaint wins over anything else the answer holds.
@@ -101,23 +102,27 @@ void lookupZoneMusic(SearchView& view, const ServiceHosts& hosts)
         appendMessageRow(view, NetworkProblemMessage);
         return;
     }
-    regex.create(Text(ZoneSongPattern), answer);
+    regex.createForTexts(Text(ZoneSongPattern), std::move(answer));
     const int matches = regex.matchCount();
     if (matches < 1) {
         appendMessageRow(view, NoBackgroundMusicMessage);
         return;
     }
+    constexpr int Fields[] = {1, 2, 3};
+    constexpr std::size_t FieldCount = std::size(Fields);
+    std::vector<Text> fields = regex.subMatchTexts(Fields);
+    regex.clear();
     std::vector<Text> links;
     links.reserve(static_cast<std::size_t>(matches));
-    for (int i = 1; i <= matches; ++i) {
-        links.push_back(regex.subMatchText(i, 3));
+    for (std::size_t i = 0; i < static_cast<std::size_t>(matches); ++i) {
+        links.push_back(std::move(fields[i * FieldCount + 2]));
     }
     const std::vector<Text> shownLinks = zoneLinkForms(view, links);
-    for (int i = 1; i <= matches; ++i) {
+    for (std::size_t i = 0; i < static_cast<std::size_t>(matches); ++i) {
         SongRecord record;
-        record.songName = regex.subMatchText(i, 1);
-        record.singer = regex.subMatchText(i, 2);
-        record.link = shownLinks[static_cast<std::size_t>(i - 1)];
+        record.songName = std::move(fields[i * FieldCount]);
+        record.singer = std::move(fields[i * FieldCount + 1]);
+        record.link = shownLinks[i];
         appendSongRecord(view, record);
     }
 }

@@ -1,12 +1,15 @@
 #include "platform/regexp/regexp.h"
 
 #include "platform/com/dispatch.h"
+#include "platform/com/group_texts.h"
 #include "platform/com/runtime.h"
 #include "platform/regexp/pattern.h"
 
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <string_view>
 #include <tuple>
 
 namespace marrowtune::regexp {
@@ -159,11 +162,29 @@ struct ExecuteResult {
     std::vector<MatchSpan> matches;
 };
 
-class MatchCollection : public com::DispatchObject {
+class MatchCollection : public com::DispatchObject, public com::GroupTexts {
 public:
     explicit MatchCollection(std::shared_ptr<const ExecuteResult> result)
         : DispatchObject(members()), m_result(std::move(result))
     {
+    }
+
+    std::size_t matchCount() const override { return m_result->matches.size(); }
+
+    // The same texts as Item(match).SubMatches(group).
+    std::optional<std::u16string_view> groupText(std::size_t match,
+                                                 std::size_t group) const override
+    {
+        if (match >= m_result->matches.size()) {
+            return std::nullopt;
+        }
+        const std::vector<std::ptrdiff_t>& groups = m_result->matches[match].groups;
+        if (group >= groups.size() / 2 || groups[2 * group] < 0) {
+            return std::nullopt;
+        }
+        const auto start = static_cast<std::size_t>(groups[2 * group]);
+        const auto end = static_cast<std::size_t>(groups[2 * group + 1]);
+        return std::u16string_view(m_result->subject).substr(start, end - start);
     }
 
 private:

@@ -71,6 +71,35 @@ TEST_F(RegexObjectTest, IndicesAreOneBased)
     EXPECT_EQ(regex.subMatchCount(), 0);
 }
 
+// The one-pass read gives, field for field, what subMatchText gives: Chinese text, a group
+// that took no part, group 0 and groups past the last; also when the subject was let go.
+TEST_F(RegexObjectTest, AllFieldsAtOnceMatchOneByOne)
+{
+    const Text subject = gbk(u"歌1:甲 歌2: 歌3:丙丁");
+    const int groups[] = {1, 2, 0, 3, 2};
+    for (const bool keep : {true, false}) {
+        SCOPED_TRACE(keep);
+        RegexObject regex;
+        ASSERT_TRUE(keep ? regex.create("(\\S+?)(\\d):(\\S+)?", subject)
+                         : regex.createForTexts("(\\S+?)(\\d):(\\S+)?", subject));
+        ASSERT_EQ(regex.matchCount(), 3);
+        const std::vector<Text> all = regex.subMatchTexts(groups);
+        ASSERT_EQ(all.size(), 15u);
+        for (int m = 1; m <= 3; ++m) {
+            for (std::size_t g = 0; g < std::size(groups); ++g) {
+                EXPECT_EQ(all[static_cast<std::size_t>(m - 1) * std::size(groups) + g],
+                          regex.subMatchText(m, groups[g]))
+                    << m << "," << groups[g];
+            }
+        }
+        EXPECT_EQ(all[3], gbk(u"甲"));
+        EXPECT_EQ(all[std::size(groups) + 3], ""); // the second song has no third field
+        regex.clear();
+        EXPECT_EQ(regex.matchCount(), 0);
+        EXPECT_TRUE(regex.subMatchTexts(groups).empty());
+    }
+}
+
 struct FlagCase {
     const char* what;
     const char* pattern;
