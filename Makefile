@@ -3,7 +3,7 @@
 PRESET ?= sample
 JOBS ?= $(shell nproc)
 
-.PHONY: run test deps build package format format-check tidy tidy-changed clean
+.PHONY: run test test-sanitizers deps build package format format-check tidy tidy-changed clean
 
 run: deps
 	cmake --preset $(PRESET)
@@ -20,6 +20,13 @@ package: deps
 	cmake --preset qq
 	cmake --build --preset qq -j $(JOBS)
 	cd build/qq && cpack -G DEB && cpack -G TGZ
+
+# The whole suite again, built with AddressSanitizer and UndefinedBehaviorSanitizer (a Debug
+# build without benchmarks or fuzzers); CI runs it after `make test`.
+test-sanitizers: deps
+	cmake --preset asan
+	cmake --build --preset asan -j $(JOBS)
+	ctest --preset asan -j $(JOBS)
 
 deps:
 	scripts/install-deps.sh
