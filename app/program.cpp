@@ -87,7 +87,10 @@ void onWindowCreated(MainWindow& window)
     //   1. loadRewriteScript: the link-rewriting script into the window's script component
     //   2. applyTheme(9): the skin theme the window wears at every start
     //   3. enableSkinAero: the skin library present, its aero effect on
-    loadRewriteScript(window.scriptComponent());
+    // The script reaches the component now but is added when the component is first used:
+    // starting the script engine (a thread, a heap and its prelude) would delay the first
+    // frame, and nothing runs a script before the first search.
+    loadRewriteScriptOnFirstUse(window.scriptComponent());
     applyTheme(StartThemeNumber);
     enableSkinAero();
 }

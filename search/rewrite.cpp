@@ -52,6 +52,11 @@ bool loadRewriteScript(ScriptComponent& component)
     return component.addCode(rewriteScript());
 }
 
+void loadRewriteScriptOnFirstUse(ScriptComponent& component)
+{
+    component.addCodeOnFirstUse(rewriteScript());
+}
+
 Text callThURL(ScriptComponent& component, const Text& link)
 {
     return component.run("thURL", link);

@@ -21,6 +21,8 @@ Text makeRewriteScript(std::string_view streamRedirectHost, std::string_view mus
 
 /// Adds RewriteScript to the script component; false when the component refused it.
 bool loadRewriteScript(ScriptComponent& component);
+/// Hands RewriteScript to the script component, to be added before the component's first use.
+void loadRewriteScriptOnFirstUse(ScriptComponent& component);
 /// The script's thURL of a link: a stream-redirect or CDN link rewritten to the mirror host;
 /// empty text when the script fails.
 Text callThURL(ScriptComponent& component, const Text& link);

@@ -14,6 +14,9 @@ public:
 
     /// Adds a source text; its functions become callable by `run`. False when it was refused.
     virtual bool addCode(const Text& code) = 0;
+    /// Adds a source text just before the component's next addCode or run, so that a component
+    /// nobody has used yet does not start its host for it; whether it was refused is not told.
+    virtual void addCodeOnFirstUse(const Text& code) { addCode(code); }
     /// Runs the named function of the added code with one text argument and gives its result
     /// as text; empty text when the name is not a function or the script fails.
     virtual Text run(const Text& functionName, const Text& argument) = 0;

@@ -23,14 +23,31 @@ bool ScriptControlComponent::isReady() const
     return !m_host.isEmpty();
 }
 
+void ScriptControlComponent::addCodeOnFirstUse(const Text& code)
+{
+    m_pendingCode.push_back(code);
+}
+
+void ScriptControlComponent::addPendingCode()
+{
+    std::vector<Text> pending;
+    pending.swap(m_pendingCode);
+    for (const Text& code : pending) {
+        com::Variant ignored;
+        m_host.invoke("AddCode", com::InvokeKind::Method, {code}, ignored);
+    }
+}
+
 bool ScriptControlComponent::addCode(const Text& code)
 {
+    addPendingCode();
     com::Variant ignored;
     return m_host.invoke("AddCode", com::InvokeKind::Method, {code}, ignored) == com::Status::Ok;
 }
 
 Text ScriptControlComponent::run(const Text& functionName, const Text& argument)
 {
+    addPendingCode();
     com::Variant result;
     if (m_host.invoke("Run", com::InvokeKind::Method, {functionName, argument}, result) !=
         com::Status::Ok) {
@@ -44,6 +61,7 @@ Text ScriptControlComponent::run(const Text& functionName, const Text& argument)
 std::vector<Text> ScriptControlComponent::runEach(const Text& functionName,
                                                   const std::vector<Text>& arguments)
 {
+    addPendingCode();
     // Every call into the host is a round trip to its worker thread; the batch makes one for
     // the whole list. The texts travel joined by NUL, which a text cannot hold otherwise.
     Text joined;

@@ -4,6 +4,8 @@
 #include "automation/automation_object.h"
 #include "search/script_component.h"
 
+#include <vector>
+
 namespace marrowtune {
 
 /// A ScriptComponent whose host lives as long as the object. Construction initialises the
@@ -17,6 +19,9 @@ public:
     ScriptControlComponent& operator=(const ScriptControlComponent&) = delete;
 
     bool addCode(const Text& code) override;
+    /// Keeps the text and adds it when the component is first used: the host's engine (its
+    /// thread, heap and prelude) starts only then.
+    void addCodeOnFirstUse(const Text& code) override;
     Text run(const Text& functionName, const Text& argument) override;
     /// The same results as `run` per argument, from one call into the host.
     std::vector<Text> runEach(const Text& functionName,
@@ -26,7 +31,10 @@ public:
     bool isReady() const;
 
 private:
+    void addPendingCode();
+
     AutomationObject m_host;
+    std::vector<Text> m_pendingCode;
 };
 
 } // namespace marrowtune

@@ -155,16 +155,34 @@ TEST(RewriteScript, BuildTextMatchesTheBuilderForTheConfiguredHosts)
 }
 
 // Catches the configured script not loading or its functions not being reachable by name.
+// Added at once or on first use, the script is there for the first call of either kind, and
+// code added later still comes after it.
 TEST(RewriteScript, LoadsIntoTheComponent)
 {
     registerSystemClasses();
-    ScriptControlComponent component;
-    ASSERT_TRUE(loadRewriteScript(component));
     const Text redirected = "http://" + Text(config::StreamRedirectHost) + "/a?b=1";
-    EXPECT_EQ(callThURL(component, redirected), "http://" + Text(config::MirrorHost) + "/up/a?b=1");
     const Text cdn = "http://stream3." + Text(config::MusicCdnHostSuffix) + "/1234.wma";
-    EXPECT_EQ(callGetHiURL(component, cdn),
-              "http://" + Text(config::MirrorHost) + "/mp3/13/30001234.mp3");
+    const Text hiLink = "http://" + Text(config::MirrorHost) + "/mp3/13/30001234.mp3";
+    for (const bool onFirstUse : {false, true}) {
+        for (const bool batch : {false, true}) {
+            SCOPED_TRACE(testing::Message() << onFirstUse << batch);
+            ScriptControlComponent component;
+            if (onFirstUse) {
+                loadRewriteScriptOnFirstUse(component);
+            } else {
+                ASSERT_TRUE(loadRewriteScript(component));
+            }
+            EXPECT_EQ(batch ? callGetHiURLEach(component, {cdn}).at(0)
+                            : callGetHiURL(component, cdn),
+                      hiLink);
+            EXPECT_EQ(callThURL(component, redirected),
+                      "http://" + Text(config::MirrorHost) + "/up/a?b=1");
+        }
+    }
+    ScriptControlComponent component;
+    loadRewriteScriptOnFirstUse(component);
+    ASSERT_TRUE(component.addCode("function thURL(url) { return 'later'; }"));
+    EXPECT_EQ(callThURL(component, redirected), "later");
 }
 
 } // namespace
