@@ -11,10 +11,12 @@
 #include "search/rewrite.h"
 #include "search/script_control_component.h"
 #include "search/service_hosts.h"
+#include "search/stamps.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QTimer>
 
 #include <cstdio>
 #include <cstdlib>
@@ -126,6 +128,9 @@ int runProgram()
         MainWindowTemplatePath.toString(), std::make_unique<ScriptControlComponent>());
     window->raiseCreated();
     window->show();
+    // Once the window is up, the stamps' script host starts on a thread of its own, so that
+    // the first search does not wait for it.
+    QTimer::singleShot(0, [] { prepareStampScript(); });
     QApplication::exec();
     return 0;
 }

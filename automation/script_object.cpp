@@ -71,6 +71,12 @@ Text ScriptObject::language(const std::optional<Text>& name)
     return m_host.getProperty<Text>("Language");
 }
 
+void ScriptObject::prepare()
+{
+    com::Variant ignored;
+    m_host.invoke("Prepare", com::InvokeKind::Method, {}, ignored);
+}
+
 Text ScriptObject::eval(const Text& expression)
 {
     com::Variant result = m_host.callMethod<com::Variant>("Eval", {expression});

@@ -60,6 +60,9 @@ public:
                         const std::optional<Text>& arg3 = std::nullopt,
                         const std::optional<Text>& arg4 = std::nullopt,
                         const std::optional<Text>& arg5 = std::nullopt);
+    /// Starts the host's engine in the background, so that the first evaluation waits only
+    /// for what is left of its start; nothing without a host.
+    void prepare();
     /// Discards the host's code and globals; always 0.
     int reset();
     /// Adds code to the host; always 0.

@@ -7,6 +7,7 @@
 #include "search/rewrite.h"
 #include "search/script_control_component.h"
 #include "search/service_hosts.h"
+#include "search/stamps.h"
 #include "search/zone_lookup.h"
 
 #include <CLI/CLI.hpp>
@@ -278,6 +279,8 @@ int finishOutput(std::ostream& out, std::ostream& err, int status)
 Result runCommand(const Command& command)
 {
     const ServiceHosts& hosts = serviceHosts();
+    // The stamps' host starts on its own thread while the rewrite script's host starts here.
+    prepareStampScript();
     ScriptControlComponent script;
     loadRewriteScript(script);
     PlainSearchView view(script);

@@ -27,6 +27,11 @@ ScriptObject& stampScript()
 
 } // namespace
 
+void prepareStampScript()
+{
+    stampScript().prepare();
+}
+
 Text makeTimeStamp()
 {
     return stampScript().eval("new Date().getTime()");

@@ -11,6 +11,9 @@ namespace marrowtune {
 /// Draws makeRandomStamp makes before it stops asking the script host.
 inline constexpr int RandomStampDraws = 1000;
 
+/// Makes this thread's stamp script object and starts its host in the background: the first
+/// stamp then does not pay for a whole host start. Optional; the stamps work without it.
+void prepareStampScript();
 /// Milliseconds since 1970-01-01 UTC as the script host prints them (thirteen digits today);
 /// empty text when no script host can evaluate.
 Text makeTimeStamp();

@@ -134,6 +134,14 @@ public:
         addMember(
             com::method("RunEach", {VariantType::String, VariantType::String}, VariantType::String),
             [this](Invocation& call) { return callProcedureEach(call); });
+        // Also the program's own: starts the engine in the background, so that the first run
+        // does not wait for the whole start of its thread, heap and prelude.
+        addMember(com::method("Prepare"), [this](Invocation&) {
+            if (m_language == JScriptName) {
+                m_engine.start();
+            }
+            return Status::Ok;
+        });
         addMember(com::method("Reset"), [this](Invocation&) {
             m_engine.reset();
             m_error->clear();

@@ -673,19 +673,33 @@ std::vector<ScriptOutcome> ScriptEngine::callEach(std::u16string_view name,
     return outcomes;
 }
 
+void ScriptEngine::start()
+{
+    startWorker();
+}
+
+bool ScriptEngine::startWorker()
+{
+    if (m_worker) {
+        return true;
+    }
+    auto worker = std::make_shared<Worker>();
+    worker->heap.limit = m_memoryLimit;
+    try {
+        worker->thread = std::thread(&Worker::main, worker);
+    } catch (const std::system_error&) {
+        return false;
+    }
+    m_worker = std::move(worker);
+    return true;
+}
+
 ScriptOutcome ScriptEngine::runOnWorker(int kind, std::u16string code,
                                         std::vector<ScriptValue> arguments,
                                         std::vector<ScriptOutcome>* outcomes)
 {
-    if (!m_worker) {
-        auto worker = std::make_shared<Worker>();
-        worker->heap.limit = m_memoryLimit;
-        try {
-            worker->thread = std::thread(&Worker::main, worker);
-        } catch (const std::system_error&) {
-            return {false, {}, simpleFailure(errors::OutOfMemory, u"Out of memory")};
-        }
-        m_worker = std::move(worker);
+    if (!startWorker()) {
+        return {false, {}, simpleFailure(errors::OutOfMemory, u"Out of memory")};
     }
     std::unique_lock lock(m_worker->mutex);
     m_worker->kind = kind;

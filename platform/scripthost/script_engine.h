@@ -91,6 +91,9 @@ public:
     /// time-out failure.
     std::vector<ScriptOutcome> callEach(std::u16string_view name,
                                         std::vector<ScriptValue> arguments);
+    /// Starts the engine's worker, which makes the heap and its prelude, without waiting for
+    /// it: the next run waits only for what is left of that start.
+    void start();
     /// Changes the longest time one run may take.
     void setRunLimit(std::chrono::milliseconds limit) { m_runLimit = limit; }
     std::chrono::milliseconds runLimit() const { return m_runLimit; }
@@ -99,6 +102,7 @@ public:
 
 private:
     struct Worker;
+    bool startWorker();
     ScriptOutcome runOnWorker(int kind, std::u16string code, std::vector<ScriptValue> arguments,
                               std::vector<ScriptOutcome>* outcomes = nullptr);
 
