@@ -1,7 +1,7 @@
 #pragma once
 // The one way the program ends on a failure it cannot recover from.
 
-#include "net/text.h"
+#include "base/text.h"
 
 #include <QString>
 

@@ -6,12 +6,12 @@ namespace marrowtune {
 
 QString fromGbk(const Text& text)
 {
-    return QString::fromStdU16String(codepage::toWide(text, CodePageGbk));
+    return QString::fromStdU16String(codepage::toWide(text, CodePage::Gbk));
 }
 
 Text toGbk(const QString& text)
 {
-    return codepage::fromWide(text.toStdU16String(), CodePageGbk);
+    return codepage::fromWide(text.toStdU16String(), CodePage::Gbk);
 }
 
 } // namespace marrowtune

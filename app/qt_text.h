@@ -1,7 +1,7 @@
 #pragma once
 // The one place where the window's Qt strings meet the program's GBK text.
 
-#include "net/text.h"
+#include "base/text.h"
 
 #include <QString>
 

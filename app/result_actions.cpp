@@ -1,6 +1,7 @@
 #include "app/result_actions.h"
 
 #include "app/qt_text.h"
+#include "net/text.h"
 #include "search/search_view.h"
 #include "search/service_hosts.h"
 

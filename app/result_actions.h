@@ -1,7 +1,7 @@
 #pragma once
 // What the user can do with a row of the result list, and the window's closing action.
 
-#include "net/text.h"
+#include "base/text.h"
 
 #include <QPoint>
 

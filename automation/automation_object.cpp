@@ -9,7 +9,7 @@ namespace {
 
 com::Variant wideOf(std::string_view text)
 {
-    return com::Variant(codepage::toWide(text, CodePageAnsi));
+    return com::Variant(codepage::toWide(text, CodePage::Ansi));
 }
 
 // The result of an access in the kind the caller asked for; the empty value when it cannot be.
@@ -144,13 +144,13 @@ template com::Variant AutomationObject::callMethod<com::Variant>(std::string_vie
 Text variantToText(const com::Variant& value)
 {
     if (value.type() == com::VariantType::String) {
-        return codepage::fromWide(value.stringValue(), CodePageAnsi);
+        return codepage::fromWide(value.stringValue(), CodePage::Ansi);
     }
     com::Variant text;
     if (com::changeType(value, com::VariantType::String, text) != com::Status::Ok) {
         return Text();
     }
-    return codepage::fromWide(text.stringValue(), CodePageAnsi);
+    return codepage::fromWide(text.stringValue(), CodePage::Ansi);
 }
 
 ByteBuffer variantToBytes(const com::Variant& value)

@@ -4,7 +4,7 @@
 // values. Texts cross as UTF-16 through the ANSI code page (GBK). Every failed access gives the
 // empty value of what was asked for; nothing throws.
 
-#include "net/text.h"
+#include "base/text.h"
 #include "platform/com/dispatch.h"
 #include "platform/com/variant.h"
 

@@ -104,7 +104,7 @@ std::vector<Text> RegexObject::subMatchTexts(std::span<const int> groups) const
             const auto text = group >= 1 ? table->groupText(static_cast<std::size_t>(i - 1),
                                                             static_cast<std::size_t>(group - 1))
                                          : std::nullopt;
-            texts.push_back(text ? codepage::fromWide(*text, CodePageAnsi) : Text());
+            texts.push_back(text ? codepage::fromWide(*text, CodePage::Ansi) : Text());
         }
     }
     return texts;
@@ -193,10 +193,10 @@ int RegexObject::byteOffsetOf(int unitIndex) const
             const auto byte = static_cast<unsigned char>(m_subject[i]);
             const std::size_t length = !isGbkLeadByte(byte) || i + 1 == size ? 1 : 2;
             const std::size_t units =
-                byte < 0x80
-                    ? 1
-                    : codepage::toWide(std::string_view(m_subject).substr(i, length), CodePageAnsi)
-                          .size();
+                byte < 0x80 ? 1
+                            : codepage::toWide(std::string_view(m_subject).substr(i, length),
+                                               CodePage::Ansi)
+                                  .size();
             for (std::size_t k = 0; k < units; ++k) {
                 m_unitOffsets.push_back(static_cast<int>(i + std::min(k, length - 1)));
             }
@@ -205,7 +205,7 @@ int RegexObject::byteOffsetOf(int unitIndex) const
         m_unitOffsets.push_back(static_cast<int>(size));
         // Should the whole conversion read an invalid sequence differently, the table does not
         // describe the engine's indices; mark it unusable.
-        if (m_unitOffsets.size() != codepage::toWide(m_subject, CodePageAnsi).size() + 1) {
+        if (m_unitOffsets.size() != codepage::toWide(m_subject, CodePage::Ansi).size() + 1) {
             m_unitOffsets.assign(1, -1);
         }
     }

@@ -4,7 +4,7 @@
 // answer, read its matches and capture groups by 1-based index, and destroy it.
 
 #include "automation/automation_object.h"
-#include "net/text.h"
+#include "base/text.h"
 
 #include <optional>
 #include <span>

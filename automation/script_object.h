@@ -3,7 +3,7 @@
 // evaluating expressions, running statements and calling procedures of a script language.
 
 #include "automation/automation_object.h"
-#include "net/text.h"
+#include "base/text.h"
 
 #include <cstdint>
 #include <optional>

@@ -21,7 +21,7 @@ namespace {
 
 Text gbk(std::u16string_view wide)
 {
-    return wideToMultiByte(wide, CodePageGbk);
+    return wideToMultiByte(wide, CodePage::Gbk);
 }
 
 Text searchPattern()

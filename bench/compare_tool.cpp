@@ -26,7 +26,7 @@ namespace {
 
 Text gbk(std::u16string_view wide)
 {
-    return wideToMultiByte(wide, CodePageGbk);
+    return wideToMultiByte(wide, CodePage::Gbk);
 }
 
 // Shaped like the service's answer: a header with the hit count, then the entries with the

@@ -1,6 +1,7 @@
 #include "cli/cli.h"
 
 #include "marrowtune/config.h"
+#include "net/text.h"
 #include "search/keyword_search.h"
 #include "search/messages.h"
 #include "search/paging_state.h"
@@ -82,7 +83,7 @@ std::string oneLine(std::string text)
 
 Text utf8ToGbk(std::string_view utf8)
 {
-    return wideToMultiByte(multiByteToWide(utf8, CodePageUtf8), CodePageGbk);
+    return wideToMultiByte(multiByteToWide(utf8, CodePage::Utf8), CodePage::Gbk);
 }
 
 std::string hex(unsigned value, int digits)

@@ -29,7 +29,7 @@ bool hasLoneSurrogate(std::u16string_view wide)
     return false;
 }
 
-void checkToWide(const std::string& bytes, int codePage)
+void checkToWide(const std::string& bytes, CodePage codePage)
 {
     const std::u16string wide = codepage::toWide(bytes, codePage);
     // At most one unit per byte, and nothing is lost: every byte gives something.
@@ -41,19 +41,19 @@ void checkToWide(const std::string& bytes, int codePage)
     // characters) and goes to UTF-16 the same way again.
     const std::string back = codepage::fromWide(wide, codePage);
     FUZZ_CHECK(codepage::toWide(back, codePage) == wide);
-    if (codePage == 65001)
+    if (codePage == CodePage::Utf8)
         FUZZ_CHECK(back == bytes);
 }
 
-void checkFromWide(const std::string& bytes, int codePage)
+void checkFromWide(const std::string& bytes, CodePage codePage)
 {
     std::u16string wide(bytes.size() / 2, u'\0');
     std::memcpy(wide.data(), bytes.data(), wide.size() * sizeof(char16_t));
     const std::string narrow = codepage::fromWide(wide, codePage);
-    FUZZ_CHECK(narrow.size() <= wide.size() * (codePage == 65001 ? 3 : 2));
+    FUZZ_CHECK(narrow.size() <= wide.size() * (codePage == CodePage::Utf8 ? 3 : 2));
     FUZZ_CHECK(wide.empty() == narrow.empty());
     // UTF-8 writes every unit but lone surrogates exactly.
-    if (codePage == 65001 && !hasLoneSurrogate(wide))
+    if (codePage == CodePage::Utf8 && !hasLoneSurrogate(wide))
         FUZZ_CHECK(codepage::toWide(narrow, codePage) == wide);
 }
 
@@ -64,8 +64,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::FuzzInput input(data, size);
     const std::uint8_t flags = input.byte();
     const std::string bytes = input.rest();
-    static constexpr int CodePages[] = {0, 936, 65001, 1252};
-    const int codePage = CodePages[flags & 3];
+    static constexpr CodePage CodePages[] = {CodePage::Ansi, CodePage::Gbk, CodePage::Utf8,
+                                             static_cast<CodePage>(1252)};
+    const CodePage codePage = CodePages[flags & 3];
 
     if (!codepage::isSupported(codePage)) {
         FUZZ_CHECK(codepage::toWide(bytes, codePage).empty());

@@ -251,16 +251,16 @@ Text urlEncode(std::string_view text, bool keepUnreserved, bool toUtf8)
 
 Text gbkToUtf8(std::string_view text)
 {
-    return wideToMultiByte(multiByteToWide(text, CodePageGbk), CodePageUtf8);
+    return wideToMultiByte(multiByteToWide(text, CodePage::Gbk), CodePage::Utf8);
 }
 
-std::u16string multiByteToWide(std::string_view text, int codePage)
+std::u16string multiByteToWide(std::string_view text, CodePage codePage)
 {
     // The text ends at its first zero byte, as a C string does.
     return codepage::toWide(text.substr(0, text.find('\0')), codePage);
 }
 
-Text wideToMultiByte(std::u16string_view wide, int codePage)
+Text wideToMultiByte(std::u16string_view wide, CodePage codePage)
 {
     Text out = codepage::fromWide(wide.substr(0, wide.find(u'\0')), codePage);
     return out;

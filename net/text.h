@@ -5,21 +5,14 @@
 // as one character and never match at its second byte. left, right and middle count bytes and
 // may cut a pair.
 
+#include "base/text.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace marrowtune {
-
-/// Program text: GBK bytes.
-using Text = std::string;
-/// A counted block of bytes that may hold zero bytes.
-using ByteBuffer = std::vector<std::uint8_t>;
-/// Code pages understood by the conversions.
-inline constexpr int CodePageAnsi = 0; // the system's ANSI code page: GBK for this program
-inline constexpr int CodePageGbk = 936;
-inline constexpr int CodePageUtf8 = 65001;
 
 /// Position of the first occurrence of `sub` at or after `start`, or -1. A start below 1 counts
 /// as 1, one beyond the end gives -1; an empty `sub` gives 1 when anything is left to search.
@@ -67,9 +60,9 @@ Text urlEncode(std::string_view text, bool keepUnreserved, bool toUtf8);
 /// The exact UTF-8 form of a GBK text.
 Text gbkToUtf8(std::string_view text);
 /// Text in code page `codePage` to UTF-16.
-std::u16string multiByteToWide(std::string_view text, int codePage = CodePageUtf8);
+std::u16string multiByteToWide(std::string_view text, CodePage codePage = CodePage::Utf8);
 /// UTF-16 to text in code page `codePage`.
-Text wideToMultiByte(std::u16string_view wide, int codePage = CodePageAnsi);
+Text wideToMultiByte(std::u16string_view wide, CodePage codePage = CodePage::Ansi);
 
 } // namespace marrowtune
 // SPDX-License-Identifier: MIT

@@ -2,7 +2,7 @@
 // The keyword search with its paging: songs matching a song name, singer or album, twenty to a
 // page.
 
-#include "net/text.h"
+#include "base/text.h"
 
 namespace marrowtune {
 

@@ -1,7 +1,7 @@
 #pragma once
 // The keyword search's paging state: program-wide, alive for the whole run.
 
-#include "net/text.h"
+#include "base/text.h"
 
 namespace marrowtune {
 

@@ -2,6 +2,7 @@
 
 #include "embedded/RewriteScript.h"
 #include "embedded/RewriteScriptTemplate.h"
+#include "net/text.h"
 #include "search/script_component.h"
 #include "search/service_hosts.h"
 

@@ -3,7 +3,7 @@
 // with four functions, getStreamID, getHiURL, getExactQusicID and thURL, carrying the
 // stream-redirect host, the music CDN host suffix and the mirror host as literal texts.
 
-#include "net/text.h"
+#include "base/text.h"
 
 #include <string_view>
 #include <vector>

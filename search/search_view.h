@@ -2,7 +2,7 @@
 // The one narrow interface through which the searches and the result actions talk to the
 // window. MainWindow implements it with widgets; marrowtune-cli and the tests with plain data.
 
-#include "net/text.h"
+#include "base/text.h"
 
 namespace marrowtune {
 

@@ -3,7 +3,7 @@
 // configuration values unless the environment overrides them at start (variables named as the
 // CMake cache variables); tests change them to point the searches at a loopback server.
 
-#include "net/text.h"
+#include "base/text.h"
 
 #include <string>
 

@@ -1,7 +1,7 @@
 #pragma once
 // The rows of the result list `超级列表框1` and the rules by which the searches write them.
 
-#include "net/text.h"
+#include "base/text.h"
 
 #include <optional>
 

@@ -2,7 +2,7 @@
 // The stamps the service requests carry in their "t" query key, each evaluated by a script
 // object of its own.
 
-#include "net/text.h"
+#include "base/text.h"
 
 #include <functional>
 

@@ -1,7 +1,7 @@
 #pragma once
 // The Zone background-music lookup: the songs that play on a QQ user's Zone page.
 
-#include "net/text.h"
+#include "base/text.h"
 
 #include <vector>
 

@@ -18,7 +18,7 @@
 // until the program ends. An export that cannot be bound ends the program by the fatal path:
 // "无法找到指定DLL库文件“SkinH_EL.dll”中的输出命令“<export>”".
 
-#include "net/text.h"
+#include "base/text.h"
 
 #include <array>
 #include <cstdint>

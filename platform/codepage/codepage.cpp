@@ -142,16 +142,16 @@ std::string wideToGbk(std::u16string_view wide)
 
 } // namespace
 
-bool isSupported(int codePage)
+bool isSupported(CodePage codePage)
 {
-    return codePage == 0 || codePage == 936 || codePage == 65001;
+    return codePage == CodePage::Ansi || codePage == CodePage::Gbk || codePage == CodePage::Utf8;
 }
 
-std::u16string toWide(std::string_view text, int codePage)
+std::u16string toWide(std::string_view text, CodePage codePage)
 {
     if (!isSupported(codePage) || text.empty())
         return {};
-    if (codePage != 65001)
+    if (codePage != CodePage::Utf8)
         return gbkToWide(text);
     const Converter& cd = converter(true);
     if (!cd.valid())
@@ -184,11 +184,11 @@ std::u16string toWide(std::string_view text, int codePage)
     return out;
 }
 
-std::string fromWide(std::u16string_view wide, int codePage)
+std::string fromWide(std::u16string_view wide, CodePage codePage)
 {
     if (!isSupported(codePage) || wide.empty())
         return {};
-    if (codePage != 65001)
+    if (codePage != CodePage::Utf8)
         return wideToGbk(wide);
     const Converter& cd = converter(false);
     if (!cd.valid())

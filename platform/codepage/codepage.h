@@ -14,17 +14,19 @@
 //  - a UTF-16 unit that cannot be written in GBK (including a lone surrogate) becomes "?"
 //    (0x3F), as the Windows default character is; for UTF-8 a lone surrogate becomes U+FFFD.
 
+#include "base/text.h"
+
 #include <string>
 #include <string_view>
 
 namespace marrowtune::codepage {
 
-/// True for the code pages this module converts: 0, 936 and 65001.
-bool isSupported(int codePage);
+/// True for the code pages this module converts: the three named ones.
+bool isSupported(CodePage codePage);
 /// Multi-byte text in `codePage` to UTF-16. An unsupported code page gives an empty result.
-std::u16string toWide(std::string_view text, int codePage);
+std::u16string toWide(std::string_view text, CodePage codePage);
 /// UTF-16 to multi-byte text in `codePage`. An unsupported code page gives an empty result.
-std::string fromWide(std::u16string_view wide, int codePage);
+std::string fromWide(std::u16string_view wide, CodePage codePage);
 
 } // namespace marrowtune::codepage
 // SPDX-License-Identifier: MIT

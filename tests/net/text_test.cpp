@@ -257,9 +257,9 @@ TEST(TextTest, CodePageConversions)
               "a");
     EXPECT_EQ(gbkToUtf8(""), "");
     EXPECT_EQ(multiByteToWide("\xE4\xB8\xAD"), u"中");
-    EXPECT_EQ(multiByteToWide("\xD6\xD0", CodePageGbk), u"中");
+    EXPECT_EQ(multiByteToWide("\xD6\xD0", CodePage::Gbk), u"中");
     EXPECT_EQ(wideToMultiByte(u"中"), "\xD6\xD0");
-    EXPECT_EQ(wideToMultiByte(u"中", CodePageUtf8), "\xE4\xB8\xAD");
+    EXPECT_EQ(wideToMultiByte(u"中", CodePage::Utf8), "\xE4\xB8\xAD");
     // The conversions stop at the first zero, as C strings do.
     EXPECT_EQ(wideToMultiByte(std::u16string(u"a\0b", 3)), "a");
 }

@@ -10,17 +10,17 @@ namespace marrowtune::test {
 
 inline std::string gbk(std::string_view utf8)
 {
-    return codepage::fromWide(codepage::toWide(utf8, 65001), 936);
+    return codepage::fromWide(codepage::toWide(utf8, CodePage::Utf8), CodePage::Gbk);
 }
 
 inline std::string gbk(std::u16string_view wide)
 {
-    return codepage::fromWide(wide, 936);
+    return codepage::fromWide(wide, CodePage::Gbk);
 }
 
 inline std::string utf8(std::string_view gbkText)
 {
-    return codepage::fromWide(codepage::toWide(gbkText, 936), 65001);
+    return codepage::fromWide(codepage::toWide(gbkText, CodePage::Gbk), CodePage::Utf8);
 }
 
 } // namespace marrowtune::test

@@ -66,7 +66,7 @@ int pageParameter(const httplib::Request& request)
 
 std::string utf8ToGbk(std::string_view utf8)
 {
-    return codepage::fromWide(codepage::toWide(utf8, 65001), 936);
+    return codepage::fromWide(codepage::toWide(utf8, CodePage::Utf8), CodePage::Gbk);
 }
 
 struct SampleService::Impl {

@@ -10,7 +10,7 @@ namespace {
 struct WideCase {
     const char* name;
     std::string_view bytes;
-    int codePage;
+    CodePage codePage;
     std::u16string_view wide;
 };
 
@@ -18,24 +18,24 @@ struct WideCase {
 TEST(CodepageTest, ToWide)
 {
     const WideCase cases[] = {
-        {"ascii", "abc", 936, u"abc"},
-        {"gbk pair", "\xD6\xD0\xCE\xC4", 936, u"中文"},
-        {"ansi is gbk", "\xD6\xD0", 0, u"中"},
-        {"euro in cp936", "\x80", 936, u"€"},
-        {"truncated gbk pair", "a\xD6", 936, u"a\uFFFD"},
-        {"invalid gbk trail", "\xD6\x7F", 936, u"\uFFFD\x7F"},
+        {"ascii", "abc", CodePage::Gbk, u"abc"},
+        {"gbk pair", "\xD6\xD0\xCE\xC4", CodePage::Gbk, u"中文"},
+        {"ansi is gbk", "\xD6\xD0", CodePage::Ansi, u"中"},
+        {"euro in cp936", "\x80", CodePage::Gbk, u"€"},
+        {"truncated gbk pair", "a\xD6", CodePage::Gbk, u"a\uFFFD"},
+        {"invalid gbk trail", "\xD6\x7F", CodePage::Gbk, u"\uFFFD\x7F"},
         {"0xFF alone",
          "\xFF"
          "a",
-         936, u"\uFFFDa"},
-        {"utf8", "\xE4\xB8\xAD", 65001, u"中"},
-        {"utf8 beyond bmp", "\xF0\x9F\x8E\xB5", 65001, u"\U0001F3B5"},
+         CodePage::Gbk, u"\uFFFDa"},
+        {"utf8", "\xE4\xB8\xAD", CodePage::Utf8, u"中"},
+        {"utf8 beyond bmp", "\xF0\x9F\x8E\xB5", CodePage::Utf8, u"\U0001F3B5"},
         {"invalid utf8",
          "a\xFF"
          "b",
-         65001, u"a\uFFFDb"},
-        {"empty", "", 936, u""},
-        {"unsupported code page", "abc", 1252, u""},
+         CodePage::Utf8, u"a\uFFFDb"},
+        {"empty", "", CodePage::Gbk, u""},
+        {"unsupported code page", "abc", static_cast<CodePage>(1252), u""},
     };
     for (const WideCase& c : cases)
         EXPECT_EQ(toWide(c.bytes, c.codePage), c.wide) << c.name;
@@ -44,7 +44,7 @@ TEST(CodepageTest, ToWide)
 struct NarrowCase {
     const char* name;
     std::u16string_view wide;
-    int codePage;
+    CodePage codePage;
     std::string_view bytes;
 };
 
@@ -52,18 +52,19 @@ struct NarrowCase {
 TEST(CodepageTest, FromWide)
 {
     const NarrowCase cases[] = {
-        {"gbk", u"中文a", 936,
+        {"gbk", u"中文a", CodePage::Gbk,
          "\xD6\xD0\xCE\xC4"
          "a"},
-        {"not in gbk", u"a\U0001F3B5b", 936, "a?b"},
+        {"not in gbk", u"a\U0001F3B5b", CodePage::Gbk, "a?b"},
         {"lone surrogate to gbk",
          u"a\xD800"
          "b",
-         936, "a?b"},
-        {"utf8 three bytes each", u"中中中", 65001, "\xE4\xB8\xAD\xE4\xB8\xAD\xE4\xB8\xAD"},
-        {"utf8 pair", u"\U0001F3B5", 65001, "\xF0\x9F\x8E\xB5"},
-        {"lone surrogate to utf8", u"\xDC00", 65001, "\xEF\xBF\xBD"},
-        {"unsupported code page", u"abc", 1252, ""},
+         CodePage::Gbk, "a?b"},
+        {"utf8 three bytes each", u"中中中", CodePage::Utf8,
+         "\xE4\xB8\xAD\xE4\xB8\xAD\xE4\xB8\xAD"},
+        {"utf8 pair", u"\U0001F3B5", CodePage::Utf8, "\xF0\x9F\x8E\xB5"},
+        {"lone surrogate to utf8", u"\xDC00", CodePage::Utf8, "\xEF\xBF\xBD"},
+        {"unsupported code page", u"abc", static_cast<CodePage>(1252), ""},
     };
     for (const NarrowCase& c : cases)
         EXPECT_EQ(fromWide(c.wide, c.codePage), c.bytes) << c.name;
@@ -117,17 +118,21 @@ TEST(CodepageTest, WholeGbkTable)
             if (expected == 0)
                 expected = userDefined(lead, trail);
             if (expected == 0) {
-                ASSERT_EQ(toWide(pair + "a\xD6\xD0", 936), u"\uFFFDa中") << lead << ' ' << trail;
+                ASSERT_EQ(toWide(pair + "a\xD6\xD0", CodePage::Gbk), u"\uFFFDa中")
+                    << lead << ' ' << trail;
                 continue;
             }
             ++defined;
-            ASSERT_EQ(toWide(pair, 936), std::u16string(1, expected)) << lead << ' ' << trail;
-            ASSERT_EQ(fromWide(std::u16string(1, expected), 936), pair) << lead << ' ' << trail;
+            ASSERT_EQ(toWide(pair, CodePage::Gbk), std::u16string(1, expected))
+                << lead << ' ' << trail;
+            ASSERT_EQ(fromWide(std::u16string(1, expected), CodePage::Gbk), pair)
+                << lead << ' ' << trail;
         }
     }
     // The platform's 21,791 pairs and the 1,894 user-defined ones.
     EXPECT_EQ(defined, 21791 + 1894);
-    EXPECT_EQ(toWide("\xAA\xA1\xFE\xFE\xA1\x40\xA7\xA0", 936), u"\uE000\uE4C5\uE4C6\uE765");
+    EXPECT_EQ(toWide("\xAA\xA1\xFE\xFE\xA1\x40\xA7\xA0", CodePage::Gbk),
+              u"\uE000\uE4C5\uE4C6\uE765");
 }
 
 } // namespace
