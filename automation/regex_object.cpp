@@ -24,19 +24,6 @@ bool isGbkLeadByte(unsigned char byte)
 
 } // namespace
 
-RegexObject::RegexObject()
-{
-    m_initialized = com::initialize() == com::Status::Ok;
-}
-
-RegexObject::~RegexObject()
-{
-    clear();
-    if (m_initialized) {
-        com::uninitialize();
-    }
-}
-
 bool RegexObject::create(const Text& pattern, Text subject, std::optional<bool> ignoreCase,
                          std::optional<bool> multiline, std::optional<bool> global)
 {

@@ -5,6 +5,7 @@
 
 #include "automation/automation_object.h"
 #include "base/text.h"
+#include "platform/com/runtime.h"
 
 #include <optional>
 #include <span>
@@ -16,12 +17,9 @@ namespace marrowtune {
 /// failure gives empty text, 0 or false; nothing throws and nothing is shown.
 class RegexObject {
 public:
-    /// Initialises the automation library on the calling thread.
-    RegexObject();
-    /// Releases the engine and the matches, then uninitialises the library on this thread.
-    ~RegexObject();
-    RegexObject(const RegexObject&) = delete;
-    RegexObject& operator=(const RegexObject&) = delete;
+    /// Initialises the automation library on the calling thread; destruction releases the
+    /// engine and the matches, then undoes it.
+    RegexObject() = default;
 
     /// Makes a fresh engine with the pattern and flags (each omitted flag is true), runs it over
     /// the whole subject and keeps the matches and a copy of the subject. True when the engine
@@ -65,10 +63,10 @@ private:
     int byteOffsetOf(int unitIndex) const;
     int matchPosition(const AutomationObject& match, const Text& text, bool exact) const;
 
+    com::ThreadInitialization m_thread;
     AutomationObject m_engine;
     AutomationObject m_matches;
     Text m_subject;
-    bool m_initialized = false;
     // Byte offset in m_subject of each UTF-16 unit of its conversion, built on the first
     // position request.
     mutable std::vector<int> m_unitOffsets;

@@ -26,8 +26,6 @@ Text given(const std::optional<Text>& value)
 
 ScriptObject::ScriptObject()
 {
-    com::initialize();
-    m_initialized = true;
     if (!m_host.create("ScriptControl")) {
         return;
     }
@@ -36,19 +34,14 @@ ScriptObject::ScriptObject()
     language("JScript");
 }
 
-ScriptObject::~ScriptObject()
-{
-    destroy();
-}
+// Out of line: inlined into every holder, GCC mistakes the released members for unset ones.
+ScriptObject::~ScriptObject() = default;
 
 void ScriptObject::destroy()
 {
     m_host.clear();
     m_errorObject.clear();
-    if (m_initialized) {
-        m_initialized = false;
-        com::uninitialize();
-    }
+    m_thread.release();
 }
 
 ScriptError ScriptObject::lastError() const

@@ -4,6 +4,7 @@
 
 #include "automation/automation_object.h"
 #include "base/text.h"
+#include "platform/com/runtime.h"
 
 #include <cstdint>
 #include <optional>
@@ -28,8 +29,6 @@ class ScriptObject {
 public:
     ScriptObject();
     ~ScriptObject();
-    ScriptObject(const ScriptObject&) = delete;
-    ScriptObject& operator=(const ScriptObject&) = delete;
 
     /// The host's last error; three "0" texts and three empty texts when there is no host.
     ScriptError lastError() const;
@@ -74,9 +73,9 @@ public:
 private:
     com::Variant runVariant(const Text& procedureName, AutomationArgs arguments);
 
+    com::ThreadInitialization m_thread;
     AutomationObject m_host;
     AutomationObject m_errorObject;
-    bool m_initialized = false;
 };
 
 } // namespace marrowtune

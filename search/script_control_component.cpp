@@ -1,21 +1,12 @@
 #include "search/script_control_component.h"
 
-#include "platform/com/runtime.h"
-
 namespace marrowtune {
 
 ScriptControlComponent::ScriptControlComponent()
 {
-    com::initialize();
     if (m_host.create("ScriptControl") && !m_host.putProperty("Language", Text("JScript"))) {
         m_host.clear();
     }
-}
-
-ScriptControlComponent::~ScriptControlComponent()
-{
-    m_host.clear();
-    com::uninitialize();
 }
 
 bool ScriptControlComponent::isReady() const

@@ -2,6 +2,7 @@
 // The window's script component over one "ScriptControl" host with language JScript.
 
 #include "automation/automation_object.h"
+#include "platform/com/runtime.h"
 #include "search/script_component.h"
 
 #include <vector>
@@ -14,7 +15,6 @@ namespace marrowtune {
 class ScriptControlComponent final : public ScriptComponent {
 public:
     ScriptControlComponent();
-    ~ScriptControlComponent() override;
     ScriptControlComponent(const ScriptControlComponent&) = delete;
     ScriptControlComponent& operator=(const ScriptControlComponent&) = delete;
 
@@ -33,6 +33,7 @@ public:
 private:
     void addPendingCode();
 
+    com::ThreadInitialization m_thread;
     AutomationObject m_host;
     std::vector<Text> m_pendingCode;
 };

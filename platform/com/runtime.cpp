@@ -60,6 +60,23 @@ bool isInitialized()
     return initializeCount > 0;
 }
 
+ThreadInitialization::ThreadInitialization() : m_held(initialize() == Status::Ok)
+{
+}
+
+ThreadInitialization::~ThreadInitialization()
+{
+    release();
+}
+
+void ThreadInitialization::release()
+{
+    if (m_held) {
+        m_held = false;
+        uninitialize();
+    }
+}
+
 bool registerClass(std::string progId, std::string classId, ClassFactory factory)
 {
     if (progId.empty() || progId.front() == '{' || classId.size() < 2 || classId.front() != '{' ||

@@ -21,6 +21,25 @@ void uninitialize();
 /// True while the calling thread holds at least one initialize.
 bool isInitialized();
 
+/// One initialisation of the library on the calling thread, undone when released or destroyed,
+/// so that no path out of its owner can leave the count raised. Declare it before the objects
+/// made under it: they are then let go first.
+class ThreadInitialization {
+public:
+    /// Initialises the library on the calling thread.
+    ThreadInitialization();
+    /// Undoes the initialisation when it is still held.
+    ~ThreadInitialization();
+    ThreadInitialization(const ThreadInitialization&) = delete;
+    ThreadInitialization& operator=(const ThreadInitialization&) = delete;
+
+    /// Undoes the initialisation now; later calls do nothing.
+    void release();
+
+private:
+    bool m_held;
+};
+
 /// Registers a class under its program identifier ("VBScript.RegExp") and its class identifier
 /// in braces ("{3F4DACA4-...}"). Returns false, changing nothing, when either is taken or
 /// empty or the factory is empty. Thread-safe.
