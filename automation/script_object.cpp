@@ -4,6 +4,7 @@
 #include "platform/com/runtime.h"
 
 #include <cstdio>
+#include <utility>
 
 namespace marrowtune {
 
@@ -20,6 +21,14 @@ Text numberText(double value)
 Text given(const std::optional<Text>& value)
 {
     return value.value_or(Text());
+}
+
+// The five optional text arguments of a run, an omitted one as empty text.
+AutomationArgs givenTexts(const std::optional<Text>& arg1, const std::optional<Text>& arg2,
+                          const std::optional<Text>& arg3, const std::optional<Text>& arg4,
+                          const std::optional<Text>& arg5)
+{
+    return {given(arg1), given(arg2), given(arg3), given(arg4), given(arg5)};
 }
 
 } // namespace
@@ -101,15 +110,19 @@ com::Variant ScriptObject::runVariant(const Text& procedureName, AutomationArgs 
     return m_host.callMethod<com::Variant>("Run", arguments);
 }
 
+Text ScriptObject::runText(const Text& procedureName, AutomationArgs arguments)
+{
+    com::Variant result = runVariant(procedureName, std::move(arguments));
+    Text text = variantToText(result);
+    clearVariant(result);
+    return text;
+}
+
 Text ScriptObject::run(const Text& procedureName, const std::optional<Text>& arg1,
                        const std::optional<Text>& arg2, const std::optional<Text>& arg3,
                        const std::optional<Text>& arg4, const std::optional<Text>& arg5)
 {
-    com::Variant result = runVariant(
-        procedureName, {given(arg1), given(arg2), given(arg3), given(arg4), given(arg5)});
-    Text text = variantToText(result);
-    clearVariant(result);
-    return text;
+    return runText(procedureName, givenTexts(arg1, arg2, arg3, arg4, arg5));
 }
 
 Text ScriptObject::runWithIntegers(const Text& procedureName, const std::optional<Text>& arg1,
@@ -117,19 +130,15 @@ Text ScriptObject::runWithIntegers(const Text& procedureName, const std::optiona
                                    std::optional<std::int32_t> arg3,
                                    const std::optional<Text>& arg4, const std::optional<Text>& arg5)
 {
-    com::Variant result = runVariant(
-        procedureName, {given(arg1), arg2.value_or(0), arg3.value_or(0), given(arg4), given(arg5)});
-    Text text = variantToText(result);
-    clearVariant(result);
-    return text;
+    return runText(procedureName,
+                   {given(arg1), arg2.value_or(0), arg3.value_or(0), given(arg4), given(arg5)});
 }
 
 ByteBuffer ScriptObject::runBytes(const Text& procedureName, const std::optional<Text>& arg1,
                                   const std::optional<Text>& arg2, const std::optional<Text>& arg3,
                                   const std::optional<Text>& arg4, const std::optional<Text>& arg5)
 {
-    com::Variant result = runVariant(
-        procedureName, {given(arg1), given(arg2), given(arg3), given(arg4), given(arg5)});
+    com::Variant result = runVariant(procedureName, givenTexts(arg1, arg2, arg3, arg4, arg5));
     ByteBuffer bytes = variantToBytes(result);
     clearVariant(result);
     return bytes;

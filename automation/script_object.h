@@ -72,6 +72,7 @@ public:
 
 private:
     com::Variant runVariant(const Text& procedureName, AutomationArgs arguments);
+    Text runText(const Text& procedureName, AutomationArgs arguments);
 
     com::ThreadInitialization m_thread;
     AutomationObject m_host;
