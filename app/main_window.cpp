@@ -4,6 +4,7 @@
 #include "app/qt_text.h"
 #include "platform/inet/inet.h"
 #include "search/script_component.h"
+#include "search/song_record.h"
 
 #include <QAction>
 #include <QApplication>
@@ -33,8 +34,6 @@
 namespace marrowtune {
 
 namespace {
-
-constexpr int ColumnCount = 4;
 
 // Makes the form's top-level widget the MainWindow that is already there instead of a new one,
 // so the units' parents are the window itself.

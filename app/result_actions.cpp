@@ -4,6 +4,7 @@
 #include "net/text.h"
 #include "search/search_view.h"
 #include "search/service_hosts.h"
+#include "search/song_record.h"
 
 #include <QClipboard>
 #include <QCursor>
@@ -17,8 +18,6 @@
 namespace marrowtune {
 
 namespace {
-
-constexpr int LinkColumn = 3;
 
 class SystemDesktop final : public Desktop {
 public:

@@ -14,6 +14,8 @@ inline constexpr int SongNameColumn = 0;
 inline constexpr int SingerColumn = 1;
 inline constexpr int AlbumColumn = 2;
 inline constexpr int LinkColumn = 3;
+/// How many columns the result list has.
+inline constexpr int ColumnCount = 4;
 
 /// One row of the result list. A Zone lookup has no album: its column 2 is left unset.
 struct SongRecord {
