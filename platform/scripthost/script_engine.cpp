@@ -15,9 +15,9 @@
 
 namespace marrowtune::scripthost {
 
-namespace {
+enum class RunKind : int { Eval, Execute, Call, CallEach };
 
-enum RunKind { Eval = 0, Execute = 1, Call = 2, CallEach = 3 };
+namespace {
 
 // Each heap draws Math.random from its own xoshiro256** state, seeded from the kernel's
 // entropy pool: the engine's built-in generator is seeded from the clock, so two hosts made in
@@ -190,7 +190,7 @@ enum RunStatus { RunOk = 0, RunCompileError = 1, RunRuntimeError = 2, RunUnknown
 constexpr duk_idx_t ResultSlots = 6;
 
 struct Job {
-    int kind = Eval;
+    RunKind kind = RunKind::Eval;
     std::string code; // source text, or the function name for Call
     std::vector<PreparedValue> arguments;
 };
@@ -244,7 +244,7 @@ duk_ret_t runProtected(duk_context* ctx, void* udata)
     const Job* job = static_cast<const Job*>(udata);
     duk_require_stack(ctx, static_cast<duk_idx_t>(job->arguments.size()) + 16);
     int status = RunOk;
-    if (job->kind == Call) {
+    if (job->kind == RunKind::Call) {
         duk_push_global_object(ctx);
         duk_get_prop_lstring(ctx, -1, job->code.data(), job->code.size());
         duk_remove(ctx, -2);
@@ -266,14 +266,14 @@ duk_ret_t runProtected(duk_context* ctx, void* udata)
         }
     } else {
         duk_push_string(ctx, "code");
-        if (duk_pcompile_lstring_filename(ctx, job->kind == Eval ? DUK_COMPILE_EVAL : 0,
+        if (duk_pcompile_lstring_filename(ctx, job->kind == RunKind::Eval ? DUK_COMPILE_EVAL : 0,
                                           job->code.data(), job->code.size()) != 0) {
             status = RunCompileError;
         } else if (duk_pcall(ctx, 0) != 0) {
             status = RunRuntimeError;
         }
     }
-    if (status == RunOk && job->kind == Execute) {
+    if (status == RunOk && job->kind == RunKind::Execute) {
         duk_pop(ctx);
         duk_push_undefined(ctx);
     }
@@ -403,7 +403,7 @@ ScriptFailure simpleFailure(std::int32_t number, std::u16string_view description
 }
 
 // Reads the slots runProtected left at `base`.
-ScriptOutcome readOutcome(duk_context* ctx, duk_idx_t base, int kind, std::u16string_view code)
+ScriptOutcome readOutcome(duk_context* ctx, duk_idx_t base, RunKind kind, std::u16string_view code)
 {
     ScriptOutcome outcome;
     const int status = duk_get_int(ctx, base);
@@ -431,7 +431,7 @@ ScriptOutcome readOutcome(duk_context* ctx, duk_idx_t base, int kind, std::u16st
         failure.description = fromCesu8(withoutLineSuffix(message));
         // Only a compile error is known to lie in the text just given; a run-time error may
         // come from any code added before.
-        if (compiling && kind != Call) {
+        if (compiling && kind != RunKind::Call) {
             failure.text = lineOf(code, failure.line);
         }
     } else {
@@ -442,7 +442,7 @@ ScriptOutcome readOutcome(duk_context* ctx, duk_idx_t base, int kind, std::u16st
     return outcome;
 }
 
-ScriptOutcome runJob(duk_context* ctx, int kind, const std::u16string& code,
+ScriptOutcome runJob(duk_context* ctx, RunKind kind, const std::u16string& code,
                      const std::vector<ScriptValue>& arguments)
 {
     Job job;
@@ -567,7 +567,7 @@ struct ScriptEngine::Worker {
     bool pending = false;
     bool done = false;
     bool quit = false;
-    int kind = Eval;
+    RunKind kind = RunKind::Eval;
     std::u16string code;
     std::vector<ScriptValue> arguments;
     ScriptOutcome outcome;
@@ -588,7 +588,7 @@ struct ScriptEngine::Worker {
                 break;
             }
             self->pending = false;
-            const int kind = self->kind;
+            const RunKind kind = self->kind;
             const std::u16string code = std::move(self->code);
             const std::vector<ScriptValue> arguments = std::move(self->arguments);
             lock.unlock();
@@ -596,11 +596,12 @@ struct ScriptEngine::Worker {
                 false, {}, simpleFailure(errors::OutOfMemory, u"Out of memory")};
             ScriptOutcome outcome;
             std::vector<ScriptOutcome> outcomes;
-            if (kind == CallEach) {
+            if (kind == RunKind::CallEach) {
                 // One call per argument, all in this one job.
                 outcomes.reserve(arguments.size());
                 for (const ScriptValue& argument : arguments) {
-                    outcomes.push_back(ready ? runJob(ctx, Call, code, {argument}) : notReady);
+                    outcomes.push_back(ready ? runJob(ctx, RunKind::Call, code, {argument})
+                                             : notReady);
                 }
                 outcome.ok = true;
             } else {
@@ -645,18 +646,18 @@ void ScriptEngine::reset()
 
 ScriptOutcome ScriptEngine::eval(std::u16string_view expression)
 {
-    return runOnWorker(Eval, std::u16string(expression), {});
+    return runOnWorker(RunKind::Eval, std::u16string(expression), {});
 }
 
 ScriptOutcome ScriptEngine::execute(std::u16string_view code)
 {
-    return runOnWorker(Execute, std::u16string(code), {});
+    return runOnWorker(RunKind::Execute, std::u16string(code), {});
 }
 
 ScriptOutcome ScriptEngine::call(std::u16string_view name,
                                  const std::vector<ScriptValue>& arguments)
 {
-    return runOnWorker(Call, std::u16string(name), arguments);
+    return runOnWorker(RunKind::Call, std::u16string(name), arguments);
 }
 
 std::vector<ScriptOutcome> ScriptEngine::callEach(std::u16string_view name,
@@ -665,7 +666,7 @@ std::vector<ScriptOutcome> ScriptEngine::callEach(std::u16string_view name,
     const std::size_t count = arguments.size();
     std::vector<ScriptOutcome> outcomes;
     ScriptOutcome outcome =
-        runOnWorker(CallEach, std::u16string(name), std::move(arguments), &outcomes);
+        runOnWorker(RunKind::CallEach, std::u16string(name), std::move(arguments), &outcomes);
     if (!outcome.ok) {
         // The batch as a whole failed (it ran out of time): every call shares its failure.
         outcomes.assign(count, outcome);
@@ -694,7 +695,7 @@ bool ScriptEngine::startWorker()
     return true;
 }
 
-ScriptOutcome ScriptEngine::runOnWorker(int kind, std::u16string code,
+ScriptOutcome ScriptEngine::runOnWorker(RunKind kind, std::u16string code,
                                         std::vector<ScriptValue> arguments,
                                         std::vector<ScriptOutcome>* outcomes)
 {

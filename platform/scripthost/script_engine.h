@@ -71,6 +71,9 @@ inline constexpr std::chrono::milliseconds DefaultRunLimit{10000};
 inline constexpr std::size_t DefaultMemoryLimit = 256u << 20;
 
 /// A JScript engine with its own global scope, used from one thread at a time.
+/// What a run on the engine's thread does with its code (defined with the engine).
+enum class RunKind : int;
+
 class ScriptEngine {
 public:
     explicit ScriptEngine(std::chrono::milliseconds runLimit = DefaultRunLimit,
@@ -103,7 +106,7 @@ public:
 private:
     struct Worker;
     bool startWorker();
-    ScriptOutcome runOnWorker(int kind, std::u16string code, std::vector<ScriptValue> arguments,
+    ScriptOutcome runOnWorker(RunKind kind, std::u16string code, std::vector<ScriptValue> arguments,
                               std::vector<ScriptOutcome>* outcomes = nullptr);
 
     std::chrono::milliseconds m_runLimit;
