@@ -12,6 +12,8 @@
 #include <sys/random.h>
 #include <system_error>
 #include <thread>
+#include <type_traits>
+#include <variant>
 
 namespace marrowtune::scripthost {
 
@@ -158,29 +160,21 @@ duk_ret_t mathRandom(duk_context* ctx)
 // throw. An error anywhere in the middle stage (say, memory running out) fails the run instead
 // of ending the process.
 
-// An argument ready to be pushed: strings already in the engine's form.
-struct PreparedValue {
-    int kind = 0; // the index of the ScriptValue alternative
-    std::int32_t integer = 0;
-    double number = 0;
-    bool boolean = false;
-    std::string text;
-};
+// An argument ready to be pushed: a ScriptValue with its string already in the engine's form.
+using PreparedValue =
+    std::variant<std::monostate, ScriptNull, std::int32_t, double, std::string, bool>;
 
 PreparedValue prepare(const ScriptValue& value)
 {
-    PreparedValue prepared;
-    prepared.kind = static_cast<int>(value.index());
-    if (const auto* i = std::get_if<std::int32_t>(&value)) {
-        prepared.integer = *i;
-    } else if (const auto* d = std::get_if<double>(&value)) {
-        prepared.number = *d;
-    } else if (const auto* b = std::get_if<bool>(&value)) {
-        prepared.boolean = *b;
-    } else if (const auto* t = std::get_if<std::u16string>(&value)) {
-        prepared.text = toCesu8(*t);
-    }
-    return prepared;
+    return std::visit(
+        [](const auto& v) -> PreparedValue {
+            if constexpr (std::is_same_v<std::decay_t<decltype(v)>, std::u16string>) {
+                return toCesu8(v);
+            } else {
+                return v;
+            }
+        },
+        value);
 }
 
 enum RunStatus { RunOk = 0, RunCompileError = 1, RunRuntimeError = 2, RunUnknownName = 3 };
@@ -197,26 +191,24 @@ struct Job {
 
 void pushPrepared(duk_context* ctx, const PreparedValue& value)
 {
-    switch (value.kind) {
-    case 1:
-        duk_push_null(ctx);
-        break;
-    case 2:
-        duk_push_int(ctx, value.integer);
-        break;
-    case 3:
-        duk_push_number(ctx, value.number);
-        break;
-    case 4:
-        duk_push_lstring(ctx, value.text.data(), value.text.size());
-        break;
-    case 5:
-        duk_push_boolean(ctx, value.boolean);
-        break;
-    default:
-        duk_push_undefined(ctx);
-        break;
-    }
+    std::visit(
+        [ctx](const auto& v) {
+            using T = std::decay_t<decltype(v)>;
+            if constexpr (std::is_same_v<T, ScriptNull>) {
+                duk_push_null(ctx);
+            } else if constexpr (std::is_same_v<T, std::int32_t>) {
+                duk_push_int(ctx, v);
+            } else if constexpr (std::is_same_v<T, double>) {
+                duk_push_number(ctx, v);
+            } else if constexpr (std::is_same_v<T, std::string>) {
+                duk_push_lstring(ctx, v.data(), v.size());
+            } else if constexpr (std::is_same_v<T, bool>) {
+                duk_push_boolean(ctx, v);
+            } else {
+                duk_push_undefined(ctx);
+            }
+        },
+        value);
 }
 
 // Objects have no automation form here; they cross as their text form.
