@@ -557,6 +557,7 @@ struct ScriptEngine::Worker {
     std::condition_variable jobReady;
     std::condition_variable jobDone;
     bool pending = false;
+    bool started = false;
     bool done = false;
     bool quit = false;
     RunKind kind = RunKind::Eval;
@@ -574,6 +575,8 @@ struct ScriptEngine::Worker {
             duk_create_heap(heapAlloc, heapRealloc, heapFree, &self->heap, heapFatal);
         const bool ready = ctx && installPrelude(ctx);
         std::unique_lock lock(self->mutex);
+        self->started = true;
+        self->jobDone.notify_all();
         for (;;) {
             self->jobReady.wait(lock, [&] { return self->pending || self->quit; });
             if (self->quit) {
@@ -611,6 +614,11 @@ struct ScriptEngine::Worker {
         }
     }
 };
+
+namespace {
+/// How long a new host may take to make its heap and prelude before its first run.
+constexpr std::chrono::seconds HostStartLimit{10};
+} // namespace
 
 ScriptEngine::ScriptEngine(std::chrono::milliseconds runLimit, std::size_t memoryLimit)
     : m_runLimit(runLimit), m_memoryLimit(memoryLimit)
@@ -695,6 +703,11 @@ ScriptOutcome ScriptEngine::runOnWorker(RunKind kind, std::u16string code,
         return {false, {}, simpleFailure(errors::OutOfMemory, u"Out of memory")};
     }
     std::unique_lock lock(m_worker->mutex);
+    // The run limit is for the script, not for making the heap: a host started on a busy
+    // machine must not time out its first run. Making the heap is bounded on its own.
+    if (!m_worker->jobDone.wait_for(lock, HostStartLimit, [&] { return m_worker->started; })) {
+        return {false, {}, simpleFailure(errors::OutOfMemory, u"Out of memory")};
+    }
     m_worker->kind = kind;
     m_worker->code = std::move(code);
     m_worker->arguments = std::move(arguments);

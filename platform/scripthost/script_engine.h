@@ -2,7 +2,8 @@
 // One JScript-compatible script engine over Duktape: a heap with the compatibility prelude
 // installed, code added to its global scope, expressions evaluated, functions called by name.
 // Every run is bounded in time: the heap lives on a worker thread of its own and the caller
-// waits for at most the run limit. A run that overstays is abandoned with its heap (the engine
+// waits for at most the run limit, counted from when the heap is ready (making a new heap is
+// bounded separately, by 10 seconds). A run that overstays is abandoned with its heap (the engine
 // starts afresh, as after reset) because the packaged Duktape has no way to interrupt a
 // running script.
 
