@@ -1,7 +1,11 @@
 # SPDX-License-Identifier: MIT
 # Every external library, found once. scripts/install-deps.sh installs them all.
-find_package(PkgConfig REQUIRED)
 find_package(Threads REQUIRED)
+if(WIN32)
+  include(WindowsDependencies)
+  return()
+endif()
+find_package(PkgConfig REQUIRED)
 find_package(CURL REQUIRED)
 pkg_check_modules(PCRE2_16 REQUIRED IMPORTED_TARGET libpcre2-16)
 pkg_check_modules(DUKTAPE REQUIRED IMPORTED_TARGET duktape)
