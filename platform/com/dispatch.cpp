@@ -117,7 +117,10 @@ Status DispatchObject::invoke(std::string_view name, InvokeKind kind, std::vecto
                               Variant& result, ExceptionInfo* exception)
 {
     result.clear();
-    const Found member = find(name, kind);
+    Found member = find(name, kind);
+    if (!member.info && declareOnDemand(name, kind)) {
+        member = find(name, kind);
+    }
     if (!member.info) {
         return Status::UnknownName;
     }
@@ -164,6 +167,11 @@ Status DispatchObject::invoke(std::string_view name, InvokeKind kind, std::vecto
 void DispatchObject::addMember(MemberInfo info, MemberHandler handler)
 {
     m_members.push_back({std::move(info), std::move(handler)});
+}
+
+bool DispatchObject::declareOnDemand(std::string_view, InvokeKind)
+{
+    return false;
 }
 
 void DispatchObject::addPropertyGet(std::string name, VariantType type,

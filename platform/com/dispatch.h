@@ -110,6 +110,9 @@ protected:
     /// Shorthand: a read-only property of the given result kind.
     void addPropertyGet(std::string name, VariantType type, std::function<Variant()> getter,
                         bool isDefault = false);
+    /// Called by invoke for a name it does not know: an object that learns its members only
+    /// when asked declares the member here (addMember) and returns true. Declares nothing.
+    virtual bool declareOnDemand(std::string_view name, InvokeKind kind);
 
 private:
     struct Member {

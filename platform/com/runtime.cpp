@@ -2,6 +2,10 @@
 
 #include "base/ascii.h"
 
+#ifdef _WIN32
+#include "platform/com/system_objects.h"
+#endif
+
 #include <algorithm>
 #include <mutex>
 #include <vector>
@@ -44,6 +48,11 @@ const ClassEntry* findClass(const std::vector<ClassEntry>& classes, std::string_
 
 Status initialize()
 {
+#ifdef _WIN32
+    if (const Status status = detail::initializeSystem(); status != Status::Ok) {
+        return status;
+    }
+#endif
     ++initializeCount;
     return Status::Ok;
 }
@@ -52,6 +61,9 @@ void uninitialize()
 {
     if (initializeCount > 0) {
         --initializeCount;
+#ifdef _WIN32
+        detail::uninitializeSystem();
+#endif
     }
 }
 
@@ -110,7 +122,12 @@ Status createObject(std::string_view name, ObjectPtr& object)
         std::lock_guard lock(reg.mutex);
         const ClassEntry* entry = findClass(reg.classes, name);
         if (!entry) {
+#ifdef _WIN32
+            // Not one of the program's own classes: one of the system's.
+            return detail::createSystemObject(name, object);
+#else
             return Status::ClassNotRegistered;
+#endif
         }
         factory = entry->factory;
     }
