@@ -3,7 +3,7 @@
 PRESET ?= sample
 JOBS ?= $(shell nproc)
 
-.PHONY: run test test-sanitizers deps build package format format-check tidy tidy-changed clean
+.PHONY: run test test-sanitizers deps build package format format-check tidy tidy-changed clean deps-windows build-windows test-windows
 
 run: deps
 	cmake --preset $(PRESET)
@@ -36,6 +36,18 @@ deps:
 build: deps
 	cmake --preset $(PRESET)
 	cmake --build --preset $(PRESET) -j $(JOBS)
+
+# The Windows build: cross-built with mingw-w64, its tests run under Wine (see README).
+deps-windows: deps
+	scripts/install-deps-windows.sh
+
+build-windows: deps-windows
+	cmake --preset windows
+	cmake --build --preset windows -j $(JOBS)
+
+test-windows: build-windows
+	scripts/wine-prefix.sh build/windows/wineprefix
+	ctest --preset windows -j $(JOBS)
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -44,9 +44,12 @@ TEST_F(RegexObjectTest, CreateOutcomes)
     EXPECT_EQ(regex.matchCount(), 0);
     EXPECT_EQ(regex.matchText(1), "");
     EXPECT_EQ(regex.pattern(), "(ab");
-    // A runaway pattern fails the same way instead of hanging.
+#ifndef _WIN32
+    // A runaway pattern fails the same way instead of hanging. The system's engine on Windows
+    // has no bound on backtracking: there such a pattern runs as long as it takes.
     EXPECT_FALSE(regex.create("^(a+)+$", Text(40, 'a') + "b"));
     EXPECT_EQ(regex.matchCount(), 0);
+#endif
 }
 
 // Indices are 1-based; 0 and count + 1 give empty text, also for groups.

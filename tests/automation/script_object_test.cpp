@@ -1,5 +1,6 @@
 #include "automation/script_object.h"
 #include "platform/system_classes.h"
+#include "tests/support/wine.h"
 
 #include <gtest/gtest.h>
 
@@ -71,8 +72,17 @@ TEST_F(ScriptObjectTest, SyntaxErrorFillsLastError)
     const ScriptError error = script.lastError();
     EXPECT_EQ(error.number, "-2146827286");
     EXPECT_EQ(error.line, "2");
-    EXPECT_EQ(error.column, "0");
+    // Wine's engine counts the column of a compilation error; Windows' and ours give 0.
+    if (!test::underWine()) {
+        EXPECT_EQ(error.column, "0");
+    }
+#ifdef _WIN32
+    // The system's engine names itself in the system's language ("Microsoft JScript
+    // 编译错误" on a Chinese Windows).
+    EXPECT_NE(error.source.find("JScript"), Text::npos);
+#else
     EXPECT_EQ(error.source, "JScript compilation error");
+#endif
     EXPECT_EQ(error.text, "(2 +");
     EXPECT_FALSE(error.description.empty());
 }
@@ -103,12 +113,18 @@ TEST_F(ScriptObjectTest, IntegerOperationsAlwaysGiveZero)
     EXPECT_EQ(script.addCode("function ("), 0);
     EXPECT_EQ(script.eval("kept"), "4");
     EXPECT_EQ(script.reset(), 0);
-    EXPECT_EQ(script.eval("typeof kept"), "undefined");
+    // Wine's ScriptControl keeps the globals across Reset; Windows' and ours drop them.
+    if (!test::underWine()) {
+        EXPECT_EQ(script.eval("typeof kept"), "undefined");
+    }
 }
 
 // Catches VBScript quietly running as JScript.
 TEST_F(ScriptObjectTest, VBScriptHasNoEngine)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows has a VBScript engine of its own";
+#endif
     ScriptObject script;
     ASSERT_EQ(script.language(Text("VBScript")), "VBScript");
     EXPECT_EQ(script.eval("1+1"), "");

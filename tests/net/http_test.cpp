@@ -2,6 +2,7 @@
 #include "platform/inet/inet_testing.h"
 #include "tests/support/httplib_server.h"
 #include "tests/support/loopback_server.h"
+#include "tests/support/wine.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -304,6 +305,9 @@ TEST_F(HttpTest, OversizedHeaderBlockIsDroppedButTheBodyIsKept)
                                               "X-Pad: " + std::string(5000, 'p')}));
     Params p;
     EXPECT_EQ(asText(request(m_server.url(), p)), "still here");
+    if (test::underWine()) {
+        return; // Wine's Internet library cuts header lines at 4 KB, so the block fits
+    }
     EXPECT_EQ(p.rawHeaders, "");
     EXPECT_EQ(p.location, "");
     EXPECT_EQ(p.newCookies, "");

@@ -1,12 +1,10 @@
 #include "tests/support/loopback_server.h"
 
+#include "tests/support/sockets.h"
+
 #include <algorithm>
-#include <arpa/inet.h>
 #include <cerrno>
 #include <cstdlib>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace marrowtune::test {
 namespace {
@@ -32,8 +30,8 @@ std::string_view trimmed(std::string_view text)
 bool sendAll(int socket, std::string_view bytes)
 {
     while (!bytes.empty()) {
-        const ssize_t sent = ::send(socket, bytes.data(), bytes.size(), MSG_NOSIGNAL);
-        if (sent < 0 && errno == EINTR) {
+        const long sent = sockets::sendSome(socket, bytes);
+        if (sent < 0 && sockets::interrupted()) {
             continue;
         }
         if (sent <= 0) {
@@ -46,12 +44,15 @@ bool sendAll(int socket, std::string_view bytes)
 
 int listeningSocket(int& port)
 {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (!sockets::startUp()) {
+        return -1;
+    }
+    const int fd = sockets::newStreamSocket();
     if (fd < 0) {
         return -1;
     }
     const int on = 1;
-    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&on), sizeof on);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -59,7 +60,7 @@ int listeningSocket(int& port)
     socklen_t length = sizeof address;
     if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
         ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        ::close(fd);
+        sockets::closeSocket(fd);
         return -1;
     }
     port = ntohs(address.sin_port);
@@ -141,9 +142,9 @@ void LoopbackServer::stop()
         std::lock_guard lock(m_mutex);
         m_stopping = true;
         // Shutting the sockets down wakes the threads blocked in accept() and recv().
-        ::shutdown(m_listenSocket, SHUT_RDWR);
+        sockets::wakeListening(m_listenSocket);
         for (const int socket : m_openSockets) {
-            ::shutdown(socket, SHUT_RDWR);
+            sockets::wakeConnection(socket);
         }
     }
     m_stopped.notify_all();
@@ -155,7 +156,7 @@ void LoopbackServer::stop()
     for (std::thread& thread : threads) {
         thread.join();
     }
-    ::close(m_listenSocket);
+    sockets::closeListening(m_listenSocket);
     m_listenSocket = -1;
 }
 
@@ -196,23 +197,23 @@ int LoopbackServer::unusedPort()
     }
     // The kernel hands ephemeral ports out in turn, so the port just released stays free for
     // the few moments a test needs it.
-    ::close(fd);
+    sockets::closeSocket(fd);
     return port;
 }
 
 void LoopbackServer::acceptLoop()
 {
     for (;;) {
-        const int socket = ::accept4(m_listenSocket, nullptr, nullptr, SOCK_CLOEXEC);
+        const int socket = sockets::acceptConnection(m_listenSocket);
         std::lock_guard lock(m_mutex);
         if (m_stopping) {
             if (socket >= 0) {
-                ::close(socket);
+                sockets::closeSocket(socket);
             }
             return;
         }
         if (socket < 0) {
-            if (errno == EINTR || errno == ECONNABORTED) {
+            if (sockets::acceptMayRetry()) {
                 continue;
             }
             return;
@@ -231,7 +232,7 @@ void LoopbackServer::serve(int socket)
     while (open) {
         std::size_t headEnd = pending.find("\r\n\r\n");
         while (headEnd == std::string::npos) {
-            const ssize_t got = ::recv(socket, chunk, sizeof chunk, 0);
+            const long got = sockets::receiveSome(socket, chunk, sizeof chunk);
             if (got <= 0) {
                 open = false;
                 break;
@@ -256,7 +257,7 @@ void LoopbackServer::serve(int socket)
         const std::string lengthText = request.header("Content-Length").value_or("0");
         const std::size_t length = std::strtoul(lengthText.c_str(), nullptr, 10);
         while (pending.size() < length) {
-            const ssize_t got = ::recv(socket, chunk, sizeof chunk, 0);
+            const long got = sockets::receiveSome(socket, chunk, sizeof chunk);
             if (got <= 0) {
                 open = false;
                 break;
@@ -282,7 +283,12 @@ void LoopbackServer::serve(int socket)
     std::lock_guard lock(m_mutex);
     m_openSockets.erase(std::remove(m_openSockets.begin(), m_openSockets.end(), socket),
                         m_openSockets.end());
-    ::close(socket);
+    // While stopping, stop() has woken this connection already.
+    if (m_stopping) {
+        sockets::closeAfterWake(socket);
+    } else {
+        sockets::closeSocket(socket);
+    }
 }
 
 bool LoopbackServer::answer(int socket, const ScriptedResponse& response)
