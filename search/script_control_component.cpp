@@ -73,8 +73,13 @@ std::vector<Text> ScriptControlComponent::runEach(const Text& functionName,
     runArguments.emplace_back(functionName);
     runArguments.emplace_back(std::move(joined));
     com::Variant result;
-    if (m_host.invoke("RunEach", com::InvokeKind::Method, std::move(runArguments), result) !=
-        com::Status::Ok) {
+    const com::Status status =
+        m_host.invoke("RunEach", com::InvokeKind::Method, std::move(runArguments), result);
+    if (status == com::Status::UnknownName) {
+        // The system's own ScriptControl (Windows) has no batch member: one call per link.
+        return ScriptComponent::runEach(functionName, arguments);
+    }
+    if (status != com::Status::Ok) {
         return std::vector<Text>(arguments.size());
     }
     const Text all = variantToText(result);
