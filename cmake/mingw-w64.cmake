@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Cross-building for 64-bit Windows with Debian's mingw-w64 (posix threads, so std::thread and
 # std::mutex work). Every program is linked statically, so the .exe files need no runtime DLLs
 # beside them. Programs built here run under Wine (scripts/wine-run.sh).

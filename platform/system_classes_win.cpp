@@ -9,3 +9,4 @@ void registerSystemClasses()
 }
 
 } // namespace marrowtune
+// SPDX-License-Identifier: MIT

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs what the Windows build needs on top of scripts/install-deps.sh: the mingw-w64
 # cross compiler (posix threads, for std::thread and std::mutex), Wine to run the programs and
 # tests, the CJK font the Wine prefix maps the dialog fonts to, and the packaging tools.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Prepares a private Wine prefix for running the Windows build: a 64-bit prefix booted once,
 # the dialog fonts "MS Shell Dlg" and "Tahoma" mapped to WenQuanYi Micro Hei so that Chinese
 # captions render, and Marlett (the glyphs of caption buttons and menu checks) installed.

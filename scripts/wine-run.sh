@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Runs a Windows program under Wine in a private prefix, preparing the prefix on first use:
 #   scripts/wine-run.sh [--prefix DIR] PROGRAM.exe [ARGS...]
 # The prefix defaults to build/windows/wineprefix. The locale is zh_CN.UTF-8, so the Windows

@@ -67,8 +67,13 @@ std::size_t sequenceLength(UINT codePage, unsigned char lead)
     return IsDBCSLeadByteEx(codePage, lead) ? 2 : 1;
 }
 
-// Appends `wide` (no surrogates of its own) in `codePage`; units without a character there
-// become "?" (no best-fit look-alikes). False when the system refuses the whole call.
+bool isTrailByte(unsigned char byte)
+{
+    return byte >= 0x40 && byte <= 0xFE && byte != 0x7F;
+}
+
+// Appends `wide` (surrogates only as pairs, for UTF-8) in `codePage`; units without a character
+// there become "?" (no best-fit look-alikes). False when the system refuses the whole call.
 bool appendNarrow(UINT codePage, std::u16string_view wide, std::string& out)
 {
     if (wide.empty()) {
@@ -119,11 +124,14 @@ std::u16string toWide(std::string_view text, int codePage)
             at += length;
             continue;
         }
-        // An invalid or incomplete sequence: the run before it, one replacement character for
-        // its first byte, then on with the next byte.
+        // Not a character: the run before it, then one replacement character. In a double-byte
+        // code page a lead byte with a trail byte is one character even when undefined, so the
+        // pair is replaced whole; anything else (and any invalid UTF-8) one byte at a time.
         appendWide(cp, text.substr(runStart, at - runStart), out);
         out += ReplacementCharacter;
-        ++at;
+        const bool pair = cp != CP_UTF8 && length == 2 && at + 1 < text.size() &&
+                          isTrailByte(static_cast<unsigned char>(text[at + 1]));
+        at += pair ? 2 : 1;
         runStart = at;
     }
     appendWide(cp, text.substr(runStart), out);
@@ -166,3 +174,4 @@ std::string fromWide(std::u16string_view wide, int codePage)
 }
 
 } // namespace marrowtune::codepage
+// SPDX-License-Identifier: MIT

@@ -20,3 +20,4 @@ void uninitializeSystem();
 Status createSystemObject(std::string_view name, ObjectPtr& object);
 
 } // namespace marrowtune::com::detail
+// SPDX-License-Identifier: MIT

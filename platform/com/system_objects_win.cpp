@@ -542,3 +542,4 @@ Status createSystemObject(std::string_view name, ObjectPtr& object)
 }
 
 } // namespace marrowtune::com::detail
+// SPDX-License-Identifier: MIT

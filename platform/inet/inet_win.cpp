@@ -7,10 +7,12 @@
 #include <chrono>
 #include <climits>
 #include <condition_variable>
+#include <cstring>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
-#include <unordered_set>
+#include <unordered_map>
 #include <vector>
 #include <windows.h>
 #include <wininet.h>
@@ -18,10 +20,11 @@
 // The Windows Internet library does the work. Its time-out options cannot be relied on: Wine
 // ignores the connect time-out (a dropped connect waits for the system's own, minutes), and
 // honours the receive and send time-outs only when they are set on the connection or request
-// handle. So the exchange runs on a worker thread and the caller waits for it under its own
-// watchdog: when the connect limit or the no-data limit passes, the request handle is closed
-// and the caller goes on without a response, while the worker finishes in the background with
-// its own references to everything it uses.
+// handle. So the whole exchange (request, redirects, body) runs on a worker thread and the
+// caller waits for it under its own watchdog, calling the wait hook as it waits: when a limit
+// passes or the request is cancelled, the request handle is closed and the caller goes on with
+// what had arrived, while the worker finishes in the background with its own references to
+// everything it uses.
 
 namespace marrowtune::inet {
 
@@ -35,10 +38,19 @@ using Clock = std::chrono::steady_clock;
 
 constexpr long DefaultConnectTimeoutMs = 15000;
 constexpr long DefaultNoDataTimeoutS = 30;
+constexpr long DefaultDeadlineMs = 40000;
+constexpr std::size_t DefaultSizeCap = 32u << 20;
+constexpr auto HookInterval = std::chrono::milliseconds(20);
 
 std::atomic<long> connectTimeoutMs{DefaultConnectTimeoutMs};
 std::atomic<long> noDataTimeoutS{DefaultNoDataTimeoutS};
+std::atomic<long> deadlineMs{DefaultDeadlineMs};
+std::atomic<std::size_t> sizeCap{DefaultSizeCap};
 std::array<std::atomic<bool>, 3> failingCalls{};
+
+std::mutex settingsMutex;
+std::function<void()> waitHook;
+std::optional<std::map<std::string, std::string>> hostMap;
 
 bool fails(testing::CurlCall call)
 {
@@ -66,10 +78,15 @@ struct LibraryHandle {
 
     std::atomic<HINTERNET> handle{nullptr};
     std::shared_ptr<LibraryHandle> parent;
-    // Progress of a request, reported by the library's status callback.
+    // Progress of a request, reported by the library's status callback and the worker.
     std::atomic<bool> connected{false};
     std::atomic<Clock::rep> lastProgress{0};
 };
+
+void markProgress(LibraryHandle& request)
+{
+    request.lastProgress = Clock::now().time_since_epoch().count();
+}
 
 void CALLBACK onStatus(HINTERNET, DWORD_PTR context, DWORD status, LPVOID, DWORD)
 {
@@ -83,7 +100,7 @@ void CALLBACK onStatus(HINTERNET, DWORD_PTR context, DWORD status, LPVOID, DWORD
     case INTERNET_STATUS_RECEIVING_RESPONSE:
     case INTERNET_STATUS_RESPONSE_RECEIVED:
         request->connected = true;
-        request->lastProgress = Clock::now().time_since_epoch().count();
+        markProgress(*request);
         break;
     default:
         break;
@@ -96,55 +113,71 @@ struct InternetObject final : Object {
 };
 
 struct ConnectionObject final : Object {
-    std::shared_ptr<LibraryHandle> library;
+    std::shared_ptr<LibraryHandle> internet;
     std::string host;
+    int port = 0;
     std::string agent;
+};
+
+// One exchange, shared by the worker that runs it and the caller that waits for it.
+struct Transfer {
+    std::shared_ptr<LibraryHandle> request;
+    std::string body;
+    bool hasBody = false;
+    std::size_t cap = DefaultSizeCap;
+
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool begun = false;
+    Clock::time_point begunAt;
+    bool done = false;
+    bool abandoned = false; // the caller went on; the worker keeps nothing more
+    bool answered = false;
+    bool completed = false;
+    std::string rawHeaders;
+    std::string received;
 };
 
 struct RequestObject final : Object {
     std::shared_ptr<LibraryHandle> library;
     std::string host;
     std::string agent;
+    std::atomic<bool> cancelled{false};
+
+    std::mutex mutex; // guards the state below against a send() on another thread
     bool sent = false;
+    bool ended = false;
     bool answered = false;
-};
-
-// One exchange on the worker thread; shared by the worker and the waiting caller.
-struct SendJob {
-    std::shared_ptr<LibraryHandle> request;
-    std::string headers;
+    bool completed = false;
+    std::string rawHeaders;
     std::string body;
-    bool hasBody = false;
-
-    std::mutex mutex;
-    std::condition_variable finished;
-    bool begun = false;
-    Clock::time_point begunAt;
-    bool done = false;
-    bool ok = false;
+    std::size_t readOffset = 0;
 };
 
+// Every handle given out and not yet closed. A call holds its own share of the object it
+// uses, so a close() on another thread frees it only when that call is done with it.
 std::mutex liveMutex;
-std::unordered_set<Object*> liveHandles;
+std::unordered_map<Object*, std::shared_ptr<Object>> liveHandles;
 
-Handle keep(std::unique_ptr<Object> object)
+Handle keep(std::shared_ptr<Object> object)
 {
     std::lock_guard lock(liveMutex);
-    Object* raw = object.release();
-    liveHandles.insert(raw);
+    Object* raw = object.get();
+    liveHandles.emplace(raw, std::move(object));
     return raw;
 }
 
-template <typename T> T* lookUp(Handle handle)
+template <typename T> std::shared_ptr<T> lookUp(Handle handle)
 {
     if (handle == nullptr) {
         return nullptr;
     }
     std::lock_guard lock(liveMutex);
-    if (!liveHandles.contains(handle)) {
+    const auto found = liveHandles.find(handle);
+    if (found == liveHandles.end()) {
         return nullptr;
     }
-    return dynamic_cast<T*>(handle);
+    return std::dynamic_pointer_cast<T>(found->second);
 }
 
 // Host names and IP literals only, as on every platform this program runs on.
@@ -156,41 +189,95 @@ bool isPlainHost(std::string_view host)
     });
 }
 
-// The caller's header lines, each ended by CR LF; empty lines would end the header block.
-std::string headerBlock(std::string_view headers)
+// Bytes the URL syntax has no place for go out percent-encoded, and so does "#", which would
+// cut the rest of the path off as a fragment; the same rule as on the other platforms.
+std::string escapedPath(std::string_view path)
 {
+    static constexpr char Hex[] = "0123456789ABCDEF";
     std::string out;
-    while (!headers.empty()) {
-        const std::size_t end = headers.find_first_of("\r\n");
-        const std::string_view line = headers.substr(0, end);
-        headers = end == std::string_view::npos ? std::string_view{} : headers.substr(end + 1);
-        if (!line.empty()) {
-            out += line;
-            out += "\r\n";
+    if (path.empty() || path.front() != '/') {
+        out += '/';
+    }
+    for (const char c : path) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte <= 0x20 || byte >= 0x7F || c == '"' || c == '#' || c == '<' || c == '>' ||
+            c == '\\' || c == '^' || c == '`' || c == '{' || c == '|' || c == '}') {
+            out += '%';
+            out += Hex[byte >> 4];
+            out += Hex[byte & 0x0F];
+        } else {
+            out += c;
         }
     }
     return out;
 }
 
-// True when `block` (CR LF ended lines) has a line named `name`, ignoring case.
-bool hasLine(std::string_view block, std::string_view name)
+// Within one header line a control byte other than a tab goes out percent-encoded, so no
+// line can carry a line of its own.
+std::string controlBytesEncoded(std::string_view text)
 {
-    while (!block.empty()) {
-        const std::size_t end = block.find("\r\n");
-        const std::string_view line = block.substr(0, end);
-        block.remove_prefix(std::min(block.size(), end + 2));
-        const std::size_t colon = line.find(':');
-        std::string_view lineName = line.substr(0, colon);
-        while (!lineName.empty() && (lineName.back() == ' ' || lineName.back() == '\t')) {
-            lineName.remove_suffix(1);
-        }
-        if (colon != std::string_view::npos && lineName.size() == name.size() &&
-            std::equal(lineName.begin(), lineName.end(), name.begin(),
-                       [](char x, char y) { return (x | 0x20) == (y | 0x20); })) {
-            return true;
+    static constexpr char Hex[] = "0123456789ABCDEF";
+    std::string out;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if ((byte < 0x20 && c != '\t') || byte == 0x7F) {
+            out += '%';
+            out += Hex[byte >> 4];
+            out += Hex[byte & 0x0F];
+        } else {
+            out += c;
         }
     }
-    return false;
+    return out;
+}
+
+bool isIpLiteral(std::string_view host)
+{
+    return host.find(':') != std::string_view::npos ||
+           std::all_of(host.begin(), host.end(),
+                       [](char c) { return (c >= '0' && c <= '9') || c == '.'; });
+}
+
+bool sameNameIgnoringCase(std::string_view a, std::string_view b)
+{
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+               return lower(x) == lower(y);
+           });
+}
+
+// The caller's header lines, each ended by CR LF; empty lines would end the header block.
+std::vector<std::string> headerLines(std::string_view headers)
+{
+    std::vector<std::string> lines;
+    while (!headers.empty()) {
+        const std::size_t end = headers.find_first_of("\r\n");
+        const std::string_view line = headers.substr(0, end);
+        headers = end == std::string_view::npos ? std::string_view{} : headers.substr(end + 1);
+        if (!line.empty()) {
+            lines.emplace_back(line);
+        }
+    }
+    return lines;
+}
+
+bool namesLine(std::string_view line, std::string_view name)
+{
+    const std::size_t colon = line.find(':');
+    if (colon == std::string_view::npos) {
+        return false;
+    }
+    std::string_view lineName = line.substr(0, colon);
+    while (!lineName.empty() && (lineName.back() == ' ' || lineName.back() == '\t')) {
+        lineName.remove_suffix(1);
+    }
+    return sameNameIgnoringCase(lineName, name);
+}
+
+void addLine(HINTERNET request, const std::string& line, DWORD how)
+{
+    const std::string withEnd = controlBytesEncoded(line) + "\r\n";
+    HttpAddRequestHeadersA(request, withEnd.c_str(), static_cast<DWORD>(withEnd.size()), how);
 }
 
 void setTimeout(HINTERNET handle, DWORD option, long milliseconds)
@@ -199,30 +286,125 @@ void setTimeout(HINTERNET handle, DWORD option, long milliseconds)
     InternetSetOptionA(handle, option, &value, sizeof value);
 }
 
-// Waits for the worker; true when it finished, false when a limit passed first.
-bool waitWithWatchdog(SendJob& job)
+// The final response's header block, asked for its size first: Wine's HttpQueryInfoA writes a
+// block that does not fit rather than failing.
+std::string rawHeaderBlock(HINTERNET request)
+{
+    DWORD length = 0;
+    if (HttpQueryInfoA(request, HTTP_QUERY_RAW_HEADERS_CRLF, nullptr, &length, nullptr) ||
+        GetLastError() != ERROR_INSUFFICIENT_BUFFER || length == 0) {
+        return {};
+    }
+    std::string block(length, '\0');
+    if (!HttpQueryInfoA(request, HTTP_QUERY_RAW_HEADERS_CRLF, block.data(), &length, nullptr)) {
+        return {};
+    }
+    block.resize(std::min<std::size_t>(length, block.size()));
+    while (!block.empty() && block.back() == '\0') {
+        block.pop_back();
+    }
+    return block;
+}
+
+// The worker: the exchange and the whole body, within the size cap.
+void runTransfer(const std::shared_ptr<Transfer>& transfer)
+{
+    {
+        std::lock_guard lock(transfer->mutex);
+        transfer->begun = true;
+        transfer->begunAt = Clock::now();
+        transfer->changed.notify_all();
+    }
+    LibraryHandle& library = *transfer->request;
+    HINTERNET h = library.handle;
+    const bool ok =
+        h != nullptr &&
+        HttpSendRequestA(h, nullptr, 0, transfer->hasBody ? transfer->body.data() : nullptr,
+                         static_cast<DWORD>(transfer->body.size())) != FALSE;
+    bool completed = false;
+    if (ok) {
+        markProgress(library);
+        std::string headers = rawHeaderBlock(h);
+        const std::size_t headerSize = headers.size();
+        std::size_t taken = headerSize;
+        {
+            std::lock_guard lock(transfer->mutex);
+            transfer->answered = true;
+            transfer->rawHeaders = std::move(headers);
+        }
+        DWORD announced = 0;
+        DWORD size = sizeof announced;
+        if (!HttpQueryInfoA(h, HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &announced,
+                            &size, nullptr)) {
+            announced = 0;
+        }
+        const bool tooLarge = taken + announced > transfer->cap;
+        std::vector<char> piece(16384);
+        while (!tooLarge) {
+            DWORD got = 0;
+            if (!InternetReadFile(h, piece.data(), static_cast<DWORD>(piece.size()), &got)) {
+                break; // broken off, cut by the watchdog or cancelled
+            }
+            if (got == 0) {
+                // Wine reports a connection closed before the announced length as the end.
+                completed = announced == 0 || taken - headerSize >= announced;
+                break;
+            }
+            markProgress(library);
+            taken += got;
+            std::lock_guard lock(transfer->mutex);
+            if (transfer->abandoned || taken > transfer->cap) {
+                break;
+            }
+            transfer->received.append(piece.data(), got);
+        }
+    }
+    std::lock_guard lock(transfer->mutex);
+    transfer->done = true;
+    transfer->completed = completed;
+    transfer->changed.notify_all();
+}
+
+// Waits for the worker, calling the wait hook; true when it finished, false when a limit
+// passed or the request was cancelled first.
+bool waitWithWatchdog(Transfer& transfer, const RequestObject& request)
 {
     const auto connectLimit = std::chrono::milliseconds(connectTimeoutMs.load());
     const auto noDataLimit = std::chrono::seconds(noDataTimeoutS.load());
-    std::unique_lock lock(job.mutex);
+    const auto overall = std::chrono::milliseconds(deadlineMs.load());
+    std::function<void()> hook;
+    {
+        std::lock_guard lock(settingsMutex);
+        hook = waitHook;
+    }
     // The limits count from the moment the worker starts: on a busy machine starting a thread
     // can take a while, and that time is not the server's.
-    job.finished.wait(lock, [&job] { return job.begun; });
-    const auto start = job.begunAt;
-    while (!job.done) {
+    std::unique_lock lock(transfer.mutex);
+    while (!transfer.begun) {
+        transfer.changed.wait_for(lock, HookInterval);
+    }
+    const auto start = transfer.begunAt;
+    for (;;) {
+        if (transfer.done) {
+            return true;
+        }
+        const auto now = Clock::now();
         auto deadline = start + connectLimit;
-        if (job.request->connected) {
-            const Clock::time_point last{Clock::duration(job.request->lastProgress.load())};
+        if (transfer.request->connected) {
+            const Clock::time_point last{Clock::duration(transfer.request->lastProgress.load())};
             deadline = std::max(last, start) + noDataLimit;
         }
-        if (Clock::now() >= deadline) {
+        if (request.cancelled || now >= deadline || now >= start + overall) {
             return false;
         }
-        // Progress moves the deadline without waking us: look again at least every 100 ms.
-        job.finished.wait_until(lock,
-                                std::min(deadline, Clock::now() + std::chrono::milliseconds(100)));
+        if (hook) {
+            lock.unlock();
+            hook();
+            lock.lock();
+            continue;
+        }
+        transfer.changed.wait_for(lock, HookInterval);
     }
-    return true;
 }
 
 } // namespace
@@ -248,7 +430,7 @@ Handle open(std::string_view agent, AccessType access, std::string_view proxyLis
         return nullptr;
     }
     InternetSetStatusCallbackA(handle, onStatus);
-    auto internet = std::make_unique<InternetObject>();
+    auto internet = std::make_shared<InternetObject>();
     internet->library = std::make_shared<LibraryHandle>(nullptr);
     internet->library->handle = handle;
     internet->agent = agentLine;
@@ -257,29 +439,24 @@ Handle open(std::string_view agent, AccessType access, std::string_view proxyLis
 
 Handle connect(Handle internet, std::string_view host, int port)
 {
-    const InternetObject* parent = lookUp<InternetObject>(internet);
+    const auto parent = lookUp<InternetObject>(internet);
     if (parent == nullptr || host.empty() || port < 0 || port > 65535) {
         return nullptr;
     }
-    auto connection = std::make_unique<ConnectionObject>();
+    // The library's connection is made with the request, once the host map (a test seam) has
+    // had its say about where the name leads.
+    auto connection = std::make_shared<ConnectionObject>();
+    connection->internet = parent->library;
     connection->host = host;
+    connection->port = port;
     connection->agent = parent->agent;
-    connection->library = std::make_shared<LibraryHandle>(parent->library);
-    // Port 0 asks the library for the scheme's own port when the request is sent.
-    HINTERNET handle = InternetConnectA(parent->library->handle, connection->host.c_str(),
-                                        static_cast<INTERNET_PORT>(port), nullptr, nullptr,
-                                        INTERNET_SERVICE_HTTP, 0, 0);
-    if (handle == nullptr) {
-        return nullptr;
-    }
-    connection->library->handle = handle;
     return keep(std::move(connection));
 }
 
 Handle openRequest(Handle connection, std::string_view verb, std::string_view path,
                    std::string_view version, std::uint32_t flags)
 {
-    const ConnectionObject* parent = lookUp<ConnectionObject>(connection);
+    const auto parent = lookUp<ConnectionObject>(connection);
     if (parent == nullptr || verb.empty()) {
         return nullptr;
     }
@@ -289,22 +466,55 @@ Handle openRequest(Handle connection, std::string_view verb, std::string_view pa
     if (fails(testing::CurlCall::EasyInit)) {
         return nullptr;
     }
-    auto request = std::make_unique<RequestObject>();
+    auto request = std::make_shared<RequestObject>();
     request->host = parent->host;
     request->agent = parent->agent;
-    request->library = std::make_shared<LibraryHandle>(parent->library);
+    request->library = std::make_shared<LibraryHandle>(nullptr);
+
+    // Where the name leads: the system resolver, or the host map when a test set one (an IP
+    // literal leads to itself, a name the map lacks nowhere).
+    std::string address = parent->host;
+    bool mapped = false;
+    {
+        std::lock_guard lock(settingsMutex);
+        if (hostMap && !isIpLiteral(parent->host)) {
+            const auto found = hostMap->find(parent->host);
+            address = found == hostMap->end() ? std::string() : found->second;
+            mapped = true;
+        }
+    }
+    if (address.empty() || !isPlainHost(parent->host)) {
+        // Nothing to connect to: the request exists, and its send fails as an unresolvable
+        // name does.
+        return keep(std::move(request));
+    }
+    auto connectionHandle = std::make_shared<LibraryHandle>(parent->internet);
+    // Port 0 asks the library for the scheme's own port.
+    connectionHandle->handle = InternetConnectA(parent->internet->handle, address.c_str(),
+                                                static_cast<INTERNET_PORT>(parent->port), nullptr,
+                                                nullptr, INTERNET_SERVICE_HTTP, 0, 0);
+    if (connectionHandle->handle == nullptr) {
+        return nullptr;
+    }
+    request->library = std::make_shared<LibraryHandle>(connectionHandle);
     const std::string verbText(verb);
-    const std::string pathText(path.empty() ? std::string_view("/") : path);
+    const std::string pathText = escapedPath(path);
     const std::string versionText(version.empty() ? std::string_view("HTTP/1.1") : version);
     // Nothing is kept in the cache and the library never asks the user anything.
     const DWORD libraryFlags = flags | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_UI;
-    HINTERNET handle = HttpOpenRequestA(parent->library->handle, verbText.c_str(), pathText.c_str(),
-                                        versionText.c_str(), nullptr, nullptr, libraryFlags,
-                                        reinterpret_cast<DWORD_PTR>(request->library.get()));
+    HINTERNET handle = HttpOpenRequestA(
+        connectionHandle->handle, verbText.c_str(), pathText.c_str(), versionText.c_str(), nullptr,
+        nullptr, libraryFlags, reinterpret_cast<DWORD_PTR>(request->library.get()));
     if (handle == nullptr) {
         return nullptr;
     }
     request->library->handle = handle;
+    if (mapped) {
+        const bool defaultPort = parent->port == 0;
+        addLine(handle,
+                "Host: " + parent->host + (defaultPort ? "" : ":" + std::to_string(parent->port)),
+                HTTP_ADDREQ_FLAG_ADD | HTTP_ADDREQ_FLAG_REPLACE);
+    }
     // Set on the request handle, where every implementation honours them.
     setTimeout(handle, INTERNET_OPTION_CONNECT_TIMEOUT, connectTimeoutMs.load());
     setTimeout(handle, INTERNET_OPTION_SEND_TIMEOUT, noDataTimeoutS.load() * 1000);
@@ -314,116 +524,111 @@ Handle openRequest(Handle connection, std::string_view verb, std::string_view pa
 
 bool send(Handle handle, std::string_view headers, const void* body, std::size_t bodySize)
 {
-    RequestObject* request = lookUp<RequestObject>(handle);
-    if (request == nullptr || request->sent) {
+    const auto request = lookUp<RequestObject>(handle);
+    if (request == nullptr) {
         return false;
     }
-    request->sent = true;
-    if (!isPlainHost(request->host) || fails(testing::CurlCall::Perform) || bodySize > MAXDWORD) {
+    {
+        std::lock_guard lock(request->mutex);
+        if (request->sent) {
+            return false;
+        }
+        request->sent = true;
+    }
+    HINTERNET h = request->library->handle;
+    if (h == nullptr || fails(testing::CurlCall::Perform) || bodySize > MAXDWORD ||
+        request->cancelled) {
+        std::lock_guard lock(request->mutex);
+        request->ended = true;
         return false;
     }
-    auto job = std::make_shared<SendJob>();
-    job->request = request->library;
-    job->headers = headerBlock(headers);
-    if (body != nullptr) {
-        job->body.assign(static_cast<const char*>(body), bodySize);
-        job->hasBody = true;
+    // The library would add its User-Agent line after the caller's lines and let a later line
+    // replace an earlier one of the same name; added one by one, first the agent, the lines go
+    // out in the caller's order and as often as the caller wrote them.
+    const std::vector<std::string> lines = headerLines(headers);
+    const bool ownAgent = std::any_of(lines.begin(), lines.end(), [](const std::string& line) {
+        return namesLine(line, "User-Agent");
+    });
+    if (!request->agent.empty() && !ownAgent) {
+        addLine(h, "User-Agent: " + request->agent, HTTP_ADDREQ_FLAG_ADD);
     }
-    // Header lines handed to HttpSendRequest replace earlier lines of the same name; added one
-    // by one as new lines, a name the caller repeats goes out as often as it was written.
-    // The library would add its User-Agent line after the caller's lines; added first, it goes
-    // out first, as on the wire of the other platforms.
-    std::string_view lines = job->headers;
-    if (!request->agent.empty() && !hasLine(lines, "User-Agent")) {
-        const std::string line = "User-Agent: " + request->agent + "\r\n";
-        HttpAddRequestHeadersA(request->library->handle, line.c_str(),
-                               static_cast<DWORD>(line.size()), HTTP_ADDREQ_FLAG_ADD);
+    for (const std::string& line : lines) {
+        addLine(h, line, HTTP_ADDREQ_FLAG_ADD);
     }
-    while (!lines.empty()) {
-        const std::size_t end = lines.find("\r\n");
-        const std::string line(lines.substr(0, end + 2));
-        lines.remove_prefix(end + 2);
-        HttpAddRequestHeadersA(request->library->handle, line.c_str(),
-                               static_cast<DWORD>(line.size()), HTTP_ADDREQ_FLAG_ADD);
-    }
-    std::thread([job] {
-        {
-            std::lock_guard lock(job->mutex);
-            job->begun = true;
-            job->begunAt = Clock::now();
-            job->finished.notify_all();
-        }
-        HINTERNET h = job->request->handle;
-        BOOL ok = FALSE;
-        if (h != nullptr) {
-            ok = HttpSendRequestA(h, nullptr, 0, job->hasBody ? job->body.data() : nullptr,
-                                  static_cast<DWORD>(job->body.size()));
-        }
-        std::lock_guard lock(job->mutex);
-        job->done = true;
-        job->ok = ok != FALSE;
-        job->finished.notify_all();
-    }).detach();
 
-    if (!waitWithWatchdog(*job)) {
-        request->library->closeNow();
-        return false;
+    auto transfer = std::make_shared<Transfer>();
+    transfer->request = request->library;
+    transfer->cap = sizeCap.load();
+    if (body != nullptr) {
+        transfer->body.assign(static_cast<const char*>(body), bodySize);
+        transfer->hasBody = true;
     }
-    request->answered = job->ok;
+    std::thread([transfer] { runTransfer(transfer); }).detach();
+
+    const bool finished = waitWithWatchdog(*transfer, *request);
+    if (!finished) {
+        request->library->closeNow();
+    }
+    std::lock_guard transferLock(transfer->mutex);
+    transfer->abandoned = true;
+    std::lock_guard lock(request->mutex);
+    request->ended = true;
+    request->answered = transfer->answered;
+    request->completed = finished && transfer->completed;
+    request->rawHeaders = std::move(transfer->rawHeaders);
+    request->body = std::move(transfer->received);
     return request->answered;
 }
 
 bool read(Handle handle, void* buffer, std::size_t size, std::size_t& count)
 {
     count = 0;
-    RequestObject* request = lookUp<RequestObject>(handle);
-    if (request == nullptr || !request->answered || (buffer == nullptr && size > 0)) {
+    const auto request = lookUp<RequestObject>(handle);
+    if (request == nullptr || (buffer == nullptr && size > 0)) {
         return false;
     }
-    HINTERNET h = request->library->handle;
-    if (h == nullptr) {
+    std::lock_guard lock(request->mutex);
+    if (!request->ended || !request->answered) {
         return false;
     }
-    DWORD got = 0;
-    const DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(size, MAXDWORD));
-    if (!InternetReadFile(h, buffer, wanted, &got)) {
-        return false; // the transfer broke off or went silent past the receive limit
+    const std::size_t left = request->body.size() - request->readOffset;
+    count = std::min(size, left);
+    if (count > 0) {
+        std::memcpy(buffer, request->body.data() + request->readOffset, count);
+        request->readOffset += count;
+        return true;
     }
-    count = got;
-    return true;
+    // The end: a transfer that broke off reports it, as a reset connection would.
+    return request->completed;
+}
+
+std::optional<std::size_t> queryDataAvailable(Handle handle)
+{
+    const auto request = lookUp<RequestObject>(handle);
+    if (request == nullptr) {
+        return std::nullopt;
+    }
+    std::lock_guard lock(request->mutex);
+    if (!request->ended || !request->answered) {
+        return std::nullopt;
+    }
+    return request->body.size() - request->readOffset;
 }
 
 std::optional<std::string> queryRawHeaders(Handle handle, std::size_t bufferSize)
 {
-    const RequestObject* request = lookUp<RequestObject>(handle);
+    const auto request = lookUp<RequestObject>(handle);
+    if (request == nullptr) {
+        return std::nullopt;
+    }
     // After a failed send Wine still hands out a block of "\r\n": only an answered request
     // has headers.
-    if (request == nullptr || !request->answered || bufferSize == 0) {
+    std::lock_guard lock(request->mutex);
+    if (!request->ended || !request->answered || request->rawHeaders.empty() ||
+        request->rawHeaders.size() + 1 > bufferSize) {
         return std::nullopt;
     }
-    HINTERNET h = request->library->handle;
-    if (h == nullptr) {
-        return std::nullopt;
-    }
-    // Asked for its size first: Wine's HttpQueryInfoA writes a block that does not fit rather
-    // than failing.
-    DWORD length = 0;
-    if (HttpQueryInfoA(h, HTTP_QUERY_RAW_HEADERS_CRLF, nullptr, &length, nullptr) ||
-        GetLastError() != ERROR_INSUFFICIENT_BUFFER || length == 0 || length >= bufferSize) {
-        return std::nullopt;
-    }
-    std::string block(length, '\0');
-    if (!HttpQueryInfoA(h, HTTP_QUERY_RAW_HEADERS_CRLF, block.data(), &length, nullptr)) {
-        return std::nullopt;
-    }
-    block.resize(std::min<std::size_t>(length, block.size()));
-    while (!block.empty() && block.back() == '\0') {
-        block.pop_back();
-    }
-    if (block.size() + 1 > bufferSize) {
-        return std::nullopt;
-    }
-    return block;
+    return request->rawHeaders;
 }
 
 bool close(Handle handle)
@@ -431,13 +636,45 @@ bool close(Handle handle)
     if (handle == nullptr) {
         return false;
     }
+    std::shared_ptr<Object> object;
     {
         std::lock_guard lock(liveMutex);
-        if (liveHandles.erase(handle) == 0) {
+        const auto found = liveHandles.find(handle);
+        if (found == liveHandles.end()) {
             return false;
         }
+        object = std::move(found->second);
+        liveHandles.erase(found);
     }
-    delete handle;
+    if (auto* request = dynamic_cast<RequestObject*>(object.get())) {
+        request->cancelled = true;
+    }
+    return true;
+}
+
+void setWaitHook(std::function<void()> hook)
+{
+    std::lock_guard lock(settingsMutex);
+    waitHook = std::move(hook);
+}
+
+void cancelAll()
+{
+    std::lock_guard lock(liveMutex);
+    for (auto& [raw, object] : liveHandles) {
+        if (auto* request = dynamic_cast<RequestObject*>(object.get())) {
+            request->cancelled = true;
+        }
+    }
+}
+
+bool cancel(Handle handle)
+{
+    const auto request = lookUp<RequestObject>(handle);
+    if (request == nullptr) {
+        return false;
+    }
+    request->cancelled = true;
     return true;
 }
 
@@ -458,6 +695,22 @@ void setNoDataTimeout(std::chrono::seconds timeout)
     noDataTimeoutS = std::max<long>(1, static_cast<long>(timeout.count()));
 }
 
+void setDeadline(std::chrono::milliseconds deadline)
+{
+    deadlineMs = std::max<long>(1, static_cast<long>(deadline.count()));
+}
+
+void setSizeCap(std::size_t bytes)
+{
+    sizeCap = bytes;
+}
+
+void setHostMap(std::optional<std::map<std::string, std::string>> hosts)
+{
+    std::lock_guard lock(settingsMutex);
+    hostMap = std::move(hosts);
+}
+
 void resetSeams()
 {
     setCurlCallFails(CurlCall::GlobalInit, false);
@@ -465,7 +718,11 @@ void resetSeams()
     setCurlCallFails(CurlCall::Perform, false);
     connectTimeoutMs = DefaultConnectTimeoutMs;
     noDataTimeoutS = DefaultNoDataTimeoutS;
+    deadlineMs = DefaultDeadlineMs;
+    sizeCap = DefaultSizeCap;
+    setHostMap(std::nullopt);
 }
 
 } // namespace testing
 } // namespace marrowtune::inet
+// SPDX-License-Identifier: MIT

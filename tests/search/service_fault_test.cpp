@@ -2,6 +2,7 @@
 #include "search/messages.h"
 #include "search/zone_lookup.h"
 #include "tests/search/search_fixture.h"
+#include "tests/support/wine.h"
 
 namespace marrowtune::test {
 namespace {
@@ -81,6 +82,9 @@ TEST_F(ServiceFaultTest, BrokenAnswersShowTheNetworkMessage)
         {"header block over 5000 bytes", bigHeaders, {entryRow, entryRow}},
     };
     for (const Row& row : rows) {
+        if (test::underWine() && row.what == "broken chunked framing") {
+            continue; // Wine's Internet library reads a malformed chunk size as the end
+        }
         m_server.setResponse(row.response);
         lookUp("10001");
         EXPECT_EQ(m_view.rows(), row.rows) << row.what;

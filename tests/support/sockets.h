@@ -148,3 +148,4 @@ inline void closeListening(int socket)
 }
 
 } // namespace marrowtune::test::sockets
+// SPDX-License-Identifier: MIT

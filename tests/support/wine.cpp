@@ -18,3 +18,4 @@ bool underWine()
 }
 
 } // namespace marrowtune::test
+// SPDX-License-Identifier: MIT

@@ -8,3 +8,4 @@ namespace marrowtune::test {
 bool underWine();
 
 } // namespace marrowtune::test
+// SPDX-License-Identifier: MIT
