@@ -13,9 +13,9 @@ namespace {
 
 constexpr char16_t ReplacementCharacter = u'\uFFFD';
 
-UINT systemCodePage(int codePage)
+UINT systemCodePage(CodePage codePage)
 {
-    return codePage == 0 ? CP_ACP : static_cast<UINT>(codePage);
+    return codePage == CodePage::Ansi ? CP_ACP : static_cast<UINT>(codePage);
 }
 
 bool isSurrogateLead(char16_t unit)
@@ -97,12 +97,12 @@ bool appendNarrow(UINT codePage, std::u16string_view wide, std::string& out)
 
 } // namespace
 
-bool isSupported(int codePage)
+bool isSupported(CodePage codePage)
 {
-    return codePage == 0 || codePage == 936 || codePage == 65001;
+    return codePage == CodePage::Ansi || codePage == CodePage::Gbk || codePage == CodePage::Utf8;
 }
 
-std::u16string toWide(std::string_view text, int codePage)
+std::u16string toWide(std::string_view text, CodePage codePage)
 {
     if (!isSupported(codePage) || text.empty()) {
         return {};
@@ -138,7 +138,7 @@ std::u16string toWide(std::string_view text, int codePage)
     return out;
 }
 
-std::string fromWide(std::u16string_view wide, int codePage)
+std::string fromWide(std::u16string_view wide, CodePage codePage)
 {
     if (!isSupported(codePage) || wide.empty()) {
         return {};
