@@ -5,6 +5,46 @@
 #include "search/service_hosts.h"
 
 #include <iostream>
+#include <string>
+#include <vector>
+
+#ifdef _WIN32
+// shellapi.h needs windows.h before it.
+// clang-format off
+#include <windows.h>
+#include <shellapi.h>
+// clang-format on
+#endif
+
+namespace {
+
+// The arguments as UTF-8. Windows hands main() its arguments in the ANSI code page, so there
+// they are read from the UTF-16 command line instead; the output, UTF-8 on every platform,
+// shows as such in a console.
+std::vector<std::string> utf8Arguments(int argc, char** argv)
+{
+#ifdef _WIN32
+    (void)argc;
+    (void)argv;
+    SetConsoleOutputCP(CP_UTF8);
+    std::vector<std::string> arguments;
+    int count = 0;
+    wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    for (int i = 1; wide != nullptr && i < count; ++i) {
+        const int size = WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, nullptr, 0, nullptr, nullptr);
+        std::string argument(size > 0 ? static_cast<std::size_t>(size) : 1, '\0');
+        WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, argument.data(), size, nullptr, nullptr);
+        argument.resize(argument.size() - 1); // the terminating zero
+        arguments.push_back(std::move(argument));
+    }
+    LocalFree(wide);
+    return arguments;
+#else
+    return std::vector<std::string>(argv + 1, argv + argc);
+#endif
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -14,7 +54,7 @@ int main(int argc, char** argv)
         return marrowtune::cli::ExitUsage;
     }
     marrowtune::registerSystemClasses();
-    const std::vector<std::string> arguments(argv + 1, argv + argc);
+    const std::vector<std::string> arguments = utf8Arguments(argc, argv);
     return marrowtune::cli::runCli(arguments, std::cout, std::cerr);
 }
 // SPDX-License-Identifier: MIT
