@@ -1,5 +1,6 @@
 #include "net/http.h"
 
+#include "base/percent.h"
 #include "net/cookies.h"
 #include "net/url.h"
 #include "platform/inet/inet.h"
@@ -30,20 +31,7 @@ void closeAll(inet::Handle request, inet::Handle connection, inet::Handle intern
 // as they do in the request path.
 Text controlBytesEncoded(const Text& text)
 {
-    static constexpr char Hex[] = "0123456789ABCDEF";
-    Text out;
-    out.reserve(text.size());
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7F) {
-            out += '%';
-            out += Hex[byte >> 4];
-            out += Hex[byte & 0x0F];
-        } else {
-            out += c;
-        }
-    }
-    return out;
+    return percentEncoded(text, [](unsigned char byte) { return byte < 0x20 || byte == 0x7F; });
 }
 
 // The header defaults, each searched with case respected anywhere in the text.

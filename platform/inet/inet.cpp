@@ -1,6 +1,7 @@
 #include "platform/inet/inet.h"
 
 #include "base/ascii.h"
+#include "base/percent.h"
 #include "platform/inet/curl_calls.h"
 #include "platform/inet/inet_testing.h"
 
@@ -197,42 +198,15 @@ bool isPlainHost(std::string_view host)
 // Everything else goes out as the caller wrote it.
 std::string escapedPath(std::string_view path)
 {
-    static constexpr char Hex[] = "0123456789ABCDEF";
-    std::string out;
-    if (path.empty() || path.front() != '/') {
-        out += '/';
-    }
-    for (const char c : path) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte <= 0x20 || byte >= 0x7F || c == '"' || c == '#' || c == '<' || c == '>' ||
-            c == '\\' || c == '^' || c == '`' || c == '{' || c == '|' || c == '}') {
-            out += '%';
-            out += Hex[byte >> 4];
-            out += Hex[byte & 0x0F];
-        } else {
-            out += c;
-        }
-    }
-    return out;
+    const std::string escaped = percentEncoded(path, isUnsafeInPath);
+    return path.empty() || path.front() != '/' ? "/" + escaped : escaped;
 }
 
 // The last guard of the request head: within one line, a control byte other than a tab goes
 // out percent-encoded, so neither an agent nor a header line can carry a line of its own.
 std::string controlBytesEncoded(std::string_view text)
 {
-    static constexpr char Hex[] = "0123456789ABCDEF";
-    std::string out;
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if ((byte < 0x20 && c != '\t') || byte == 0x7F) {
-            out += '%';
-            out += Hex[byte >> 4];
-            out += Hex[byte & 0x0F];
-        } else {
-            out += c;
-        }
-    }
-    return out;
+    return percentEncoded(text, isLineBreaking);
 }
 
 std::string requestUrl(const RequestObject& request, bool secure)

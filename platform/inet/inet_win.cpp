@@ -1,3 +1,4 @@
+#include "base/percent.h"
 #include "platform/inet/inet.h"
 #include "platform/inet/inet_testing.h"
 
@@ -193,42 +194,15 @@ bool isPlainHost(std::string_view host)
 // cut the rest of the path off as a fragment; the same rule as on the other platforms.
 std::string escapedPath(std::string_view path)
 {
-    static constexpr char Hex[] = "0123456789ABCDEF";
-    std::string out;
-    if (path.empty() || path.front() != '/') {
-        out += '/';
-    }
-    for (const char c : path) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte <= 0x20 || byte >= 0x7F || c == '"' || c == '#' || c == '<' || c == '>' ||
-            c == '\\' || c == '^' || c == '`' || c == '{' || c == '|' || c == '}') {
-            out += '%';
-            out += Hex[byte >> 4];
-            out += Hex[byte & 0x0F];
-        } else {
-            out += c;
-        }
-    }
-    return out;
+    const std::string escaped = percentEncoded(path, isUnsafeInPath);
+    return path.empty() || path.front() != '/' ? "/" + escaped : escaped;
 }
 
 // Within one header line a control byte other than a tab goes out percent-encoded, so no
 // line can carry a line of its own.
 std::string controlBytesEncoded(std::string_view text)
 {
-    static constexpr char Hex[] = "0123456789ABCDEF";
-    std::string out;
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if ((byte < 0x20 && c != '\t') || byte == 0x7F) {
-            out += '%';
-            out += Hex[byte >> 4];
-            out += Hex[byte & 0x0F];
-        } else {
-            out += c;
-        }
-    }
-    return out;
+    return percentEncoded(text, isLineBreaking);
 }
 
 bool isIpLiteral(std::string_view host)
