@@ -19,7 +19,7 @@ const Text SearchPattern =
 
 Text gbk(const std::u16string& wide)
 {
-    return marrowtune::codepage::fromWide(wide, marrowtune::CodePageGbk);
+    return marrowtune::codepage::fromWide(wide, marrowtune::CodePage::Gbk);
 }
 
 // An answer shaped like the service's: each song carries some thirty further fields around the
