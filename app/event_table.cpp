@@ -15,17 +15,19 @@ namespace {
 constexpr EventBinding MainWindowEvents[] = {
     {WindowUnitName, UnitEvent::Created, [](MainWindow& w) { onWindowCreated(w); }},
     {WindowUnitName, UnitEvent::AboutToBeDestroyed,
-     [](MainWindow& w) { openAuthorPage(w.desktop()); }},
+     [](MainWindow& w) { openAuthorPage(w.desktop(), w.searchContext().hosts); }},
     {u"按钮3", UnitEvent::Clicked, [](MainWindow&) { applyRandomTheme(); }},
-    {u"按钮1", UnitEvent::Clicked, [](MainWindow& w) { startKeywordSearch(w); }},
-    {u"按钮2", UnitEvent::Clicked, [](MainWindow& w) { lookupZoneMusic(w); }},
-    {u"按钮_上一页", UnitEvent::Clicked, [](MainWindow& w) { showPreviousPage(w); }},
-    {u"按钮_下一页", UnitEvent::Clicked, [](MainWindow& w) { showNextPage(w); }},
+    {u"按钮1", UnitEvent::Clicked, [](MainWindow& w) { startKeywordSearch(w, w.searchContext()); }},
+    {u"按钮2", UnitEvent::Clicked, [](MainWindow& w) { lookupZoneMusic(w, w.searchContext()); }},
+    {u"按钮_上一页", UnitEvent::Clicked,
+     [](MainWindow& w) { showPreviousPage(w, w.searchContext()); }},
+    {u"按钮_下一页", UnitEvent::Clicked, [](MainWindow& w) { showNextPage(w, w.searchContext()); }},
     {u"超级列表框1", UnitEvent::RightClicked,
      [](MainWindow& w) { showListMenu(w, w, w.desktop()); }},
     {u"复制", UnitEvent::Chosen, [](MainWindow& w) { copyCellText(w, w.desktop()); }},
-    {u"搜索", UnitEvent::Chosen, [](MainWindow& w) { searchFromMenu(w); }},
-    {u"在线试听", UnitEvent::Chosen, [](MainWindow& w) { listenOnline(w, w.desktop()); }},
+    {u"搜索", UnitEvent::Chosen, [](MainWindow& w) { searchFromMenu(w, w.searchContext()); }},
+    {u"在线试听", UnitEvent::Chosen,
+     [](MainWindow& w) { listenOnline(w, w.desktop(), w.searchContext().hosts); }},
 };
 
 } // namespace

@@ -500,6 +500,16 @@ void MainWindow::setDesktop(std::unique_ptr<Desktop> desktop)
     m_desktop = std::move(desktop);
 }
 
+SearchContext& MainWindow::searchContext()
+{
+    return *m_context;
+}
+
+void MainWindow::useSearchContext(SearchContext& context)
+{
+    m_context = &context;
+}
+
 Text MainWindow::keywordText() const
 {
     return toGbk(m_keywordBox->text());

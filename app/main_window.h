@@ -3,6 +3,7 @@
 
 #include "app/event_table.h"
 #include "app/result_actions.h"
+#include "search/search_context.h"
 #include "search/search_view.h"
 
 #include <QWidget>
@@ -45,6 +46,11 @@ public:
     Desktop& desktop();
     /// Replaces the desktop facilities (tests).
     void setDesktop(std::unique_ptr<Desktop> desktop);
+    /// The hosts and paging state the window's searches and links use: the window's own
+    /// (the build's hosts) until useSearchContext gives it another.
+    SearchContext& searchContext();
+    /// Makes the window's searches and links use `context`, which must outlive the window.
+    void useSearchContext(SearchContext& context);
 
     // SearchView
     Text keywordText() const override;
@@ -110,6 +116,8 @@ private:
     std::array<QAction*, 3> m_menuItems{};
     std::unique_ptr<ScriptComponent> m_script; // 脚本组件1: no window of its own
     std::unique_ptr<Desktop> m_desktop;
+    SearchContext m_ownContext;
+    SearchContext* m_context = &m_ownContext;
     std::vector<BoundEvent> m_events;
     std::optional<ListMenuPlace> m_keyboardMenuPlace; // set while the keyboard opens the menu
     std::unique_ptr<QObject> m_inputGate; // drops input to the window while a handler runs

@@ -7,10 +7,8 @@
 #include "app/skin/skin_themes.h"
 #include "marrowtune/config.h"
 #include "platform/system_classes.h"
-#include "search/paging_state.h"
 #include "search/rewrite.h"
 #include "search/script_control_component.h"
-#include "search/service_hosts.h"
 #include "search/stamps.h"
 
 #include <QApplication>
@@ -33,6 +31,12 @@ void initialiseAutomation()
 }
 
 } // namespace
+
+SearchContext& programSearchContext()
+{
+    static SearchContext context;
+    return context;
+}
 
 const char* const ProgramHelpText =
     "Usage: marrowtune [--help | --version]\n"
@@ -57,7 +61,8 @@ std::optional<int> handleCommandLine(const std::vector<std::string>& arguments)
             return std::fflush(stdout) == 0 ? 0 : 1;
         }
     }
-    if (const std::string problem = applyHostEnvironment(); !problem.empty()) {
+    if (const std::string problem = applyHostEnvironment(programSearchContext().hosts);
+        !problem.empty()) {
         std::fprintf(stderr, "marrowtune: %s\n", problem.c_str());
         return 2;
     }
@@ -92,22 +97,22 @@ void onWindowCreated(MainWindow& window)
     // The script reaches the component now but is added when the component is first used:
     // starting the script engine (a thread, a heap and its prelude) would delay the first
     // frame, and nothing runs a script before the first search.
-    loadRewriteScriptOnFirstUse(window.scriptComponent());
+    loadRewriteScriptOnFirstUse(window.scriptComponent(), window.searchContext().hosts);
     applyTheme(StartThemeNumber);
     enableSkinAero();
 }
 
 void shutdownCleanup()
 {
-    releasePagingState();
+    Text().swap(programSearchContext().paging.lastKeyword);
 }
 
 void registerShutdownCleanup()
 {
     // Objects with static storage and atexit handlers end in the reverse order of their
-    // beginning: the paging state is made now, so it is destroyed only after shutdownCleanup
+    // beginning: the search context is made now, so it is destroyed only after shutdownCleanup
     // has released its keyword. Made later (by the first search) it would already be gone.
-    pagingState();
+    programSearchContext();
     std::atexit(shutdownCleanup);
 }
 
@@ -126,6 +131,7 @@ int runProgram()
 
     std::unique_ptr<MainWindow> window = createMainWindow(
         MainWindowTemplatePath.toString(), std::make_unique<ScriptControlComponent>());
+    window->useSearchContext(programSearchContext());
     window->raiseCreated();
     window->show();
     // Once the window is up, the stamps' script host starts on a thread of its own, so that

@@ -2,6 +2,7 @@
 // The program's start, its window's start-up work, and its end.
 
 #include "search/script_component.h"
+#include "search/search_context.h"
 
 #include <QString>
 
@@ -17,17 +18,22 @@ class MainWindow;
 /// Where the main window's template is embedded.
 inline constexpr QStringView MainWindowTemplatePath = u":/marrowtune/main_window.ui";
 
+/// The window program's search context: the hosts (the environment's, once handleCommandLine
+/// has read them) and the paging state, alive for the whole run.
+SearchContext& programSearchContext();
+
 /// The help text of `marrowtune --help`.
 extern const char* const ProgramHelpText;
 
-/// Answers --help and --version on stdout and checks the MARROWTUNE_* host variables (a bad
-/// one is reported on stderr); returns the exit status when the program ends here, nothing
-/// when the window is to start. Other arguments are ignored, as they always were.
+/// Answers --help and --version on stdout and reads the MARROWTUNE_* host variables into the
+/// program's search context (a bad one is reported on stderr); returns the exit status when the
+/// program ends here, nothing when the window is to start. Other arguments are ignored, as they
+/// always were.
 std::optional<int> handleCommandLine(const std::vector<std::string>& arguments);
 
 /// The entry routine: sets up the services, makes the program's directory current, registers
-/// shutdownCleanup, creates the window, runs its created event before showing it, runs the
-/// message loop. Returns 0 when the window has gone.
+/// shutdownCleanup, creates the window on the program's search context, runs its created event
+/// before showing it, runs the message loop. Returns 0 when the window has gone.
 int runProgram();
 
 /// Creates the main window from the template at `templatePath` with the event table bound.
@@ -40,10 +46,11 @@ std::unique_ptr<MainWindow> createMainWindow(const QString& templatePath,
 void onWindowCreated(MainWindow& window);
 
 /// Runs at a normal end of the program, after the window has gone; never after fatalError.
+/// Releases the last keyword of the program's paging state.
 void shutdownCleanup();
 
 /// Registers shutdownCleanup to run at a normal end of the program (std::exit or a return
-/// from main), while the paging state it releases still exists.
+/// from main), while the search context whose keyword it releases still exists.
 void registerShutdownCleanup();
 
 } // namespace marrowtune

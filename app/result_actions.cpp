@@ -68,9 +68,9 @@ int columnAtOffset(int offset, const std::array<int, 3>& edges)
     return column;
 }
 
-Text listenOnlineUrl(const Text& link)
+Text listenOnlineUrl(const Text& link, const ServiceHosts& hosts)
 {
-    return "http://" + serviceHosts().listenPageHost + "/musci/mp3.html?url=" + link;
+    return "http://" + hosts.listenPageHost + "/musci/mp3.html?url=" + link;
 }
 
 void showListMenu(SearchView& view, ListMenuHost& host, const Desktop& desktop)
@@ -106,15 +106,15 @@ void copyCellText(const SearchView& view, Desktop& desktop)
     desktop.setClipboardText(textBetween(view.menuItemCaption(MenuItem::Copy), "(", ")"));
 }
 
-void listenOnline(const SearchView& view, Desktop& desktop)
+void listenOnline(const SearchView& view, Desktop& desktop, const ServiceHosts& hosts)
 {
     const Text link = view.cellText(view.selectedRow(), LinkColumn);
-    openInBrowser(desktop, listenOnlineUrl(link));
+    openInBrowser(desktop, listenOnlineUrl(link, hosts));
 }
 
-void openAuthorPage(Desktop& desktop)
+void openAuthorPage(Desktop& desktop, const ServiceHosts& hosts)
 {
-    openInBrowser(desktop, serviceHosts().authorPageUrl);
+    openInBrowser(desktop, hosts.authorPageUrl);
 }
 
 void openInBrowser(Desktop& desktop, const Text& url)

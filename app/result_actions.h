@@ -14,6 +14,7 @@ class QMenu;
 namespace marrowtune {
 
 class SearchView;
+struct ServiceHosts;
 
 /// The x offsets that split a right click into the list's four columns while the columns have
 /// their template widths; each lies ColumnEdgeMargin pixels right of a column boundary.
@@ -68,8 +69,9 @@ public:
 
 /// The column (0 to 3) of a click `offset` pixels right of the list's origin, split at `edges`.
 int columnAtOffset(int offset, const std::array<int, 3>& edges = ColumnEdges);
-/// The listen-online address for a link, which is carried exactly as given.
-Text listenOnlineUrl(const Text& link);
+/// The listen-online address on `hosts`' listen page host for a link, which is carried exactly
+/// as given.
+Text listenOnlineUrl(const Text& link, const ServiceHosts& hosts);
 
 /// Right click in the list (or the menu key on it): sets the menu's captions and visibility for
 /// the clicked (or current) cell of the selected row and pops the menu up; no menu without a
@@ -78,9 +80,9 @@ void showListMenu(SearchView& view, ListMenuHost& host, const Desktop& desktop);
 /// Copy item: puts the text between the copy item's parentheses on the clipboard.
 void copyCellText(const SearchView& view, Desktop& desktop);
 /// Listen item: opens the listen-online page for the selected row's link.
-void listenOnline(const SearchView& view, Desktop& desktop);
+void listenOnline(const SearchView& view, Desktop& desktop, const ServiceHosts& hosts);
 /// The window is going away: opens the author's home page.
-void openAuthorPage(Desktop& desktop);
+void openAuthorPage(Desktop& desktop, const ServiceHosts& hosts);
 /// Opens a URL in the default browser; the outcome is not looked at.
 void openInBrowser(Desktop& desktop, const Text& url);
 

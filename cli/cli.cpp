@@ -4,9 +4,9 @@
 #include "net/text.h"
 #include "search/keyword_search.h"
 #include "search/messages.h"
-#include "search/paging_state.h"
 #include "search/rewrite.h"
 #include "search/script_control_component.h"
+#include "search/search_context.h"
 #include "search/service_hosts.h"
 #include "search/stamps.h"
 #include "search/zone_lookup.h"
@@ -277,34 +277,34 @@ int finishOutput(std::ostream& out, std::ostream& err, int status)
     return status;
 }
 
-Result runCommand(const Command& command)
+Result runCommand(const Command& command, const ServiceHosts& hosts)
 {
-    const ServiceHosts& hosts = serviceHosts();
+    SearchContext context{hosts, {}};
     // The stamps' host starts on its own thread while the rewrite script's host starts here.
     prepareStampScript();
     ScriptControlComponent script;
-    loadRewriteScript(script);
+    loadRewriteScript(script, hosts);
     PlainSearchView view(script);
     std::optional<Outcome> pageOutcome;
     if (command.zone) {
         view.setQqNumberText(utf8ToGbk(command.argument));
-        lookupZoneMusic(view, hosts);
+        lookupZoneMusic(view, context);
         return collect(view, std::nullopt);
     }
-    PagingState paging;
+    const PagingState& paging = context.paging;
     view.setKeywordText(utf8ToGbk(command.argument));
-    startKeywordSearch(view, paging, hosts);
+    startKeywordSearch(view, context);
     if (command.page > 1 && paging.currentPage == 1 && command.page <= paging.pageCount) {
         // Straight to the page: the next-page step from the page before it.
-        paging.currentPage = command.page - 1;
-        pageOutcome = outcomeOfStatus(showNextPage(view, paging, hosts));
+        context.paging.currentPage = command.page - 1;
+        pageOutcome = outcomeOfStatus(showNextPage(view, context));
     }
     // A press on a disabled page button does nothing, as in the window.
     for (const std::string& step : command.steps) {
         if (step == "next" && view.nextPageEnabled()) {
-            pageOutcome = outcomeOfStatus(showNextPage(view, paging, hosts));
+            pageOutcome = outcomeOfStatus(showNextPage(view, context));
         } else if (step == "prev" && view.previousPageEnabled()) {
-            pageOutcome = outcomeOfStatus(showPreviousPage(view, paging, hosts));
+            pageOutcome = outcomeOfStatus(showPreviousPage(view, context));
         }
     }
     Result result = collect(view, pageOutcome);
@@ -386,7 +386,8 @@ std::string gbkProblem(std::string_view utf8)
     return {};
 }
 
-int runCli(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err)
+int runCli(const std::vector<std::string>& arguments, const ServiceHosts& hosts, std::ostream& out,
+           std::ostream& err)
 {
     Command command;
     CLI::App app{"Runs the Marrowtune searches without a window: songs matching a keyword, or "
@@ -448,7 +449,7 @@ int runCli(const std::vector<std::string>& arguments, std::ostream& out, std::os
         return usageError(err, (command.zone ? "QQ: " : "KEYWORD: ") + problem);
     }
 
-    const Result result = runCommand(command);
+    const Result result = runCommand(command, hosts);
     if (result.outcome != Outcome::Listed) {
         const std::string text = !result.stderrText.empty() ? result.stderrText
                                  : result.messageRow        ? *result.messageRow

@@ -4,6 +4,7 @@
 // to stderr and into the exit status, so a script can tell a failure from a song.
 
 #include "search/plain_search_view.h"
+#include "search/service_hosts.h"
 
 #include <iosfwd>
 #include <string>
@@ -35,9 +36,11 @@ std::string escapeCell(std::string_view utf8);
 /// text when it is, otherwise one line naming the first offending byte or character.
 std::string gbkProblem(std::string_view utf8);
 
-/// Runs the command line `arguments` (without the program name; UTF-8). Writes the data to
-/// `out`, messages (each prefixed "marrowtune-cli: ") to `err`, and returns the exit status.
-int runCli(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err);
+/// Runs the command line `arguments` (without the program name; UTF-8) against `hosts`. Writes
+/// the data to `out`, messages (each prefixed "marrowtune-cli: ") to `err`, and returns the
+/// exit status.
+int runCli(const std::vector<std::string>& arguments, const ServiceHosts& hosts, std::ostream& out,
+           std::ostream& err);
 
 } // namespace marrowtune::cli
 // SPDX-License-Identifier: MIT

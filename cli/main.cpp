@@ -48,13 +48,14 @@ std::vector<std::string> utf8Arguments(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
-    const std::string hostProblem = marrowtune::applyHostEnvironment();
+    marrowtune::ServiceHosts hosts = marrowtune::ServiceHosts::buildDefaults();
+    const std::string hostProblem = marrowtune::applyHostEnvironment(hosts);
     if (!hostProblem.empty()) {
         std::cerr << "marrowtune-cli: " << hostProblem << '\n';
         return marrowtune::cli::ExitUsage;
     }
     marrowtune::registerSystemClasses();
     const std::vector<std::string> arguments = utf8Arguments(argc, argv);
-    return marrowtune::cli::runCli(arguments, std::cout, std::cerr);
+    return marrowtune::cli::runCli(arguments, hosts, std::cout, std::cerr);
 }
 // SPDX-License-Identifier: MIT

@@ -3,10 +3,9 @@
 #include "automation/regex_object.h"
 #include "net/http.h"
 #include "search/messages.h"
-#include "search/paging_state.h"
 #include "search/rewrite.h"
+#include "search/search_context.h"
 #include "search/search_view.h"
-#include "search/service_hosts.h"
 #include "search/song_record.h"
 #include "search/stamps.h"
 
@@ -25,11 +24,11 @@ Text decimal(int value)
     return std::to_string(value);
 }
 
-void startNewSearch(SearchView& view, PagingState& paging, const ServiceHosts& hosts,
-                    const Text& keyword)
+void startNewSearch(SearchView& view, SearchContext& context, const Text& keyword)
 {
+    PagingState& paging = context.paging;
     const Text encoded = urlEncode(keyword, true, true);
-    const SearchStatus status = searchSongs(view, paging, encoded, "1", hosts);
+    const SearchStatus status = searchSongs(view, paging, encoded, "1", context.hosts);
     if (status == SearchStatus::Listed) {
         paging.currentPage = 1;
         paging.lastKeyword = encoded;
@@ -122,29 +121,29 @@ SearchStatus searchSongs(SearchView& view, PagingState& paging, const Text& enco
     return SearchStatus::Listed;
 }
 
-void startKeywordSearch(SearchView& view, PagingState& paging, const ServiceHosts& hosts)
+void startKeywordSearch(SearchView& view, SearchContext& context)
 {
     view.setNextPageEnabled(false);
     view.setPreviousPageEnabled(false);
-    startNewSearch(view, paging, hosts, view.keywordText());
+    startNewSearch(view, context, view.keywordText());
 }
 
-void searchFromMenu(SearchView& view, PagingState& paging, const ServiceHosts& hosts)
+void searchFromMenu(SearchView& view, SearchContext& context)
 {
     view.setNextPageEnabled(false);
     view.setPreviousPageEnabled(false);
     // The copy item's caption carries the right-clicked cell as "复制(" + text + ")".
-    startNewSearch(view, paging, hosts,
-                   textBetween(view.menuItemCaption(MenuItem::Copy), "(", ")"));
+    startNewSearch(view, context, textBetween(view.menuItemCaption(MenuItem::Copy), "(", ")"));
 }
 
-SearchStatus showPreviousPage(SearchView& view, PagingState& paging, const ServiceHosts& hosts)
+SearchStatus showPreviousPage(SearchView& view, SearchContext& context)
 {
+    PagingState& paging = context.paging;
     if (paging.currentPage <= 1) {
         return SearchStatus::Listed;
     }
-    const SearchStatus status =
-        searchSongs(view, paging, paging.lastKeyword, decimal(paging.currentPage - 1), hosts);
+    const SearchStatus status = searchSongs(view, paging, paging.lastKeyword,
+                                            decimal(paging.currentPage - 1), context.hosts);
     view.setNextPageEnabled(true);
     --paging.currentPage;
     view.setPageLabel(pageLabelText(paging.currentPage, paging.pageCount));
@@ -154,13 +153,14 @@ SearchStatus showPreviousPage(SearchView& view, PagingState& paging, const Servi
     return status;
 }
 
-SearchStatus showNextPage(SearchView& view, PagingState& paging, const ServiceHosts& hosts)
+SearchStatus showNextPage(SearchView& view, SearchContext& context)
 {
+    PagingState& paging = context.paging;
     if (paging.currentPage >= paging.pageCount) {
         return SearchStatus::Listed;
     }
-    const SearchStatus status =
-        searchSongs(view, paging, paging.lastKeyword, decimal(paging.currentPage + 1), hosts);
+    const SearchStatus status = searchSongs(view, paging, paging.lastKeyword,
+                                            decimal(paging.currentPage + 1), context.hosts);
     view.setPreviousPageEnabled(true);
     ++paging.currentPage;
     view.setPageLabel(pageLabelText(paging.currentPage, paging.pageCount));
@@ -168,26 +168,6 @@ SearchStatus showNextPage(SearchView& view, PagingState& paging, const ServiceHo
         view.setNextPageEnabled(false);
     }
     return status;
-}
-
-void startKeywordSearch(SearchView& view)
-{
-    startKeywordSearch(view, pagingState(), serviceHosts());
-}
-
-void searchFromMenu(SearchView& view)
-{
-    searchFromMenu(view, pagingState(), serviceHosts());
-}
-
-void showPreviousPage(SearchView& view)
-{
-    showPreviousPage(view, pagingState(), serviceHosts());
-}
-
-void showNextPage(SearchView& view)
-{
-    showNextPage(view, pagingState(), serviceHosts());
 }
 
 } // namespace marrowtune

@@ -8,6 +8,7 @@ namespace marrowtune {
 
 class SearchView;
 struct PagingState;
+struct SearchContext;
 struct ServiceHosts;
 
 /// What one page request gave.
@@ -36,22 +37,16 @@ SearchStatus searchSongs(SearchView& view, PagingState& paging, const Text& enco
                          const Text& page, const ServiceHosts& hosts);
 
 /// Handler of `按钮1` ("搜索"): a new search for the text of `编辑框1`.
-void startKeywordSearch(SearchView& view);
+void startKeywordSearch(SearchView& view, SearchContext& context);
 /// Handler of the popup menu's search item: a new search for the right-clicked cell, taken
 /// from between the parentheses of the copy item's caption.
-void searchFromMenu(SearchView& view);
-/// Handler of `按钮_上一页`: one page back.
-void showPreviousPage(SearchView& view);
+void searchFromMenu(SearchView& view, SearchContext& context);
+/// Handler of `按钮_上一页`: one page back. The page steps also return what their page request
+/// gave (Listed when the button had nothing to do), which the window does not show but the
+/// command-line tool reports.
+SearchStatus showPreviousPage(SearchView& view, SearchContext& context);
 /// Handler of `按钮_下一页`: one page on.
-void showNextPage(SearchView& view);
-
-/// The four actions against a given paging state and hosts.
-void startKeywordSearch(SearchView& view, PagingState& paging, const ServiceHosts& hosts);
-void searchFromMenu(SearchView& view, PagingState& paging, const ServiceHosts& hosts);
-/// The page steps also return what their page request gave (Listed when the button had
-/// nothing to do), which the window does not show but the command-line tool reports.
-SearchStatus showPreviousPage(SearchView& view, PagingState& paging, const ServiceHosts& hosts);
-SearchStatus showNextPage(SearchView& view, PagingState& paging, const ServiceHosts& hosts);
+SearchStatus showNextPage(SearchView& view, SearchContext& context);
 
 } // namespace marrowtune
 // SPDX-License-Identifier: MIT

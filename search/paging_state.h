@@ -1,5 +1,5 @@
 #pragma once
-// The keyword search's paging state: program-wide, alive for the whole run.
+// The keyword search's paging state: where its page steps stand.
 
 #include "base/text.h"
 
@@ -14,11 +14,6 @@ struct PagingState {
     /// Keyword of the last successful first-page search, already URL-encoded.
     Text lastKeyword;
 };
-
-/// The program's one paging state.
-PagingState& pagingState();
-/// Releases the last keyword (program end); the state's numbers stay as they are.
-void releasePagingState();
 
 } // namespace marrowtune
 // SPDX-License-Identifier: MIT

@@ -19,10 +19,9 @@ Text embeddedText(std::span<const unsigned char> bytes)
 
 } // namespace
 
-Text rewriteScript()
+Text rewriteScript(const ServiceHosts& hosts)
 {
     // The build's script unless the environment moved one of its three hosts.
-    const ServiceHosts& hosts = serviceHosts();
     const ServiceHosts built = ServiceHosts::buildDefaults();
     if (hosts.streamRedirectHost == built.streamRedirectHost &&
         hosts.musicCdnHostSuffix == built.musicCdnHostSuffix &&
@@ -48,14 +47,14 @@ Text makeRewriteScript(std::string_view streamRedirectHost, std::string_view mus
     return script;
 }
 
-bool loadRewriteScript(ScriptComponent& component)
+bool loadRewriteScript(ScriptComponent& component, const ServiceHosts& hosts)
 {
-    return component.addCode(rewriteScript());
+    return component.addCode(rewriteScript(hosts));
 }
 
-void loadRewriteScriptOnFirstUse(ScriptComponent& component)
+void loadRewriteScriptOnFirstUse(ScriptComponent& component, const ServiceHosts& hosts)
 {
-    component.addCodeOnFirstUse(rewriteScript());
+    component.addCodeOnFirstUse(rewriteScript(hosts));
 }
 
 Text callThURL(ScriptComponent& component, const Text& link)

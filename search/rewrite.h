@@ -11,18 +11,20 @@
 namespace marrowtune {
 
 class ScriptComponent;
+struct ServiceHosts;
 
-/// RewriteScript for the hosts in use: the build's, or those the environment set at start.
-Text rewriteScript();
+/// RewriteScript for `hosts`: the build's script when its three hosts are the build's.
+Text rewriteScript(const ServiceHosts& hosts);
 /// RewriteScript for other host values; empty text when a value is not a plain host name
 /// (letters, digits, ".", "-", "_" and ":" only).
 Text makeRewriteScript(std::string_view streamRedirectHost, std::string_view musicCdnHostSuffix,
                        std::string_view mirrorHost);
 
-/// Adds RewriteScript to the script component; false when the component refused it.
-bool loadRewriteScript(ScriptComponent& component);
-/// Hands RewriteScript to the script component, to be added before the component's first use.
-void loadRewriteScriptOnFirstUse(ScriptComponent& component);
+/// Adds RewriteScript for `hosts` to the script component; false when the component refused it.
+bool loadRewriteScript(ScriptComponent& component, const ServiceHosts& hosts);
+/// Hands RewriteScript for `hosts` to the script component, to be added before the
+/// component's first use.
+void loadRewriteScriptOnFirstUse(ScriptComponent& component, const ServiceHosts& hosts);
 /// The script's thURL of a link: a stream-redirect or CDN link rewritten to the mirror host;
 /// empty text when the script fails.
 Text callThURL(ScriptComponent& component, const Text& link);

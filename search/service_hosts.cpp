@@ -6,15 +6,6 @@
 #include <cstdlib>
 
 namespace marrowtune {
-namespace {
-
-ServiceHosts& activeHosts()
-{
-    static ServiceHosts hosts = ServiceHosts::buildDefaults();
-    return hosts;
-}
-
-} // namespace
 
 ServiceHosts ServiceHosts::buildDefaults()
 {
@@ -22,16 +13,6 @@ ServiceHosts ServiceHosts::buildDefaults()
             Text(config::MusicCdnHostSuffix), Text(config::StreamRedirectHost),
             Text(config::MirrorHost),         Text(config::ListenPageHost),
             Text(config::AuthorPageUrl)};
-}
-
-const ServiceHosts& serviceHosts()
-{
-    return activeHosts();
-}
-
-void setServiceHosts(ServiceHosts hosts)
-{
-    activeHosts() = std::move(hosts);
 }
 
 bool isHostText(std::string_view value)
@@ -83,13 +64,13 @@ ServiceHosts hostsFromEnvironment(const char* (*lookUp)(const char*), std::strin
     return result;
 }
 
-std::string applyHostEnvironment()
+std::string applyHostEnvironment(ServiceHosts& hosts)
 {
     std::string problem;
-    ServiceHosts hosts = hostsFromEnvironment(
+    ServiceHosts found = hostsFromEnvironment(
         [](const char* name) -> const char* { return std::getenv(name); }, problem);
     if (problem.empty()) {
-        setServiceHosts(std::move(hosts));
+        hosts = std::move(found);
     }
     return problem;
 }

@@ -1,7 +1,8 @@
 #pragma once
 // The hosts the searches, the link rewriting and the window's links use. They are the build's
 // configuration values unless the environment overrides them at start (variables named as the
-// CMake cache variables); tests change them to point the searches at a loopback server.
+// CMake cache variables). Whoever runs the searches holds its own copy (see SearchContext);
+// tests point theirs at a loopback server.
 
 #include "base/text.h"
 
@@ -30,11 +31,6 @@ struct ServiceHosts {
     static ServiceHosts buildDefaults();
 };
 
-/// The hosts the window's and the CLI's actions use.
-const ServiceHosts& serviceHosts();
-/// Replaces the hosts the actions use.
-void setServiceHosts(ServiceHosts hosts);
-
 /// True for a host value the build accepts: letters, digits, '.', '-', '_' and ':' only, so
 /// the value stays a literal host inside the rewriting script and the request URLs.
 bool isHostText(std::string_view value);
@@ -45,9 +41,9 @@ bool isPageUrl(std::string_view value);
 /// place; `problem` gets one line naming the first value that breaks the host rule (and the
 /// build's values are returned). `lookUp` gives nullptr for a variable that is not set.
 ServiceHosts hostsFromEnvironment(const char* (*lookUp)(const char*), std::string& problem);
-/// Reads the host variables from the process environment once at start and uses them;
-/// returns the problem line when one is malformed (nothing is then changed).
-std::string applyHostEnvironment();
+/// Reads the host variables from the process environment once at start into `hosts`;
+/// returns the problem line when one is malformed (`hosts` is then left as it was).
+std::string applyHostEnvironment(ServiceHosts& hosts);
 
 } // namespace marrowtune
 // SPDX-License-Identifier: MIT

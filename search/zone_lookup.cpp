@@ -4,8 +4,8 @@
 #include "net/http.h"
 #include "search/messages.h"
 #include "search/rewrite.h"
+#include "search/search_context.h"
 #include "search/search_view.h"
-#include "search/service_hosts.h"
 #include "search/song_record.h"
 #include "search/stamps.h"
 
@@ -78,19 +78,14 @@ std::vector<Text> zoneLinkForms(SearchView& view, const std::vector<Text>& links
     return shown;
 }
 
-void lookupZoneMusic(SearchView& view)
-{
-    lookupZoneMusic(view, serviceHosts());
-}
-
-void lookupZoneMusic(SearchView& view, const ServiceHosts& hosts)
+void lookupZoneMusic(SearchView& view, const SearchContext& context)
 {
     RegexObject regex;
     view.setNextPageEnabled(false);
     view.setPreviousPageEnabled(false);
     const Text stamp = makeRandomStamp([&view] { view.processPendingEvents(); });
     const Text qqNumber = view.qqNumberText();
-    Text answer = httpGetText(zonePlaylistUrl(hosts.zonePlaylistHost, qqNumber, stamp));
+    Text answer = httpGetText(zonePlaylistUrl(context.hosts.zonePlaylistHost, qqNumber, stamp));
 
     view.deleteAllRows();
     // The service's complaint wins over anything else the answer holds.

@@ -8,7 +8,7 @@
 namespace marrowtune {
 
 class SearchView;
-struct ServiceHosts;
+struct SearchContext;
 
 /// The extraction pattern of the Zone playlist answer: song name, singer and link.
 inline constexpr std::string_view ZoneSongPattern =
@@ -26,9 +26,7 @@ Text zoneLinkForm(SearchView& view, const Text& link);
 std::vector<Text> zoneLinkForms(SearchView& view, const std::vector<Text>& links);
 
 /// Handler of `按钮2` ("查询"): lists the Zone background music of the QQ number in `编辑框2`.
-void lookupZoneMusic(SearchView& view);
-/// The same against the given hosts.
-void lookupZoneMusic(SearchView& view, const ServiceHosts& hosts);
+void lookupZoneMusic(SearchView& view, const SearchContext& context);
 
 } // namespace marrowtune
 // SPDX-License-Identifier: MIT

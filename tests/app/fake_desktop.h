@@ -38,7 +38,7 @@ public:
     void setClipboardText(const Text&) override {}
     void openUrl(const Text& url) override
     {
-        const bool author = url == serviceHosts().authorPageUrl;
+        const bool author = url == ServiceHosts::buildDefaults().authorPageUrl;
         std::fputs(author ? "open author page\n" : "open other\n", stderr);
     }
     void popUpMenu(QMenu&, QPoint) override {}

@@ -1,7 +1,6 @@
 #include "app/fatal_error.h"
 #include "app/main_window.h"
 #include "app/program.h"
-#include "search/paging_state.h"
 #include "tests/app/gui_test_support.h"
 #include "tests/app/recording_skin.h"
 
@@ -95,10 +94,18 @@ TEST(ShutdownCleanupDeathTest, ReleasesTheKeywordOfALaterSearchOnce)
     EXPECT_EXIT(
         {
             registerShutdownCleanup();
-            pagingState().lastKeyword = Text(64, '%'); // too long to live inside the string
+            programSearchContext().paging.lastKeyword = Text(64, '%'); // lives on the heap
             std::exit(0);
         },
         testing::ExitedWithCode(0), "");
+}
+
+// Catches a keyword not released at program end.
+TEST(ShutdownCleanupTest, EmptiesTheLastKeyword)
+{
+    programSearchContext().paging.lastKeyword = "%E7%B4%AF";
+    shutdownCleanup();
+    EXPECT_TRUE(programSearchContext().paging.lastKeyword.empty());
 }
 
 // Catches a start that skips the created event's work, does it in another order or only after

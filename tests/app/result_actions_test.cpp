@@ -165,7 +165,7 @@ TEST_F(ResultActionsTest, ListenOpensThePageWithTheLinkUnencoded)
     ASSERT_EQ(desktop->opened.size(), 1U);
     EXPECT_EQ(desktop->opened[0],
               "http://" + Text(config::ListenPageHost) + "/musci/mp3.html?url=" + Link);
-    EXPECT_EQ(listenOnlineUrl(""),
+    EXPECT_EQ(listenOnlineUrl("", ServiceHosts::buildDefaults()),
               "http://" + Text(config::ListenPageHost) + "/musci/mp3.html?url=");
 }
 

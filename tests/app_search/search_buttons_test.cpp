@@ -2,7 +2,6 @@
 #include "app/program.h"
 #include "marrowtune/config.h"
 #include "platform/system_classes.h"
-#include "search/paging_state.h"
 #include "search/rewrite.h"
 #include "search/script_control_component.h"
 #include "search/service_hosts.h"
@@ -48,24 +47,14 @@ protected:
         test::ensureApplication();
         registerSystemClasses();
         ASSERT_TRUE(m_service.start(0));
-        ServiceHosts hosts = ServiceHosts::buildDefaults();
-        hosts.zonePlaylistHost = m_service.hostAndPort();
-        hosts.songSearchHost = m_service.hostAndPort();
-        setServiceHosts(hosts);
-        pagingState() = PagingState{};
-
         m_window =
             test::makeWindowWithFakeDesktop(m_desktop, std::make_unique<ScriptControlComponent>());
-        ASSERT_TRUE(loadRewriteScript(m_window->scriptComponent()));
+        ServiceHosts& hosts = m_window->searchContext().hosts;
+        hosts.zonePlaylistHost = m_service.hostAndPort();
+        hosts.songSearchHost = m_service.hostAndPort();
+        ASSERT_TRUE(loadRewriteScript(m_window->scriptComponent(), hosts));
         m_window->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(m_window.get()));
-    }
-
-    void TearDown() override
-    {
-        m_window.reset();
-        setServiceHosts(ServiceHosts::buildDefaults());
-        pagingState() = PagingState{};
     }
 
     template <typename T> T* unit(const QString& name) const

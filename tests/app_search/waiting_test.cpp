@@ -1,7 +1,6 @@
 #include "app/main_window.h"
 #include "app/program.h"
 #include "platform/system_classes.h"
-#include "search/paging_state.h"
 #include "search/service_hosts.h"
 #include "tests/app/fake_desktop.h"
 #include "tests/app/gui_test_support.h"
@@ -29,12 +28,10 @@ using namespace Qt::StringLiterals;
 constexpr qint64 HangGuardMs = 10'000;
 
 // Points both searches at `server`.
-void useServer(const test::LoopbackServer& server)
+void useServer(ServiceHosts& hosts, const test::LoopbackServer& server)
 {
-    ServiceHosts hosts = ServiceHosts::buildDefaults();
     hosts.zonePlaylistHost = "127.0.0.1:" + std::to_string(server.port());
     hosts.songSearchHost = hosts.zonePlaylistHost;
-    setServiceHosts(hosts);
 }
 
 test::ScriptedResponse never()
@@ -80,9 +77,8 @@ protected:
         registerSystemClasses();
         m_server.setResponse(never());
         ASSERT_TRUE(m_server.start());
-        useServer(m_server);
-        pagingState() = PagingState{};
         m_window = test::makeWindowWithFakeDesktop(m_desktop);
+        useServer(m_window->searchContext().hosts, m_server);
         m_window->show();
         m_window->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(m_window.get()));
@@ -94,8 +90,6 @@ protected:
     {
         m_window.reset();
         m_server.stop();
-        setServiceHosts(ServiceHosts::buildDefaults());
-        pagingState() = PagingState{};
     }
 
     // Presses 查询 from the keyboard and returns once its handler has ended.
@@ -177,7 +171,7 @@ TEST_F(WaitingWindowTest, ClosingDuringTheWaitClosesAtOnce)
     EXPECT_TRUE(hiddenAtOnce);
     EXPECT_FALSE(m_window->isVisible());
     ASSERT_EQ(m_desktop->opened.size(), 1U);
-    EXPECT_EQ(m_desktop->opened[0], serviceHosts().authorPageUrl);
+    EXPECT_EQ(m_desktop->opened[0], ServiceHosts::buildDefaults().authorPageUrl);
     EXPECT_EQ(firstCell(), u"网络出现问题了~"_s);
 }
 
@@ -192,7 +186,7 @@ TEST(WaitingProgramDeathTest, ClosingDuringTheWaitEndsTheProgram)
             static test::LoopbackServer server;
             server.setResponse(never());
             server.start();
-            useServer(server);
+            useServer(programSearchContext().hosts, server);
             // Once the message loop runs: press 查询, and close the window while it waits.
             qAddPreRoutine([] {
                 QTimer::singleShot(0, [] {

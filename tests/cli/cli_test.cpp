@@ -19,12 +19,17 @@ struct CliRun {
     std::string err;
 };
 
-CliRun run(const std::vector<std::string>& arguments)
+CliRun runWith(const std::vector<std::string>& arguments, const ServiceHosts& hosts)
 {
     std::ostringstream out;
     std::ostringstream err;
-    const int status = runCli(arguments, out, err);
+    const int status = runCli(arguments, hosts, out, err);
     return {status, out.str(), err.str()};
+}
+
+CliRun run(const std::vector<std::string>& arguments)
+{
+    return runWith(arguments, ServiceHosts::buildDefaults());
 }
 
 std::vector<std::string> lines(const std::string& text)
@@ -47,12 +52,14 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(m_service.start(0));
-        ServiceHosts hosts = ServiceHosts::buildDefaults();
-        hosts.zonePlaylistHost = m_service.hostAndPort();
-        hosts.songSearchHost = m_service.hostAndPort();
-        setServiceHosts(hosts);
+        m_hosts.zonePlaylistHost = m_service.hostAndPort();
+        m_hosts.songSearchHost = m_service.hostAndPort();
     }
-    void TearDown() override { setServiceHosts(ServiceHosts::buildDefaults()); }
+
+    CliRun run(const std::vector<std::string>& arguments) const
+    {
+        return runWith(arguments, m_hosts);
+    }
 
     static std::string mirror(const std::string& path)
     {
@@ -60,6 +67,7 @@ protected:
     }
 
     sample::SampleService m_service;
+    ServiceHosts m_hosts = ServiceHosts::buildDefaults();
 };
 
 // Catches rows that differ from the window's, a message printed as a row on stdout, and an
@@ -161,9 +169,8 @@ TEST(CliFailures, NetworkFailuresExitThree)
     ServiceHosts hosts = ServiceHosts::buildDefaults();
     hosts.songSearchHost = "127.0.0.1:" + std::to_string(server.port());
     hosts.musicCdnHostSuffix = test::CdnSuffix;
-    setServiceHosts(hosts);
 
-    const CliRun page = run({"search", "song", "next", "--json"});
+    const CliRun page = runWith({"search", "song", "next", "--json"}, hosts);
     EXPECT_EQ(page.status, ExitNetwork);
     EXPECT_EQ(page.err, Network);
     EXPECT_EQ(page.out, R"({"songs":[],"message":null,"status":"network","page":2,"pages":2,)"
@@ -174,13 +181,11 @@ TEST(CliFailures, NetworkFailuresExitThree)
     for (const auto& arguments :
          std::vector<std::vector<std::string>>{{"search", "song"}, {"zone", "10001"}}) {
         hosts.zonePlaylistHost = hosts.songSearchHost;
-        setServiceHosts(hosts);
-        const CliRun down = run(arguments);
+        const CliRun down = runWith(arguments, hosts);
         EXPECT_EQ(down.status, ExitNetwork) << arguments[0];
         EXPECT_EQ(down.out, "") << arguments[0];
         EXPECT_EQ(down.err, Network) << arguments[0];
     }
-    setServiceHosts(ServiceHosts::buildDefaults());
 }
 
 // Catches malformed command lines that run anything, exit with 0, print the whole usage or
@@ -248,7 +253,7 @@ TEST(CliOutput, FailedWriteIsReported)
     std::ostringstream out;
     out.setstate(std::ios::badbit);
     std::ostringstream err;
-    EXPECT_EQ(runCli({"--version"}, out, err), ExitOutputFailed);
+    EXPECT_EQ(runCli({"--version"}, ServiceHosts::buildDefaults(), out, err), ExitOutputFailed);
 }
 
 } // namespace

@@ -31,10 +31,10 @@ protected:
     void search(const std::string& keyword)
     {
         m_view.setKeywordText(keyword);
-        startKeywordSearch(m_view, m_paging, m_hosts);
+        startKeywordSearch(m_view, m_context);
     }
-    void next() { showNextPage(m_view, m_paging, m_hosts); }
-    void previous() { showPreviousPage(m_view, m_paging, m_hosts); }
+    void next() { showNextPage(m_view, m_context); }
+    void previous() { showPreviousPage(m_view, m_context); }
 
     struct Buttons {
         std::string label;
@@ -148,7 +148,7 @@ TEST_F(KeywordSearchTest, FailingPageRequestEmptiesTheListAndStillMoves)
     next();
     EXPECT_TRUE(m_view.rows().empty());
     EXPECT_EQ(buttons(), (Buttons{"2/2", true, false}));
-    EXPECT_EQ(m_paging.currentPage, 2);
+    EXPECT_EQ(m_context.paging.currentPage, 2);
 }
 
 // Catches the two messages of a new search swapped, and a failed new search that changes the
@@ -158,7 +158,7 @@ TEST_F(KeywordSearchTest, FailedNewSearchKeepsThePagingState)
     answerPages({{1, searchAnswer(45, 20, 1)}});
     search("song");
     next(); // page 2 fails, but the page moves
-    const PagingState before = m_paging;
+    const PagingState before = m_context.paging;
     struct Case {
         std::string answer;
         std::string_view message;
@@ -171,9 +171,9 @@ TEST_F(KeywordSearchTest, FailedNewSearchKeepsThePagingState)
         search("other");
         EXPECT_EQ(m_view.rows(), (std::vector<ResultRow>{{Text(c.message), "", "", ""}}));
         EXPECT_EQ(buttons(), (Buttons{"2/2", false, false}));
-        EXPECT_EQ(m_paging.currentPage, before.currentPage);
-        EXPECT_EQ(m_paging.pageCount, before.pageCount);
-        EXPECT_EQ(m_paging.lastKeyword, before.lastKeyword);
+        EXPECT_EQ(m_context.paging.currentPage, before.currentPage);
+        EXPECT_EQ(m_context.paging.pageCount, before.pageCount);
+        EXPECT_EQ(m_context.paging.lastKeyword, before.lastKeyword);
     }
 }
 
@@ -202,24 +202,16 @@ TEST_F(KeywordSearchTest, SearchFromMenuCutsAtTheFirstClosingParenthesis)
     answerPages({{1, searchAnswer(45, 20, 1)}, {2, searchAnswer(45, 20, 2)}});
     m_view.setMenuItemCaption(MenuItem::Copy, gbk("复制(累死爱情 (Live))"));
     m_view.setMenuItemCaption(MenuItem::Search, gbk("搜索(something else)"));
-    searchFromMenu(m_view, m_paging, m_hosts);
+    searchFromMenu(m_view, m_context);
     const std::string encoded = "%E7%B4%AF%E6%AD%BB%E7%88%B1%E6%83%85%20%28Live";
     EXPECT_NE(m_server.requests().back().requestLine.find("&w=" + encoded + "&"),
               std::string::npos);
-    EXPECT_EQ(m_paging.lastKeyword, encoded);
+    EXPECT_EQ(m_context.paging.lastKeyword, encoded);
     EXPECT_EQ(buttons(), (Buttons{"1/2", false, true}));
     next();
     EXPECT_NE(m_server.requests().back().requestLine.find("&w=" + encoded +
                                                           "&type=qry_song&out=json&p=2&"),
               std::string::npos);
-}
-
-// Catches a keyword not released at program end.
-TEST(PagingStateTest, ReleaseEmptiesTheLastKeyword)
-{
-    pagingState().lastKeyword = "%E7%B4%AF";
-    releasePagingState();
-    EXPECT_TRUE(pagingState().lastKeyword.empty());
 }
 
 // Catches a typo in the GBK bytes of the messages and the complaint.

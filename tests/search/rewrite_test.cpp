@@ -147,9 +147,11 @@ TEST_F(RewriteTest, BatchGivesWhatOneCallPerLinkGives)
 // Catches the build-time script and the run-time builder drifting apart.
 TEST(RewriteScript, BuildTextMatchesTheBuilderForTheConfiguredHosts)
 {
-    EXPECT_EQ(rewriteScript(), makeRewriteScript(config::StreamRedirectHost,
-                                                 config::MusicCdnHostSuffix, config::MirrorHost));
-    EXPECT_NE(rewriteScript().find(config::MirrorHost), Text::npos);
+    const ServiceHosts built = ServiceHosts::buildDefaults();
+    EXPECT_EQ(rewriteScript(built),
+              makeRewriteScript(config::StreamRedirectHost, config::MusicCdnHostSuffix,
+                                config::MirrorHost));
+    EXPECT_NE(rewriteScript(built).find(config::MirrorHost), Text::npos);
     EXPECT_EQ(makeRewriteScript(Redirect, "a\"b", Mirror), "");
     EXPECT_EQ(makeRewriteScript(Redirect, Suffix, ""), "");
 }
@@ -168,9 +170,9 @@ TEST(RewriteScript, LoadsIntoTheComponent)
             SCOPED_TRACE(testing::Message() << onFirstUse << batch);
             ScriptControlComponent component;
             if (onFirstUse) {
-                loadRewriteScriptOnFirstUse(component);
+                loadRewriteScriptOnFirstUse(component, ServiceHosts::buildDefaults());
             } else {
-                ASSERT_TRUE(loadRewriteScript(component));
+                ASSERT_TRUE(loadRewriteScript(component, ServiceHosts::buildDefaults()));
             }
             EXPECT_EQ(batch ? callGetHiURLEach(component, {cdn}).at(0)
                             : callGetHiURL(component, cdn),
@@ -180,7 +182,7 @@ TEST(RewriteScript, LoadsIntoTheComponent)
         }
     }
     ScriptControlComponent component;
-    loadRewriteScriptOnFirstUse(component);
+    loadRewriteScriptOnFirstUse(component, ServiceHosts::buildDefaults());
     ASSERT_TRUE(component.addCode("function thURL(url) { return 'later'; }"));
     EXPECT_EQ(callThURL(component, redirected), "later");
 }
@@ -230,9 +232,7 @@ TEST(HostEnvironment, ValuesReplaceTheBuildsOrAreRefused)
     // A moved mirror host reaches the script the programs load.
     ServiceHosts moved = ServiceHosts::buildDefaults();
     moved.mirrorHost = "m.example:8080";
-    setServiceHosts(moved);
-    EXPECT_NE(rewriteScript().find("m.example:8080"), Text::npos);
-    setServiceHosts(ServiceHosts::buildDefaults());
+    EXPECT_NE(rewriteScript(moved).find("m.example:8080"), Text::npos);
 }
 
 } // namespace

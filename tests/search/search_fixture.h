@@ -3,10 +3,9 @@
 // script component that records which rewriting function a link went to.
 
 #include "platform/system_classes.h"
-#include "search/paging_state.h"
 #include "search/plain_search_view.h"
 #include "search/script_component.h"
-#include "search/service_hosts.h"
+#include "search/search_context.h"
 #include "tests/support/gbk.h"
 #include "tests/support/loopback_server.h"
 
@@ -81,9 +80,9 @@ protected:
     {
         registerSystemClasses();
         ASSERT_TRUE(m_server.start());
-        m_hosts.zonePlaylistHost = "127.0.0.1:" + std::to_string(m_server.port());
-        m_hosts.songSearchHost = m_hosts.zonePlaylistHost;
-        m_hosts.musicCdnHostSuffix = CdnSuffix;
+        m_context.hosts.zonePlaylistHost = "127.0.0.1:" + std::to_string(m_server.port());
+        m_context.hosts.songSearchHost = m_context.hosts.zonePlaylistHost;
+        m_context.hosts.musicCdnHostSuffix = CdnSuffix;
     }
 
     /// Answers every request with `body` (200).
@@ -101,8 +100,7 @@ protected:
     LoopbackServer m_server;
     NamingScript m_script;
     PlainSearchView m_view{m_script};
-    PagingState m_paging;
-    ServiceHosts m_hosts;
+    SearchContext m_context;
 };
 
 } // namespace marrowtune::test

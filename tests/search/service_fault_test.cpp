@@ -26,7 +26,7 @@ protected:
     void lookUp(const std::string& qqNumber)
     {
         m_view.setQqNumberText(qqNumber);
-        lookupZoneMusic(m_view, m_hosts);
+        lookupZoneMusic(m_view, m_context);
     }
 
     seams::ScopedSeams m_seams;

@@ -22,7 +22,7 @@ protected:
     void lookUp(const std::string& qqNumber)
     {
         m_view.setQqNumberText(qqNumber);
-        lookupZoneMusic(m_view, m_hosts);
+        lookupZoneMusic(m_view, m_context);
     }
 };
 
@@ -141,9 +141,9 @@ TEST_F(ZoneLookupTest, ReplacesRowsAndDisablesPaging)
 {
     answerWith(searchAnswer(45, 20));
     m_view.setKeywordText("song");
-    startKeywordSearch(m_view, m_paging, m_hosts);
+    startKeywordSearch(m_view, m_context);
     ASSERT_TRUE(m_view.nextPageEnabled());
-    const PagingState before = m_paging;
+    const PagingState before = m_context.paging;
 
     answerWith(zoneEntry("only", "one", "http://h/1.mp3"));
     lookUp("10001");
@@ -151,9 +151,9 @@ TEST_F(ZoneLookupTest, ReplacesRowsAndDisablesPaging)
     EXPECT_FALSE(m_view.nextPageEnabled());
     EXPECT_FALSE(m_view.previousPageEnabled());
     EXPECT_EQ(m_view.pageLabel(), "1/2");
-    EXPECT_EQ(m_paging.currentPage, before.currentPage);
-    EXPECT_EQ(m_paging.pageCount, before.pageCount);
-    EXPECT_EQ(m_paging.lastKeyword, before.lastKeyword);
+    EXPECT_EQ(m_context.paging.currentPage, before.currentPage);
+    EXPECT_EQ(m_context.paging.pageCount, before.pageCount);
+    EXPECT_EQ(m_context.paging.lastKeyword, before.lastKeyword);
 }
 
 } // namespace

@@ -67,14 +67,12 @@ int liveShots(const QString& prefix)
         std::fputs("window_shot: the sample service did not start\n", stderr);
         return 1;
     }
-    marrowtune::ServiceHosts hosts = marrowtune::ServiceHosts::buildDefaults();
-    hosts.zonePlaylistHost = service.hostAndPort();
-    hosts.songSearchHost = service.hostAndPort();
-    marrowtune::setServiceHosts(hosts);
-
     auto window =
         marrowtune::createMainWindow(marrowtune::MainWindowTemplatePath.toString(),
                                      std::make_unique<marrowtune::ScriptControlComponent>());
+    marrowtune::ServiceHosts& hosts = window->searchContext().hosts;
+    hosts.zonePlaylistHost = service.hostAndPort();
+    hosts.songSearchHost = service.hostAndPort();
     window->raiseCreated();
     window->show();
     settle();
