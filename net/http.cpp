@@ -6,6 +6,7 @@
 #include "platform/inet/inet.h"
 
 #include <array>
+#include <memory>
 
 namespace marrowtune {
 namespace {
@@ -18,13 +19,12 @@ constexpr std::string_view SetCookieMarker = "Set-Cookie:";
 constexpr std::size_t ReadPiece = 1024;
 constexpr std::size_t HeaderBufferSize = 5000;
 
-// Closes whatever was opened, innermost first, on every path out of httpRequest.
-void closeAll(inet::Handle request, inet::Handle connection, inet::Handle internet)
-{
-    inet::close(request);
-    inet::close(connection);
-    inet::close(internet);
-}
+// An Internet handle closed when its owner goes: httpRequest declares the Internet handle,
+// the connection and the request in that order, so every path out closes them innermost first.
+struct HandleCloser {
+    void operator()(inet::Handle handle) const { inet::close(handle); }
+};
+using OwnedHandle = std::unique_ptr<inet::Object, HandleCloser>;
 
 // A control byte in a text put on a header line would end the line early and let the rest
 // stand as a line of its own (a QQ box holding CR LF, say); such bytes go out percent-encoded,
@@ -120,16 +120,14 @@ ByteBuffer httpRequest(const Text& url, int method, const Text& formText, Text* 
     const std::string_view verb = method == 1 ? "POST" : "GET";
     const Text agent = requestAgent(headerText);
 
-    inet::Handle internet =
+    const OwnedHandle internet(
         proxy ? inet::open(agent, inet::AccessType::Proxy, Text(ProxyListPrefix) + *proxy, "")
-              : inet::open(agent, inet::AccessType::Direct);
+              : inet::open(agent, inet::AccessType::Direct));
     if (internet == nullptr) {
-        closeAll(nullptr, nullptr, nullptr);
         return {};
     }
-    inet::Handle connection = inet::connect(internet, urlHost(url), urlPort(url));
+    const OwnedHandle connection(inet::connect(internet.get(), urlHost(url), urlPort(url)));
     if (connection == nullptr) {
-        closeAll(nullptr, nullptr, internet);
         return {};
     }
     std::uint32_t flags = inet::Reload | inet::NeedFile | inet::NoCookies;
@@ -137,11 +135,12 @@ ByteBuffer httpRequest(const Text& url, int method, const Text& formText, Text* 
         flags |= inet::NoAutoRedirect;
     }
     flags |= toLowerText(leftText(url, 5)) == "https" ? inet::Secure : inet::IgnoreRedirectToHttps;
-    inet::Handle request = inet::openRequest(connection, verb, urlPath(url), HttpVersion, flags);
-    if (request == nullptr) {
-        closeAll(nullptr, connection, internet);
+    const OwnedHandle owned(
+        inet::openRequest(connection.get(), verb, urlPath(url), HttpVersion, flags));
+    if (owned == nullptr) {
         return {};
     }
+    const inet::Handle request = owned.get();
 
     completeHeaders(headerText, url, cookieText);
     bool answered = false;
@@ -175,8 +174,6 @@ ByteBuffer httpRequest(const Text& url, int method, const Text& formText, Text* 
         body.clear();
         rawHeaderText.clear();
     }
-    closeAll(request, connection, internet);
-
     scanRawHeaders(rawHeaderText, locationText, newCookieText);
     mergeCookies(cookieText, newCookieText);
     return body;

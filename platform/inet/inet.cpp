@@ -234,6 +234,12 @@ std::string redirectProtocols(std::uint32_t flags, bool secure)
     return toHttps ? "https" : "http";
 }
 
+// A curl string list, freed when its owner goes.
+struct SlistFree {
+    void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+};
+using OwnedSlist = std::unique_ptr<curl_slist, SlistFree>;
+
 // Header lines for curl. A line with nothing after its colon is written "Name;" so that curl
 // sends it empty rather than reading it as "remove this header". Lines curl would otherwise
 // add on its own (Accept, Content-Type, Expect) are switched off unless the caller sends them.
@@ -515,18 +521,19 @@ bool send(Handle handle, std::string_view headers, const void* body, std::size_t
     if (request == nullptr || request->sent.exchange(true)) {
         return false;
     }
-    curl_slist* pinned = nullptr;
-    if (!isPlainHost(request->connection.host) || !pinHost(*request, pinned)) {
+    curl_slist* pinnedEntries = nullptr;
+    const bool reachable =
+        isPlainHost(request->connection.host) && pinHost(*request, pinnedEntries);
+    const OwnedSlist pinned(pinnedEntries);
+    if (!reachable) {
         request->finished = true;
         return false;
     }
-    curl_slist* lines = headerList(headers);
+    const OwnedSlist lines(headerList(headers));
     std::string bodyCopy;
-    configure(*request, lines, body, bodySize, bodyCopy);
-    curl_easy_setopt(request->easy, CURLOPT_RESOLVE, pinned);
+    configure(*request, lines.get(), body, bodySize, bodyCopy);
+    curl_easy_setopt(request->easy, CURLOPT_RESOLVE, pinned.get());
     const CURLcode result = transfer(*request);
-    curl_slist_free_all(lines);
-    curl_slist_free_all(pinned);
     request->completed = result == CURLE_OK && request->answered;
     request->finished = true;
     return request->answered;
