@@ -2,7 +2,7 @@
 
 #include "app/app_icon.h"
 #include "app/qt_text.h"
-#include "platform/inet/inet.h"
+#include "net/http.h"
 #include "search/script_component.h"
 #include "search/song_record.h"
 
@@ -132,7 +132,7 @@ public:
         }
         if (event->type() == QEvent::KeyPress &&
             static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
-            inet::cancelAll();
+            cancelAllRequests();
         }
         return true;
     }
@@ -379,14 +379,14 @@ void MainWindow::beginHandler()
 {
     if (m_handlersRunning++ == 0) {
         QCoreApplication::instance()->installEventFilter(m_inputGate.get());
-        inet::setWaitHook([this] { whileWaiting(); });
+        setRequestWaitHook([this] { whileWaiting(); });
     }
 }
 
 void MainWindow::endHandler()
 {
     if (--m_handlersRunning == 0) {
-        inet::setWaitHook({});
+        setRequestWaitHook({});
         QCoreApplication::instance()->removeEventFilter(m_inputGate.get());
     }
 }
@@ -395,7 +395,7 @@ void MainWindow::whileWaiting()
 {
     // Once the user has closed the window, every request the handler still makes ends at once.
     if (m_closeRequested) {
-        inet::cancelAll();
+        cancelAllRequests();
     }
     QCoreApplication::processEvents();
 }
@@ -412,7 +412,7 @@ void MainWindow::closeEvent(QCloseEvent* event)
         // failed one. The about-to-be-destroyed event follows once the handler has unwound,
         // before the message loop ends.
         m_closeRequested = true;
-        inet::cancelAll();
+        cancelAllRequests();
         event->accept();
         return;
     }

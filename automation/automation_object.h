@@ -6,6 +6,7 @@
 
 #include "base/text.h"
 #include "platform/com/dispatch.h"
+#include "platform/com/runtime.h"
 #include "platform/com/variant.h"
 
 #include <concepts>
@@ -15,6 +16,10 @@
 #include <vector>
 
 namespace marrowtune {
+
+/// One initialisation of the automation library on the calling thread, undone when its owner
+/// goes; an object that makes automation objects declares one before them.
+using AutomationThread = com::ThreadInitialization;
 
 /// An argument passed to a member: text (GBK, becomes a UTF-16 string), 32-bit integer,
 /// double or boolean (true is -1).

@@ -179,6 +179,16 @@ ByteBuffer httpRequest(const Text& url, int method, const Text& formText, Text* 
     return body;
 }
 
+void setRequestWaitHook(std::function<void()> hook)
+{
+    inet::setWaitHook(std::move(hook));
+}
+
+void cancelAllRequests()
+{
+    inet::cancelAll();
+}
+
 void scanRawHeaders(const Text& rawHeaders, Text& location, Text& newCookies)
 {
     newCookies.clear();

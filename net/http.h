@@ -4,6 +4,7 @@
 
 #include "net/text.h"
 
+#include <functional>
 #include <optional>
 
 namespace marrowtune {
@@ -36,6 +37,14 @@ Text httpGetText(const Text& url, int method = 0, const Text& formText = {},
                  Text* cookies = nullptr, Text* newCookies = nullptr, Text* headers = nullptr,
                  Text* location = nullptr, bool noRedirect = false, ByteBuffer* formBytes = nullptr,
                  const std::optional<Text>& proxy = Text{}, Text* rawHeaders = nullptr);
+
+/// Sets the function every request calls at least every 20 ms while it waits on the network,
+/// on the waiting thread (an empty function: requests just block). The hook may run an event
+/// loop but must not start another request from within itself.
+void setRequestWaitHook(std::function<void()> hook);
+/// Ends every request under way, or about to start, as a failure; thread-safe and callable
+/// from the wait hook. Requests started afterwards are not affected.
+void cancelAllRequests();
 
 /// The response header scan of httpRequest: `location` takes the value of the last line holding
 /// "Location:" (or, when none came and it is still empty, the whole block), `newCookies` the

@@ -2,7 +2,6 @@
 // The window's script component over one "ScriptControl" host with language JScript.
 
 #include "automation/automation_object.h"
-#include "platform/com/runtime.h"
 #include "search/script_component.h"
 
 #include <vector>
@@ -33,7 +32,7 @@ public:
 private:
     void addPendingCode();
 
-    com::ThreadInitialization m_thread;
+    AutomationThread m_thread;
     AutomationObject m_host;
     std::vector<Text> m_pendingCode;
 };
