@@ -485,17 +485,17 @@ void MainWindow::showListMenuForCurrentCell()
         m_list->scrollTo(cell);
         at = m_list->viewport()->mapToGlobal(m_list->visualRect(cell).bottomLeft());
     }
-    m_keyboardMenuPlace = ListMenuPlace{cell.isValid() ? cell.column() : 0, at};
+    m_keyboardMenuPlace = ListMenuPlace{cell.isValid() ? cell.column() : 0, {at.x(), at.y()}};
     raiseEvent(m_list, UnitEvent::RightClicked);
     m_keyboardMenuPlace.reset();
 }
 
-Desktop& MainWindow::desktop()
+QtDesktop& MainWindow::desktop()
 {
     return *m_desktop;
 }
 
-void MainWindow::setDesktop(std::unique_ptr<Desktop> desktop)
+void MainWindow::setDesktop(std::unique_ptr<QtDesktop> desktop)
 {
     m_desktop = std::move(desktop);
 }
@@ -653,9 +653,9 @@ std::optional<ListMenuPlace> MainWindow::keyboardMenuPlace() const
     return m_keyboardMenuPlace;
 }
 
-void MainWindow::popUpListMenu(QPoint at)
+void MainWindow::popUpListMenu(ScreenPoint at)
 {
-    m_desktop->popUpMenu(*m_menu, at);
+    m_desktop->popUpMenu(*m_menu, QPoint(at.x, at.y));
 }
 
 } // namespace marrowtune

@@ -2,6 +2,7 @@
 // The program's one window, built from its template at run time.
 
 #include "app/event_table.h"
+#include "app/qt_desktop.h"
 #include "app/result_actions.h"
 #include "search/search_context.h"
 #include "search/search_view.h"
@@ -43,9 +44,9 @@ public:
     /// Raises the created event; the program does this once, before the window is first shown.
     void raiseCreated();
     /// The desktop facilities the handlers use.
-    Desktop& desktop();
+    QtDesktop& desktop();
     /// Replaces the desktop facilities (tests).
-    void setDesktop(std::unique_ptr<Desktop> desktop);
+    void setDesktop(std::unique_ptr<QtDesktop> desktop);
     /// The hosts and paging state the window's searches and links use: the window's own
     /// (the build's hosts) until useSearchContext gives it another.
     SearchContext& searchContext();
@@ -79,7 +80,7 @@ public:
     int listLeftEdge() const override;
     std::array<int, 3> columnEdges() const override;
     std::optional<ListMenuPlace> keyboardMenuPlace() const override;
-    void popUpListMenu(QPoint at) override;
+    void popUpListMenu(ScreenPoint at) override;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -115,7 +116,7 @@ private:
     QMenu* m_menu = nullptr;
     std::array<QAction*, 3> m_menuItems{};
     std::unique_ptr<ScriptComponent> m_script; // 脚本组件1: no window of its own
-    std::unique_ptr<Desktop> m_desktop;
+    std::unique_ptr<QtDesktop> m_desktop;
     SearchContext m_ownContext;
     SearchContext* m_context = &m_ownContext;
     std::vector<BoundEvent> m_events;

@@ -4,10 +4,9 @@
 #include "app/fatal_error.h"
 #include "app/main_window.h"
 #include "app/qt_text.h"
-#include "app/skin/skin_themes.h"
+#include "app/window_start.h"
 #include "marrowtune/config.h"
 #include "platform/system_classes.h"
-#include "search/rewrite.h"
 #include "search/script_control_component.h"
 #include "search/stamps.h"
 
@@ -17,7 +16,6 @@
 #include <QTimer>
 
 #include <cstdio>
-#include <cstdlib>
 
 namespace marrowtune {
 
@@ -31,12 +29,6 @@ void initialiseAutomation()
 }
 
 } // namespace
-
-SearchContext& programSearchContext()
-{
-    static SearchContext context;
-    return context;
-}
 
 const char* const ProgramHelpText =
     "Usage: marrowtune [--help | --version]\n"
@@ -86,34 +78,6 @@ std::unique_ptr<MainWindow> createMainWindow(const QString& templatePath,
         fatalError(toGbk(QStringLiteral("载入启动窗口失败")));
     }
     return window;
-}
-
-void onWindowCreated(MainWindow& window)
-{
-    // The window's start-up work, in this order; no result is looked at:
-    //   1. loadRewriteScript: the link-rewriting script into the window's script component
-    //   2. applyTheme(9): the skin theme the window wears at every start
-    //   3. enableSkinAero: the skin library present, its aero effect on
-    // The script reaches the component now but is added when the component is first used:
-    // starting the script engine (a thread, a heap and its prelude) would delay the first
-    // frame, and nothing runs a script before the first search.
-    loadRewriteScriptOnFirstUse(window.scriptComponent(), window.searchContext().hosts);
-    applyTheme(StartThemeNumber);
-    enableSkinAero();
-}
-
-void shutdownCleanup()
-{
-    Text().swap(programSearchContext().paging.lastKeyword);
-}
-
-void registerShutdownCleanup()
-{
-    // Objects with static storage and atexit handlers end in the reverse order of their
-    // beginning: the search context is made now, so it is destroyed only after shutdownCleanup
-    // has released its keyword. Made later (by the first search) it would already be gone.
-    programSearchContext();
-    std::atexit(shutdownCleanup);
 }
 
 int runProgram()

@@ -1,6 +1,7 @@
 #pragma once
 // The program's start, its window's start-up work, and its end.
 
+#include "app/window_start.h"
 #include "search/script_component.h"
 #include "search/search_context.h"
 
@@ -17,10 +18,6 @@ class MainWindow;
 
 /// Where the main window's template is embedded.
 inline constexpr QStringView MainWindowTemplatePath = u":/marrowtune/main_window.ui";
-
-/// The window program's search context: the hosts (the environment's, once handleCommandLine
-/// has read them) and the paging state, alive for the whole run.
-SearchContext& programSearchContext();
 
 /// The help text of `marrowtune --help`.
 extern const char* const ProgramHelpText;
@@ -41,17 +38,6 @@ int runProgram();
 /// or the window cannot be made from it ("载入启动窗口失败").
 std::unique_ptr<MainWindow> createMainWindow(const QString& templatePath,
                                              std::unique_ptr<ScriptComponent> script);
-
-/// The window's created event: its start-up work, before it is first shown.
-void onWindowCreated(MainWindow& window);
-
-/// Runs at a normal end of the program, after the window has gone; never after fatalError.
-/// Releases the last keyword of the program's paging state.
-void shutdownCleanup();
-
-/// Registers shutdownCleanup to run at a normal end of the program (std::exit or a return
-/// from main), while the search context whose keyword it releases still exists.
-void registerShutdownCleanup();
 
 } // namespace marrowtune
 // SPDX-License-Identifier: MIT

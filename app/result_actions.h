@@ -3,18 +3,21 @@
 
 #include "base/text.h"
 
-#include <QPoint>
-
 #include <array>
-#include <memory>
 #include <optional>
-
-class QMenu;
 
 namespace marrowtune {
 
 class SearchView;
 struct ServiceHosts;
+
+/// A point in screen coordinates (pixels).
+struct ScreenPoint {
+    int x = 0;
+    int y = 0;
+
+    friend bool operator==(const ScreenPoint&, const ScreenPoint&) = default;
+};
 
 /// The x offsets that split a right click into the list's four columns while the columns have
 /// their template widths; each lies ColumnEdgeMargin pixels right of a column boundary.
@@ -25,28 +28,23 @@ inline constexpr int ColumnEdgeMargin = 2;
 /// Where the list menu goes: the column it is for and the screen point it pops up at.
 struct ListMenuPlace {
     int column;
-    QPoint at;
+    ScreenPoint at;
 };
 
 /// The desktop facilities the result actions reach. The window uses the system's; tests their
-/// own, so no test opens a browser or touches the real clipboard.
+/// own, so no test opens a browser or touches the real clipboard. Each window adds its own
+/// way of popping up its menu.
 class Desktop {
 public:
     virtual ~Desktop() = default;
 
     /// The mouse cursor's position in screen coordinates.
-    virtual QPoint cursorPosition() const = 0;
+    virtual ScreenPoint cursorPosition() const = 0;
     /// Replaces the clipboard's content with plain text.
     virtual void setClipboardText(const Text& text) = 0;
     /// Hands the URL text, unchanged, to the desktop's opener (never through a shell).
     virtual void openUrl(const Text& url) = 0;
-    /// Pops the menu up at a screen position; the chosen item's action is triggered once the
-    /// menu has closed.
-    virtual void popUpMenu(QMenu& menu, QPoint at) = 0;
 };
-
-/// The system's cursor, clipboard, browser opener and popup menus.
-std::unique_ptr<Desktop> makeSystemDesktop();
 
 /// What the list menu needs of the window beyond the search view.
 class ListMenuHost {
@@ -64,7 +62,7 @@ public:
     /// nothing when a right click did.
     virtual std::optional<ListMenuPlace> keyboardMenuPlace() const = 0;
     /// Pops up the list menu `菜单` at a screen position.
-    virtual void popUpListMenu(QPoint at) = 0;
+    virtual void popUpListMenu(ScreenPoint at) = 0;
 };
 
 /// The column (0 to 3) of a click `offset` pixels right of the list's origin, split at `edges`.

@@ -2,9 +2,10 @@
 // A desktop that records instead of acting: no test opens a browser, touches the clipboard or
 // waits on a popup menu.
 
-#include "app/result_actions.h"
+#include "app/qt_desktop.h"
 #include "search/service_hosts.h"
 
+#include <QPoint>
 #include <QStringList>
 
 #include <cstdio>
@@ -12,14 +13,14 @@
 
 namespace marrowtune::test {
 
-class FakeDesktop final : public Desktop {
+class FakeDesktop final : public QtDesktop {
 public:
     struct Popup {
         QPoint at;
         QStringList visibleItems; // captions of the items the menu would show, in order
     };
 
-    QPoint cursorPosition() const override { return cursor; }
+    ScreenPoint cursorPosition() const override { return {cursor.x(), cursor.y()}; }
     void setClipboardText(const Text& text) override { clipboard.push_back(text); }
     void openUrl(const Text& url) override { opened.push_back(url); }
     void popUpMenu(QMenu& menu, QPoint at) override;
@@ -32,9 +33,9 @@ public:
 
 /// For tests that run the whole program in a child process: says on stderr which page the
 /// program opens ("open author page" or "open other"), instead of opening it.
-class ReportingDesktop final : public Desktop {
+class ReportingDesktop final : public QtDesktop {
 public:
-    QPoint cursorPosition() const override { return {}; }
+    ScreenPoint cursorPosition() const override { return {}; }
     void setClipboardText(const Text&) override {}
     void openUrl(const Text& url) override
     {
