@@ -11,6 +11,10 @@ packages=(
   wine wine64 fonts-wine
   fonts-wqy-microhei
   xvfb xauth
+  # the Win32 window's layout is generated from its Designer template
+  python3
+  # the window's screenshot: waiting for the window, taking the picture
+  x11-utils imagemagick
   nsis zip
   # GoogleTest's sources, built for Windows alongside the suites
   googletest

@@ -1,0 +1,63 @@
+#include "app/win/win_program.h"
+
+#include "app/win/win_main_window.h"
+#include "app/win/win_text.h"
+#include "app/window_start.h"
+#include "platform/codepage/codepage.h"
+#include "platform/system_classes.h"
+#include "search/script_control_component.h"
+#include "search/service_hosts.h"
+#include "search/stamps.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <windows.h>
+
+namespace marrowtune::win {
+
+void fatalError(const Text& message)
+{
+    const std::wstring text = L"运行时出错!\n\n错误信息：" + wideFromGbk(message) + L"\n";
+    // Also on stderr, as UTF-8 like the command-line program's output: a box nobody sees must
+    // not be all there is.
+    const std::string utf8 =
+        codepage::fromWide(codepage::toWide(message, CodePage::Gbk), CodePage::Utf8);
+    std::fprintf(stderr, "marrowtune: %s\n", utf8.c_str());
+    MessageBoxW(nullptr, text.c_str(), L"Marrowtune", MB_OK | MB_ICONERROR);
+    // _Exit, not exit: the end-of-run handlers must not run.
+    std::_Exit(-1);
+}
+
+int runProgram()
+{
+    if (const std::string problem = applyHostEnvironment(programSearchContext().hosts);
+        !problem.empty()) {
+        std::fprintf(stderr, "marrowtune: %s\n", problem.c_str());
+        return 2;
+    }
+    registerSystemClasses();
+    std::wstring path(MAX_PATH, L'\0');
+    const DWORD length = GetModuleFileNameW(nullptr, path.data(), MAX_PATH);
+    path.resize(length);
+    if (const std::size_t slash = path.find_last_of(L"\\/"); slash != std::wstring::npos) {
+        SetCurrentDirectoryW(path.substr(0, slash).c_str());
+    }
+    registerShutdownCleanup();
+
+    std::unique_ptr<Win32MainWindow> window = Win32MainWindow::create(
+        win32MainWindowEvents(), std::make_unique<ScriptControlComponent>());
+    if (!window) {
+        fatalError(gbkFromWide(L"载入启动窗口失败"));
+    }
+    window->useSearchContext(programSearchContext());
+    window->raiseCreated();
+    window->show();
+    // Once the window is up, the stamps' script host starts on a thread of its own, so that
+    // the first search does not wait for it.
+    prepareStampScript();
+    return window->runMessageLoop();
+}
+
+} // namespace marrowtune::win
+// SPDX-License-Identifier: MIT
