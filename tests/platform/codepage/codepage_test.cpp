@@ -34,6 +34,10 @@ TEST(CodepageTest, ToWide)
          "a\xFF"
          "b",
          CodePage::Utf8, u"a\uFFFDb"},
+        // Runs of eight ASCII bytes are read at once: pairs on either side of such a run and
+        // a pair split by the eight-byte step still read as one character.
+        {"ascii runs around pairs", "abcdefg\xD6\xD0hijklmnopqrstuvw\xCE\xC4xyz0123456789\xD6",
+         CodePage::Gbk, u"abcdefg中hijklmnopqrstuvw文xyz0123456789\uFFFD"},
         {"empty", "", CodePage::Gbk, u""},
         {"unsupported code page", "abc", static_cast<CodePage>(1252), u""},
     };
