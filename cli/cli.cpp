@@ -280,10 +280,13 @@ int finishOutput(std::ostream& out, std::ostream& err, int status)
 Result runCommand(const Command& command, const ServiceHosts& hosts)
 {
     SearchContext context{hosts, {}};
-    // The stamps' host starts on its own thread while the rewrite script's host starts here.
+    // Both hosts start on threads of their own: the stamps' host is needed before the first
+    // request, the rewrite script's only when the answer is in, so its start and its code run
+    // while the request is on the wire.
     prepareStampScript();
     ScriptControlComponent script;
-    loadRewriteScript(script, hosts);
+    script.prepare();
+    loadRewriteScriptOnFirstUse(script, hosts);
     PlainSearchView view(script);
     std::optional<Outcome> pageOutcome;
     if (command.zone) {
@@ -323,6 +326,7 @@ Result runCommand(const Command& command, const ServiceHosts& hosts)
 std::string escapeCell(std::string_view utf8)
 {
     std::string escaped;
+    escaped.reserve(utf8.size());
     for (char c : utf8) {
         const auto byte = static_cast<unsigned char>(c);
         switch (c) {
@@ -340,7 +344,11 @@ std::string escapeCell(std::string_view utf8)
             break;
         default:
             // C1 controls cannot occur: no GBK character converts to U+0080..U+009F.
-            escaped += byte < 0x20 || byte == 0x7F ? "\\x" + hex(byte, 2) : std::string(1, c);
+            if (byte < 0x20 || byte == 0x7F) {
+                escaped += "\\x" + hex(byte, 2);
+            } else {
+                escaped += c;
+            }
         }
     }
     return escaped;

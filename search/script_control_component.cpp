@@ -14,6 +14,12 @@ bool ScriptControlComponent::isReady() const
     return !m_host.isEmpty();
 }
 
+void ScriptControlComponent::prepare()
+{
+    com::Variant ignored;
+    m_host.invoke("Prepare", com::InvokeKind::Method, {}, ignored);
+}
+
 void ScriptControlComponent::addCodeOnFirstUse(const Text& code)
 {
     m_pendingCode.push_back(code);

@@ -28,6 +28,9 @@ public:
 
     /// True when the host was created and speaks JScript.
     bool isReady() const;
+    /// Starts the host's engine in the background, so that the first use waits only for what
+    /// is left of its start.
+    void prepare();
 
 private:
     void addPendingCode();
