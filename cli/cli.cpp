@@ -1,6 +1,7 @@
 #include "cli/cli.h"
 
 #include "marrowtune/config.h"
+#include "net/http.h"
 #include "net/text.h"
 #include "search/keyword_search.h"
 #include "search/messages.h"
@@ -282,8 +283,10 @@ Result runCommand(const Command& command, const ServiceHosts& hosts)
     SearchContext context{hosts, {}};
     // Both hosts start on threads of their own: the stamps' host is needed before the first
     // request, the rewrite script's only when the answer is in, so its start and its code run
-    // while the request is on the wire.
+    // while the request is on the wire. The network library sets itself up meanwhile, while
+    // the stamps' host has the other core to itself.
     prepareStampScript();
+    prepareRequests();
     ScriptControlComponent script;
     script.prepare();
     loadRewriteScriptOnFirstUse(script, hosts);

@@ -184,6 +184,11 @@ void setRequestWaitHook(std::function<void()> hook)
     inet::setWaitHook(std::move(hook));
 }
 
+void prepareRequests()
+{
+    inet::prepare();
+}
+
 void cancelAllRequests()
 {
     inet::cancelAll();

@@ -42,6 +42,8 @@ Text httpGetText(const Text& url, int method = 0, const Text& formText = {},
 /// on the waiting thread (an empty function: requests just block). The hook may run an event
 /// loop but must not start another request from within itself.
 void setRequestWaitHook(std::function<void()> hook);
+/// Sets up the network library now instead of in the first request.
+void prepareRequests();
 /// Ends every request under way, or about to start, as a failure; thread-safe and callable
 /// from the wait hook. Requests started afterwards are not affected.
 void cancelAllRequests();

@@ -386,6 +386,11 @@ void configure(RequestObject& request, curl_slist* headerLines, const void* body
 
 } // namespace
 
+void prepare()
+{
+    detail::curlGlobalInit();
+}
+
 Handle open(std::string_view agent, AccessType access, std::string_view proxyList,
             std::string_view bypassList)
 {

@@ -61,6 +61,9 @@ inline constexpr std::uint32_t IgnoreRedirectToHttps = 0x00004000u;
 /// A followed redirect may go from https to http.
 inline constexpr std::uint32_t IgnoreRedirectToHttp = 0x00008000u;
 
+/// Sets up the network library ahead of the first open, which otherwise does it; a caller with
+/// other work to wait for can take that cost out of its first request.
+void prepare();
 /// Opens an Internet handle. proxyList is a list of "[scheme=]HOST:PORT" entries separated by
 /// spaces or ";"; an entry with nothing after "=" (as in "http=") means a direct connection for
 /// that scheme. bypassList names hosts reached directly. Null on failure.

@@ -383,6 +383,11 @@ bool waitWithWatchdog(Transfer& transfer, const RequestObject& request)
 
 } // namespace
 
+void prepare()
+{
+    // The system's Internet library sets itself up in the first open.
+}
+
 Handle open(std::string_view agent, AccessType access, std::string_view proxyList,
             std::string_view bypassList)
 {
