@@ -4,6 +4,8 @@
 #include "platform/system_classes.h"
 #include "search/service_hosts.h"
 
+#include <cstdio>
+#include <cstdlib>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -56,6 +58,12 @@ int main(int argc, char** argv)
     }
     marrowtune::registerSystemClasses();
     const std::vector<std::string> arguments = utf8Arguments(argc, argv);
-    return marrowtune::cli::runCli(arguments, hosts, std::cout, std::cerr);
+    const int status = marrowtune::cli::runCli(arguments, hosts, std::cout, std::cerr);
+    // Once the output is out, the rest of a normal exit (the stamps' script host stopped and its
+    // heap freed, the network library's clean-up) only delays the end: the system reclaims all
+    // of it with the process.
+    std::cout.flush();
+    std::fflush(nullptr);
+    std::_Exit(status);
 }
 // SPDX-License-Identifier: MIT
