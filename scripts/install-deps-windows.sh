@@ -13,8 +13,8 @@ packages=(
   xvfb xauth
   # the Win32 window's layout is generated from its Designer template
   python3
-  # the window's screenshot: waiting for the window, taking the picture
-  x11-utils imagemagick
+  # the window's screenshot: waiting for the window, pressing Enter, taking the picture
+  x11-utils xdotool imagemagick
   nsis zip
   # GoogleTest's sources, built for Windows alongside the suites
   googletest

@@ -1,0 +1,395 @@
+#include "app/win/main_window_layout.h"
+#include "app/win/win_main_window.h"
+#include "marrowtune/config.h"
+#include "platform/system_classes.h"
+#include "search/rewrite.h"
+#include "search/script_control_component.h"
+#include "tests/support/gbk.h"
+#include "tools/sample-service/sample_service.h"
+
+#include <commctrl.h>
+#include <gtest/gtest.h>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace marrowtune {
+namespace {
+
+using test::gbk;
+
+// A desktop that records instead of acting: no test opens a browser or waits on a menu.
+class RecordingDesktop final : public Win32Desktop {
+public:
+    struct Popup {
+        ScreenPoint at;
+        std::vector<std::pair<int, std::wstring>> items; // id and caption, in menu order
+    };
+
+    ScreenPoint cursorPosition() const override { return cursor; }
+    void setClipboardText(const Text& text) override { clipboard.push_back(text); }
+    void openUrl(const Text& url) override { opened.push_back(url); }
+    void popUpMenu(HMENU menu, HWND, ScreenPoint at) override
+    {
+        Popup popup{at, {}};
+        for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+            wchar_t caption[256] = {};
+            GetMenuStringW(menu, static_cast<UINT>(i), caption, 256, MF_BYPOSITION);
+            popup.items.emplace_back(static_cast<int>(GetMenuItemID(menu, i)), caption);
+        }
+        popups.push_back(popup);
+    }
+
+    ScreenPoint cursor;
+    std::vector<Text> clipboard;
+    std::vector<Text> opened;
+    std::vector<Popup> popups;
+};
+
+std::wstring textOf(HWND window)
+{
+    wchar_t text[256] = {};
+    GetWindowTextW(window, text, 256);
+    return text;
+}
+
+std::wstring classOf(HWND window)
+{
+    wchar_t name[64] = {};
+    GetClassNameW(window, name, 64);
+    return name;
+}
+
+RECT clientRectOf(HWND control)
+{
+    RECT rect{};
+    GetWindowRect(control, &rect);
+    MapWindowPoints(HWND_DESKTOP, GetParent(control), reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+std::wstring listText(HWND list, int row, int column)
+{
+    wchar_t text[512] = {};
+    LVITEMW item{};
+    item.iSubItem = column;
+    item.pszText = text;
+    item.cchTextMax = 512;
+    SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+    return text;
+}
+
+void notify(Win32MainWindow& window, HWND control, UINT code)
+{
+    NMHDR header{control, static_cast<UINT_PTR>(GetDlgCtrlID(control)), code};
+    SendMessageW(window.handle(), WM_NOTIFY, header.idFrom, reinterpret_cast<LPARAM>(&header));
+}
+
+void choose(Win32MainWindow& window, int menuItemId)
+{
+    SendMessageW(window.handle(), WM_COMMAND, static_cast<WPARAM>(menuItemId), 0);
+}
+
+class WinMainWindowTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_window = Win32MainWindow::create(win32MainWindowEvents(), nullptr);
+        ASSERT_NE(m_window, nullptr);
+        auto desktop = std::make_unique<RecordingDesktop>();
+        m_desktop = desktop.get();
+        m_window->setDesktop(std::move(desktop));
+        m_window->show();
+        m_window->processPendingEvents();
+    }
+
+    HWND unit(std::u16string_view name) const { return m_window->unit(name); }
+
+    std::unique_ptr<Win32MainWindow> m_window;
+    RecordingDesktop* m_desktop = nullptr;
+};
+
+// Catches a generator that loses a template parent's offset, a caption, a class or a state, or
+// a window that can be resized or maximised.
+TEST_F(WinMainWindowTest, ControlsFollowTheTemplate)
+{
+    const struct {
+        std::u16string_view name;
+        std::wstring windowClass;
+        std::wstring caption;
+        RECT rect;
+        bool enabled;
+    } cases[] = {
+        {u"分组框1", L"Button", L"搜索", {2, 6, 754, 56}, true},
+        {u"编辑框1", L"Edit", L"累死爱情", {136, 16, 280, 48}, true},
+        {u"按钮1", L"Button", L"搜索", {284, 17, 364, 49}, true},
+        {u"透明标签2", L"Static", L"QQ背景音乐查询", {391, 16, 488, 48}, true},
+        {u"按钮3", L"Button", L"换肤", {672, 16, 744, 48}, true},
+        {u"分组框2", L"Button", L"搜索结果", {2, 56, 760, 400}, true},
+        {u"超级列表框1", L"SysListView32", L"", {10, 72, 752, 360}, true},
+        {u"透明标签3", L"Static", L"0/0", {376, 365, 415, 397}, true},
+        {u"按钮_上一页", L"Button", L"上一页", {249, 365, 329, 397}, false},
+    };
+    for (const auto& c : cases) {
+        const HWND control = unit(c.name);
+        ASSERT_NE(control, nullptr) << test::utf8(gbk(c.name));
+        EXPECT_EQ(classOf(control), c.windowClass);
+        EXPECT_EQ(textOf(control), c.caption);
+        const RECT rect = clientRectOf(control);
+        EXPECT_EQ((std::vector<LONG>{rect.left, rect.top, rect.right, rect.bottom}),
+                  (std::vector<LONG>{c.rect.left, c.rect.top, c.rect.right, c.rect.bottom}))
+            << test::utf8(gbk(c.name));
+        EXPECT_EQ(IsWindowEnabled(control) != FALSE, c.enabled);
+    }
+    RECT client{};
+    GetClientRect(m_window->handle(), &client);
+    EXPECT_EQ(client.right, 760);
+    EXPECT_EQ(client.bottom, 427);
+    const LONG_PTR style = GetWindowLongPtrW(m_window->handle(), GWL_STYLE);
+    EXPECT_EQ(style & (WS_THICKFRAME | WS_MAXIMIZEBOX), 0);
+    EXPECT_EQ(textOf(m_window->handle()), L"Marrowtune");
+    EXPECT_EQ(GetFocus(), unit(u"编辑框1"));
+}
+
+// Catches columns, grid lines or the report view's selection rules lost between the template
+// and the list, and a tab order that is not the template's.
+TEST_F(WinMainWindowTest, ListAndTabOrderFollowTheTemplate)
+{
+    const HWND list = unit(u"超级列表框1");
+    const std::pair<std::wstring, int> columns[] = {
+        {L"歌名", 150}, {L"歌手", 150}, {L"专辑", 150}, {L"链接地址", 280}};
+    HWND header = ListView_GetHeader(list);
+    ASSERT_EQ(Header_GetItemCount(header), 4);
+    for (int i = 0; i < 4; ++i) {
+        wchar_t caption[64] = {};
+        HDITEMW item{};
+        item.mask = HDI_TEXT;
+        item.pszText = caption;
+        item.cchTextMax = 64;
+        SendMessageW(header, HDM_GETITEMW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&item));
+        EXPECT_EQ(std::make_pair(std::wstring(caption), ListView_GetColumnWidth(list, i)),
+                  columns[i]);
+    }
+    const DWORD extended = ListView_GetExtendedListViewStyle(list);
+    EXPECT_EQ(extended & (LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT),
+              DWORD{LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT});
+    EXPECT_EQ(GetWindowLongPtrW(list, GWL_STYLE) & (LVS_TYPEMASK | LVS_SINGLESEL),
+              LVS_REPORT | LVS_SINGLESEL);
+
+    // The page buttons start disabled, so tabbing skips them.
+    const std::u16string_view order[] = {u"编辑框1", u"按钮1", u"编辑框2",
+                                         u"按钮2",   u"按钮3", u"超级列表框1"};
+    for (std::size_t i = 0; i + 1 < std::size(order); ++i) {
+        EXPECT_EQ(GetNextDlgTabItem(m_window->handle(), unit(order[i]), FALSE), unit(order[i + 1]))
+            << i;
+    }
+}
+
+// Catches rows that differ from the shared table, and rows naming a unit the layout lacks or
+// an event the unit cannot raise being accepted silently.
+TEST(WinMainWindowEventsTest, RowsAreTheSharedOnesAndUnfitRowsRefuseTheWindow)
+{
+    std::vector<std::pair<std::u16string_view, UnitEvent>> rows;
+    for (const Win32EventRow& row : win32MainWindowEvents()) {
+        rows.emplace_back(row.unit, row.event);
+        EXPECT_NE(row.handler, nullptr);
+    }
+    const std::vector<std::pair<std::u16string_view, UnitEvent>> expected = {
+        {u"MainWindow", UnitEvent::Created},  {u"MainWindow", UnitEvent::AboutToBeDestroyed},
+        {u"按钮3", UnitEvent::Clicked},       {u"按钮1", UnitEvent::Clicked},
+        {u"按钮2", UnitEvent::Clicked},       {u"按钮_上一页", UnitEvent::Clicked},
+        {u"按钮_下一页", UnitEvent::Clicked}, {u"超级列表框1", UnitEvent::RightClicked},
+        {u"复制", UnitEvent::Chosen},         {u"搜索", UnitEvent::Chosen},
+        {u"在线试听", UnitEvent::Chosen},
+    };
+    EXPECT_EQ(rows, expected);
+
+    const auto nothing = [](Win32MainWindow&) {};
+    const Win32EventRow unfit[] = {
+        {u"按钮9", UnitEvent::Clicked, nothing},        {u"透明标签1", UnitEvent::Clicked, nothing},
+        {u"分组框1", UnitEvent::Clicked, nothing},      {u"按钮1", UnitEvent::Chosen, nothing},
+        {u"复制", UnitEvent::Clicked, nothing},         {u"按钮1", UnitEvent::Created, nothing},
+        {u"编辑框1", UnitEvent::RightClicked, nothing},
+    };
+    for (const Win32EventRow& row : unfit) {
+        EXPECT_EQ(Win32MainWindow::create(std::span(&row, 1), nullptr), nullptr)
+            << test::utf8(gbk(row.unit));
+    }
+}
+
+// Catches a click, right click, menu choice or Enter in an edit box that does not reach its
+// row, or reaches it without the busy cursor.
+std::vector<std::u16string_view> raised;
+bool busy = true;
+
+void record(std::u16string_view unit)
+{
+    raised.push_back(unit);
+    busy = busy && GetCursor() == LoadCursorW(nullptr, IDC_WAIT);
+}
+
+TEST(WinMainWindowDispatchTest, EachWayInReachesItsRowUnderTheBusyCursor)
+{
+    const HCURSOR wait = LoadCursorW(nullptr, IDC_WAIT);
+    const Win32EventRow rows[] = {
+        {u"按钮1", UnitEvent::Clicked, [](Win32MainWindow&) { record(u"按钮1"); }},
+        {u"按钮2", UnitEvent::Clicked, [](Win32MainWindow&) { record(u"按钮2"); }},
+        {u"超级列表框1", UnitEvent::RightClicked, [](Win32MainWindow&) { record(u"超级列表框1"); }},
+        {u"在线试听", UnitEvent::Chosen, [](Win32MainWindow&) { record(u"在线试听"); }},
+    };
+    auto window = Win32MainWindow::create(rows, nullptr);
+    ASSERT_NE(window, nullptr);
+    window->show();
+    const HWND list = window->unit(u"超级列表框1");
+    const struct {
+        std::function<void()> act;
+        std::u16string_view expected;
+    } cases[] = {
+        {[&] { SendMessageW(window->unit(u"按钮1"), BM_CLICK, 0, 0); }, u"按钮1"},
+        {[&] { notify(*window, list, NM_RCLICK); }, u"超级列表框1"},
+        {[&] { choose(*window, 2003); }, u"在线试听"},
+        {[&] {
+             PostMessageW(window->unit(u"编辑框2"), WM_KEYDOWN, VK_RETURN, 0);
+             window->processPendingEvents();
+         },
+         u"按钮2"},
+    };
+    for (const auto& c : cases) {
+        raised.clear();
+        c.act();
+        EXPECT_EQ(raised, std::vector<std::u16string_view>{c.expected})
+            << test::utf8(gbk(c.expected));
+    }
+    EXPECT_TRUE(busy);
+    EXPECT_NE(GetCursor(), wait);
+}
+
+// Catches menu items shown or hidden against the rules, captions without the cell's text, a
+// menu with no row selected, and the keyboard's menu not being for the focused row.
+TEST_F(WinMainWindowTest, ListMenuShowsTheItemsTheCellAllows)
+{
+    const HWND list = unit(u"超级列表框1");
+    const int row = m_window->insertRow();
+    const Text cells[] = {gbk(u"累死爱情"), gbk(u"苏晚晴"), "", "http://m.example/1.mp3"};
+    for (int column = 0; column < 4; ++column) {
+        m_window->setCellText(row, column, cells[column]);
+    }
+    const int left = m_window->windowLeftEdge() + m_window->listLeftEdge();
+    using Items = std::vector<std::pair<int, std::wstring>>;
+    const struct {
+        bool selected;
+        int offset; // -1: the menu key
+        Items items;
+    } cases[] = {
+        {true, 20, {{2001, L"复制(累死爱情)"}, {2002, L"搜索(累死爱情)"}, {2003, L"在线试听"}}},
+        {true, 200, {{2001, L"复制(苏晚晴)"}, {2002, L"搜索(苏晚晴)"}, {2003, L"在线试听"}}},
+        {true, 350, {{2002, L"搜索()"}, {2003, L"在线试听"}}},
+        {true, 500, {{2001, L"复制(http://m.example/1.mp3)"}, {2003, L"在线试听"}}},
+        {true, -1, {{2001, L"复制(累死爱情)"}, {2002, L"搜索(累死爱情)"}, {2003, L"在线试听"}}},
+        {false, 20, {}},
+    };
+    for (const auto& c : cases) {
+        ListView_SetItemState(list, row, c.selected ? LVIS_SELECTED | LVIS_FOCUSED : 0,
+                              LVIS_SELECTED | LVIS_FOCUSED);
+        m_desktop->popups.clear();
+        m_desktop->cursor = {left + c.offset, 300};
+        if (c.offset < 0) {
+            SendMessageW(m_window->handle(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(list), -1);
+        } else {
+            notify(*m_window, list, NM_RCLICK);
+        }
+        m_window->processPendingEvents(); // the menu pops up once the handler has returned
+        if (c.items.empty()) {
+            EXPECT_TRUE(m_desktop->popups.empty());
+            continue;
+        }
+        ASSERT_EQ(m_desktop->popups.size(), 1u) << c.offset;
+        EXPECT_EQ(m_desktop->popups[0].items, c.items) << c.offset;
+        if (c.offset >= 0) {
+            EXPECT_EQ(m_desktop->popups[0].at, (ScreenPoint{left + c.offset + 3, 303}));
+        }
+    }
+}
+
+// Catches the copy and listen items or the window's closing not reaching the clipboard and
+// the browser through the desktop, or reaching them with other text.
+TEST_F(WinMainWindowTest, MenuItemsAndClosingUseTheDesktop)
+{
+    const int row = m_window->insertRow();
+    m_window->setCellText(row, 0, gbk(u"累死爱情"));
+    m_window->setCellText(row, 3, "http://m.example/1.mp3");
+    ListView_SetItemState(unit(u"超级列表框1"), row, LVIS_SELECTED, LVIS_SELECTED);
+    m_desktop->cursor = {m_window->windowLeftEdge() + m_window->listLeftEdge() + 20, 300};
+    notify(*m_window, unit(u"超级列表框1"), NM_RCLICK);
+    m_window->processPendingEvents();
+
+    choose(*m_window, 2001);
+    EXPECT_EQ(m_desktop->clipboard, std::vector<Text>{gbk(u"累死爱情")});
+    choose(*m_window, 2003);
+    SendMessageW(m_window->handle(), WM_CLOSE, 0, 0);
+    const std::vector<Text> opened = {"http://" + std::string(config::ListenPageHost) +
+                                          "/musci/mp3.html?url=http://m.example/1.mp3",
+                                      std::string(config::AuthorPageUrl)};
+    EXPECT_EQ(m_desktop->opened, opened);
+    EXPECT_EQ(m_window->handle(), nullptr);
+}
+
+// Catches clipboard text that is not the program's GBK bytes as CF_TEXT, or that the system
+// cannot offer as Unicode text through the ANSI code page.
+TEST_F(WinMainWindowTest, ClipboardTakesGbkBytesAsText)
+{
+    const std::unique_ptr<Win32Desktop> system = makeSystemWin32Desktop(m_window->handle());
+    const std::pair<Text, std::wstring> cases[] = {
+        {gbk(u"累死爱情"), L"累死爱情"}, {"http://m.example/1.mp3", L"http://m.example/1.mp3"}};
+    for (const auto& [bytes, wide] : cases) {
+        system->setClipboardText(bytes);
+        ASSERT_TRUE(OpenClipboard(m_window->handle()));
+        const auto* ansi = static_cast<const char*>(GlobalLock(GetClipboardData(CF_TEXT)));
+        EXPECT_EQ(ansi != nullptr ? Text(ansi) : Text("(none)"), bytes);
+        GlobalUnlock(GetClipboardData(CF_TEXT));
+        const auto* unicode =
+            static_cast<const wchar_t*>(GlobalLock(GetClipboardData(CF_UNICODETEXT)));
+        EXPECT_EQ(unicode != nullptr ? std::wstring(unicode) : L"(none)", wide);
+        GlobalUnlock(GetClipboardData(CF_UNICODETEXT));
+        CloseClipboard();
+    }
+}
+
+// Catches the search button not wired to the keyword search, or the list, label and page
+// buttons not showing what the sample service answered.
+TEST(WinMainWindowSearchTest, SearchButtonFillsTheListFromTheSampleService)
+{
+    registerSystemClasses();
+    sample::SampleService service;
+    ASSERT_TRUE(service.start(0));
+    auto window = Win32MainWindow::create(win32MainWindowEvents(),
+                                          std::make_unique<ScriptControlComponent>());
+    ASSERT_NE(window, nullptr);
+    window->setDesktop(std::make_unique<RecordingDesktop>());
+    window->searchContext().hosts.songSearchHost = service.hostAndPort();
+    window->searchContext().hosts.zonePlaylistHost = service.hostAndPort();
+    ASSERT_TRUE(loadRewriteScript(window->scriptComponent(), window->searchContext().hosts));
+    window->show();
+
+    const HWND list = window->unit(u"超级列表框1");
+    SendMessageW(window->unit(u"按钮1"), BM_CLICK, 0, 0);
+    EXPECT_EQ(ListView_GetItemCount(list), 20);
+    EXPECT_EQ(textOf(window->unit(u"透明标签3")), L"1/2");
+    EXPECT_FALSE(IsWindowEnabled(window->unit(u"按钮_上一页")));
+    EXPECT_TRUE(IsWindowEnabled(window->unit(u"按钮_下一页")));
+    EXPECT_EQ((std::vector<std::wstring>{listText(list, 0, 0), listText(list, 0, 1),
+                                         listText(list, 0, 2), listText(list, 0, 3)}),
+              (std::vector<std::wstring>{
+                  L"累死爱情", L"苏晚晴", L"累死爱情",
+                  L"http://" + std::wstring(config::MirrorHost.begin(), config::MirrorHost.end()) +
+                      L"/mp3/11/30005000.mp3"}));
+
+    SendMessageW(window->unit(u"按钮_下一页"), BM_CLICK, 0, 0);
+    EXPECT_EQ(ListView_GetItemCount(list), 12);
+    EXPECT_EQ(textOf(window->unit(u"透明标签3")), L"2/2");
+    EXPECT_EQ(listText(list, 0, 0), L"慢慢喜欢你");
+}
+
+} // namespace
+} // namespace marrowtune
+// SPDX-License-Identifier: MIT
