@@ -460,8 +460,24 @@ ScriptOutcome runJob(duk_context* ctx, RunKind kind, const std::u16string& code,
     return outcome;
 }
 
-duk_ret_t installProtected(duk_context* ctx, void*)
+// The prelude as the engine's bytecode, kept by the first heap that compiles it: later heaps in
+// the process load that instead, which costs a small part of compiling the source again. Only
+// bytecode this very library made is ever loaded.
+struct PreludeBytecode {
+    std::mutex mutex;
+    std::vector<unsigned char> bytes;
+};
+
+PreludeBytecode& preludeBytecode()
 {
+    static PreludeBytecode kept;
+    return kept;
+}
+
+// Leaves the prelude's bytecode on the stack when it compiled the source, else undefined.
+duk_ret_t installProtected(duk_context* ctx, void* udata)
+{
+    const auto* bytecode = static_cast<const std::vector<unsigned char>*>(udata);
     duk_push_global_object(ctx);
     duk_get_prop_string(ctx, -1, "Math");
     duk_push_c_function(ctx, mathRandom, 0);
@@ -472,18 +488,45 @@ duk_ret_t installProtected(duk_context* ctx, void*)
     duk_del_prop_string(ctx, -1, "Duktape");
     duk_pop(ctx);
 
-    const auto prelude = embedded::JscriptPrelude();
-    duk_push_string(ctx, "prelude");
-    duk_compile_lstring_filename(ctx, 0, reinterpret_cast<const char*>(prelude.data()),
-                                 prelude.size());
+    if (!bytecode->empty()) {
+        void* buffer = duk_push_fixed_buffer(ctx, bytecode->size());
+        std::memcpy(buffer, bytecode->data(), bytecode->size());
+        duk_load_function(ctx);
+        duk_push_undefined(ctx);
+    } else {
+        const auto prelude = embedded::JscriptPrelude();
+        duk_push_string(ctx, "prelude");
+        duk_compile_lstring_filename(ctx, 0, reinterpret_cast<const char*>(prelude.data()),
+                                     prelude.size());
+        duk_dup(ctx, -1);
+        duk_dump_function(ctx);
+    }
+    // [function, bytecode or undefined]
+    duk_swap(ctx, -2, -1);
     duk_call(ctx, 0);
     duk_pop(ctx);
-    return 0;
+    return 1;
 }
 
 bool installPrelude(duk_context* ctx)
 {
-    const bool installed = duk_safe_call(ctx, installProtected, nullptr, 0, 1) == 0;
+    PreludeBytecode& kept = preludeBytecode();
+    std::vector<unsigned char> bytecode;
+    {
+        std::lock_guard lock(kept.mutex);
+        bytecode = kept.bytes;
+    }
+    const bool installed = duk_safe_call(ctx, installProtected, &bytecode, 0, 1) == 0;
+    duk_size_t size = 0;
+    const auto* made = installed
+                           ? static_cast<const unsigned char*>(duk_get_buffer_data(ctx, -1, &size))
+                           : nullptr;
+    if (made && size > 0) {
+        std::lock_guard lock(kept.mutex);
+        if (kept.bytes.empty()) {
+            kept.bytes.assign(made, made + size);
+        }
+    }
     duk_pop(ctx);
     return installed;
 }
