@@ -242,6 +242,11 @@ private:
                 m_error->set(std::move(outcomes[i].failure));
                 continue;
             }
+            // Texts, what the searches' functions give, go straight into the joined result.
+            if (const auto* text = std::get_if<std::u16string>(&outcomes[i].value)) {
+                results += *text;
+                continue;
+            }
             const Variant value = toVariant(outcomes[i].value);
             Variant converted;
             if (value.type() == VariantType::String) {

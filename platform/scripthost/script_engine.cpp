@@ -9,6 +9,7 @@
 #include <cstring>
 #include <duktape.h>
 #include <mutex>
+#include <span>
 #include <sys/random.h>
 #include <system_error>
 #include <thread>
@@ -435,7 +436,7 @@ ScriptOutcome readOutcome(duk_context* ctx, duk_idx_t base, RunKind kind, std::u
 }
 
 ScriptOutcome runJob(duk_context* ctx, RunKind kind, const std::u16string& code,
-                     const std::vector<ScriptValue>& arguments)
+                     std::span<const ScriptValue> arguments)
 {
     Job job;
     job.kind = kind;
@@ -638,8 +639,9 @@ struct ScriptEngine::Worker {
                 // One call per argument, all in this one job.
                 outcomes.reserve(arguments.size());
                 for (const ScriptValue& argument : arguments) {
-                    outcomes.push_back(ready ? runJob(ctx, RunKind::Call, code, {argument})
-                                             : notReady);
+                    outcomes.push_back(
+                        ready ? runJob(ctx, RunKind::Call, code, std::span(&argument, 1))
+                              : notReady);
                 }
                 outcome.ok = true;
             } else {
