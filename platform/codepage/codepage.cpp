@@ -23,9 +23,9 @@ bool isSurrogateTrail(char16_t unit)
     return unit >= 0xDC00 && unit <= 0xDFFF;
 }
 
-// One iconv descriptor per direction for UTF-8, opened on first use and kept for the thread's
-// life: opening a descriptor costs far more than converting a service answer. GBK goes through
-// the generated table instead (code page 0, the system's ANSI code page, is GBK here).
+// One iconv descriptor for reading UTF-8, opened on first use and kept for the thread's life:
+// opening a descriptor costs far more than converting a service answer. GBK goes through the
+// generated table instead (code page 0, the system's ANSI code page, is GBK here).
 class Converter {
 public:
     Converter(const char* to, const char* from) : m_cd(iconv_open(to, from)) {}
@@ -47,11 +47,10 @@ private:
     iconv_t m_cd;
 };
 
-const Converter& converter(bool toWide)
+const Converter& utf8Converter()
 {
     thread_local Converter utf8ToWide("UTF-16LE", "UTF-8");
-    thread_local Converter wideToUtf8("UTF-8", "UTF-16LE");
-    return toWide ? utf8ToWide : wideToUtf8;
+    return utf8ToWide;
 }
 
 constexpr char16_t EuroSign = u'\u20AC';
@@ -171,7 +170,7 @@ std::u16string toWide(std::string_view text, CodePage codePage)
         return {};
     if (codePage != CodePage::Utf8)
         return gbkToWide(text);
-    const Converter& cd = converter(true);
+    const Converter& cd = utf8Converter();
     if (!cd.valid())
         return {};
     cd.reset();
@@ -208,43 +207,36 @@ std::string fromWide(std::u16string_view wide, CodePage codePage)
         return {};
     if (codePage != CodePage::Utf8)
         return wideToGbk(wide);
-    const Converter& cd = converter(false);
-    if (!cd.valid())
-        return {};
-    cd.reset();
-
-    // UTF-8 needs at most three bytes per unit (four per surrogate pair).
+    // Written here rather than through iconv: every unit has one UTF-8 form, and a lone
+    // surrogate, the only unit without one, gets U+FFFD. At most three bytes per unit (four
+    // per surrogate pair).
     std::string out(wide.size() * 3, '\0');
-    char* in = const_cast<char*>(reinterpret_cast<const char*>(wide.data()));
-    size_t inLeft = wide.size() * sizeof(char16_t);
     char* outPtr = out.data();
-    size_t outLeft = out.size();
-
-    while (inLeft > 0) {
-        if (iconv(cd.get(), &in, &inLeft, &outPtr, &outLeft) != static_cast<size_t>(-1))
-            break;
-        if (errno != EILSEQ && errno != EINVAL)
-            break;
-        // UTF-8 only fails on a lone surrogate, which gets U+FFFD.
-        char16_t unit = 0;
-        std::memcpy(&unit, in, sizeof(char16_t));
-        size_t skip = sizeof(char16_t);
-        if (isSurrogateLead(unit) && inLeft >= 2 * sizeof(char16_t)) {
-            char16_t next = 0;
-            std::memcpy(&next, in + sizeof(char16_t), sizeof(char16_t));
-            if (isSurrogateTrail(next))
-                skip = 2 * sizeof(char16_t);
+    const auto put = [&](unsigned byte) { *outPtr++ = static_cast<char>(byte); };
+    for (std::size_t i = 0; i < wide.size(); ++i) {
+        const char16_t unit = wide[i];
+        if (unit < 0x80) {
+            put(unit);
+        } else if (unit < 0x800) {
+            put(0xC0 | (unit >> 6));
+            put(0x80 | (unit & 0x3F));
+        } else if (isSurrogateLead(unit) && i + 1 < wide.size() && isSurrogateTrail(wide[i + 1])) {
+            const unsigned code = 0x10000 + ((unit - 0xD800u) << 10) + (wide[++i] - 0xDC00u);
+            put(0xF0 | (code >> 18));
+            put(0x80 | ((code >> 12) & 0x3F));
+            put(0x80 | ((code >> 6) & 0x3F));
+            put(0x80 | (code & 0x3F));
+        } else if (isSurrogateLead(unit) || isSurrogateTrail(unit)) {
+            put(0xEF);
+            put(0xBF);
+            put(0xBD);
+        } else {
+            put(0xE0 | (unit >> 12));
+            put(0x80 | ((unit >> 6) & 0x3F));
+            put(0x80 | (unit & 0x3F));
         }
-        static constexpr char Replacement[] = "\xEF\xBF\xBD";
-        // The output is a byte buffer, not a C string: no terminator belongs there.
-        std::memcpy(outPtr, Replacement, 3); // NOLINT(bugprone-not-null-terminated-result)
-        outPtr += 3;
-        outLeft -= 3;
-        in += skip;
-        inLeft -= skip;
-        cd.reset();
     }
-    out.resize(out.size() - outLeft);
+    out.resize(static_cast<std::size_t>(outPtr - out.data()));
     return out;
 }
 

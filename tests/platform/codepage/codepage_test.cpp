@@ -68,6 +68,13 @@ TEST(CodepageTest, FromWide)
          "\xE4\xB8\xAD\xE4\xB8\xAD\xE4\xB8\xAD"},
         {"utf8 pair", u"\U0001F3B5", CodePage::Utf8, "\xF0\x9F\x8E\xB5"},
         {"lone surrogate to utf8", u"\xDC00", CodePage::Utf8, "\xEF\xBF\xBD"},
+        // Every length of form, and lead surrogates without their trail (mid-text and last).
+        {"utf8 each length and unpaired leads",
+         u"a\u00E9\U0001F3B5\xD800"
+         u"b\xDBFF",
+         CodePage::Utf8,
+         "a\xC3\xA9\xF0\x9F\x8E\xB5\xEF\xBF\xBD"
+         "b\xEF\xBF\xBD"},
         {"unsupported code page", u"abc", static_cast<CodePage>(1252), ""},
     };
     for (const NarrowCase& c : cases)
