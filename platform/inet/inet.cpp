@@ -1,8 +1,8 @@
 #include "platform/inet/inet.h"
 
 #include "base/ascii.h"
-#include "base/percent.h"
 #include "platform/inet/curl_calls.h"
+#include "platform/inet/inet_common.h"
 #include "platform/inet/inet_testing.h"
 
 #include <algorithm>
@@ -16,32 +16,20 @@
 
 namespace marrowtune::inet {
 
-struct Object {
-    virtual ~Object() = default;
-};
-
 namespace {
 
-constexpr long DefaultConnectTimeoutMs = 15000;
-constexpr long DefaultNoDataTimeoutS = 30;
-constexpr long DefaultDeadlineMs = 40000;
-constexpr std::size_t DefaultSizeCap = 32u * 1024u * 1024u;
+using detail::controlBytesEncoded;
+using detail::currentWaitHook;
+using detail::escapedPath;
+using detail::isPlainHost;
+using detail::keep;
+using detail::lookUp;
+
 constexpr long MaxRedirects = 10;
 // How often a waiting send() hands control to the wait hook.
 constexpr int HookIntervalMs = 20;
 // Without a hook the wait still wakes now and then; a cancel wakes it at once anyway.
 constexpr int PlainWaitMs = 1000;
-
-std::atomic<long> connectTimeoutMs{DefaultConnectTimeoutMs};
-std::atomic<long> noDataTimeoutS{DefaultNoDataTimeoutS};
-std::atomic<long> deadlineMs{DefaultDeadlineMs};
-std::atomic<std::size_t> sizeCap{DefaultSizeCap};
-
-std::mutex hostMapMutex;
-std::optional<std::map<std::string, std::string>> hostMap;
-
-std::mutex waitHookMutex;
-std::function<void()> waitHook;
 
 struct InternetObject final : Object {
     std::string agent;
@@ -83,34 +71,6 @@ struct RequestObject final : Object {
     std::size_t readOffset = 0;
 };
 
-// Every handle given out and not yet closed, so that a stale or foreign handle is refused
-// instead of being dereferenced. Each call that uses a handle holds its own share of the
-// object, so a close() from another thread only drops the table's share: the object goes
-// when the last user (a running transfer, say) lets go of it.
-std::mutex liveMutex;
-std::unordered_map<Object*, std::shared_ptr<Object>> liveHandles;
-
-Handle keep(std::shared_ptr<Object> object)
-{
-    std::lock_guard lock(liveMutex);
-    Object* raw = object.get();
-    liveHandles.emplace(raw, std::move(object));
-    return raw;
-}
-
-template <typename T> std::shared_ptr<T> lookUp(Handle handle)
-{
-    if (handle == nullptr) {
-        return nullptr;
-    }
-    std::lock_guard lock(liveMutex);
-    const auto found = liveHandles.find(handle);
-    if (found == liveHandles.end()) {
-        return nullptr;
-    }
-    return std::dynamic_pointer_cast<T>(found->second);
-}
-
 // Ends a request's transfer (or the one it is about to start) as a failure.
 void cancelRequest(RequestObject& request)
 {
@@ -119,13 +79,6 @@ void cancelRequest(RequestObject& request)
     if (request.multi != nullptr) {
         curl_multi_wakeup(request.multi);
     }
-}
-
-// Counts bytes against the size cap; false once the cap is passed.
-bool withinCap(RequestObject& request, std::size_t length)
-{
-    request.received += length;
-    return request.received <= sizeCap.load();
 }
 
 bool isSpace(char c)
@@ -183,32 +136,6 @@ std::optional<std::string> proxyFor(const InternetObject& internet, bool secure)
     return "http://" + std::string(server);
 }
 
-// Host names and IP literals only: anything else could change the meaning of the URL handed
-// to curl (a "?" or "@" in the host), so such a name is treated as one that does not resolve.
-bool isPlainHost(std::string_view host)
-{
-    return !host.empty() && std::all_of(host.begin(), host.end(), [](char c) {
-        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-               c == '-' || c == '.' || c == '_' || c == ':';
-    });
-}
-
-// curl refuses spaces and control bytes in a URL; bytes the URL syntax has no place for are
-// percent-encoded, and so is "#", which would cut the rest of the path off as a fragment.
-// Everything else goes out as the caller wrote it.
-std::string escapedPath(std::string_view path)
-{
-    const std::string escaped = percentEncoded(path, isUnsafeInPath);
-    return path.empty() || path.front() != '/' ? "/" + escaped : escaped;
-}
-
-// The last guard of the request head: within one line, a control byte other than a tab goes
-// out percent-encoded, so neither an agent nor a header line can carry a line of its own.
-std::string controlBytesEncoded(std::string_view text)
-{
-    return percentEncoded(text, isLineBreaking);
-}
-
 std::string requestUrl(const RequestObject& request, bool secure)
 {
     const ConnectionObject& connection = request.connection;
@@ -246,25 +173,21 @@ using OwnedSlist = std::unique_ptr<curl_slist, SlistFree>;
 curl_slist* headerList(std::string_view headers)
 {
     curl_slist* list = nullptr;
-    std::vector<std::string> names;
-    while (!headers.empty()) {
-        const std::size_t end = headers.find_first_of("\r\n");
-        const std::string_view line = headers.substr(0, end);
-        headers = end == std::string_view::npos ? std::string_view{} : headers.substr(end + 1);
+    std::vector<std::string_view> names;
+    for (const std::string_view line : detail::headerLines(headers)) {
         const std::size_t colon = line.find(':');
-        if (line.empty() || colon == std::string_view::npos || colon == 0) {
-            continue; // an empty line would end the header block; a line without a name is not a
-                      // header
+        if (colon == std::string_view::npos || colon == 0) {
+            continue; // a line without a name is not a header
         }
         std::string entry = controlBytesEncoded(line);
         if (trimmed(line.substr(colon + 1)).empty()) {
             entry = controlBytesEncoded(line.substr(0, colon)) + ";";
         }
-        names.emplace_back(trimmed(line.substr(0, colon)));
+        names.push_back(trimmed(*detail::headerName(line)));
         list = curl_slist_append(list, entry.c_str());
     }
     for (const char* own : {"Accept", "Content-Type", "Expect"}) {
-        const bool given = std::any_of(names.begin(), names.end(), [own](const std::string& n) {
+        const bool given = std::any_of(names.begin(), names.end(), [own](std::string_view n) {
             return equalsIgnoringAsciiCase(n, own);
         });
         if (!given) {
@@ -274,49 +197,53 @@ curl_slist* headerList(std::string_view headers)
     return list;
 }
 
-size_t onHeader(char* data, size_t size, size_t count, void* user)
+// One header line of a response (its line break still on).
+void takeHeaderLine(RequestObject& request, std::string_view line)
 {
-    auto* request = static_cast<RequestObject*>(user);
-    const std::size_t length = size * count;
-    if (!withinCap(*request, length)) {
-        return 0; // curl ends the transfer with an error
-    }
-    std::string_view line(data, length);
     while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) {
         line.remove_suffix(1);
     }
-    if ((request->headerLines.empty() || request->headerDone) && startsWith(line, "HTTP/")) {
+    if ((request.headerLines.empty() || request.headerDone) && startsWith(line, "HTTP/")) {
         // A new response (after a followed redirect or an interim 1xx): only the last counts.
-        request->headerLines.assign(1, std::string(line));
-        request->headerDone = false;
-        request->body.clear();
-        request->answered = true;
-    } else if (!request->headerDone && !request->headerLines.empty()) {
+        request.headerLines.assign(1, std::string(line));
+        request.headerDone = false;
+        request.body.clear();
+        request.answered = true;
+    } else if (!request.headerDone && !request.headerLines.empty()) {
         if (line.empty()) {
-            request->headerDone = true;
+            request.headerDone = true;
         } else {
-            request->headerLines.emplace_back(line);
+            request.headerLines.emplace_back(line);
         }
     }
-    return length;
 }
 
-size_t onBody(char* data, size_t size, size_t count, void* user)
+// One piece of a response body.
+void takeBody(RequestObject& request, std::string_view piece)
+{
+    if (request.body.empty()) {
+        // A body of announced length is kept in one allocation instead of a doubling string.
+        curl_off_t announced = -1;
+        curl_easy_getinfo(request.easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
+        if (announced > 0 && static_cast<std::size_t>(announced) <= detail::sizeCap()) {
+            request.body.reserve(static_cast<std::size_t>(announced));
+        }
+    }
+    request.body.append(piece);
+}
+
+// curl's header and body callbacks: every piece counts against the size cap first. Once the
+// cap is passed the callback takes nothing, and curl ends the transfer with an error.
+template <void (*Take)(RequestObject&, std::string_view)>
+size_t receive(char* data, size_t size, size_t count, void* user)
 {
     auto* request = static_cast<RequestObject*>(user);
     const std::size_t length = size * count;
-    if (!withinCap(*request, length)) {
-        return 0; // curl ends the transfer with an error
+    request->received += length;
+    if (request->received > detail::sizeCap()) {
+        return 0;
     }
-    if (request->body.empty()) {
-        // A body of announced length is kept in one allocation instead of a doubling string.
-        curl_off_t announced = -1;
-        curl_easy_getinfo(request->easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
-        if (announced > 0 && static_cast<std::size_t>(announced) <= sizeCap.load()) {
-            request->body.reserve(static_cast<std::size_t>(announced));
-        }
-    }
-    request->body.append(data, length);
+    Take(*request, std::string_view(data, length));
     return length;
 }
 
@@ -335,12 +262,12 @@ void configure(RequestObject& request, curl_slist* headerLines, const void* body
     curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, (request.flags & NoAutoRedirect) != 0 ? 0L : 1L);
     curl_easy_setopt(easy, CURLOPT_MAXREDIRS, MaxRedirects);
-    curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, connectTimeoutMs.load());
+    curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, detail::connectTimeoutMs());
     curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, noDataTimeoutS.load());
-    curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, deadlineMs.load());
+    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, detail::noDataTimeoutS());
+    curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, detail::deadlineMs());
     // An announced length over the cap fails before any of the body is taken in.
-    curl_easy_setopt(easy, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(sizeCap.load()));
+    curl_easy_setopt(easy, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(detail::sizeCap()));
     curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 2L);
     curl_easy_setopt(easy, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
@@ -360,9 +287,9 @@ void configure(RequestObject& request, curl_slist* headerLines, const void* body
     }
 
     curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headerLines);
-    curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, onHeader);
+    curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, receive<takeHeaderLine>);
     curl_easy_setopt(easy, CURLOPT_HEADERDATA, &request);
-    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, onBody);
+    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, receive<takeBody>);
     curl_easy_setopt(easy, CURLOPT_WRITEDATA, &request);
 
     if (body != nullptr || request.verb == "POST") {
@@ -447,12 +374,6 @@ Handle openRequest(Handle connection, std::string_view verb, std::string_view pa
 
 namespace {
 
-std::function<void()> currentWaitHook()
-{
-    std::lock_guard lock(waitHookMutex);
-    return waitHook;
-}
-
 // Runs the transfer on a multi handle of its own, so that the wait can be interrupted by a
 // cancel and can hand control to the wait hook between polls.
 CURLcode transfer(RequestObject& request)
@@ -498,13 +419,12 @@ CURLcode transfer(RequestObject& request)
 // Whether the resolver seam lets the host be reached; pins it to its address when it does.
 bool pinHost(const RequestObject& request, curl_slist*& pinned)
 {
-    std::lock_guard lock(hostMapMutex);
-    if (!hostMap) {
+    const std::string& host = request.connection.host;
+    std::optional<std::string> address;
+    if (!detail::lookUpHostMap(host, address)) {
         return true;
     }
-    const std::string& host = request.connection.host;
-    const auto found = hostMap->find(host);
-    if (found == hostMap->end()) {
+    if (!address) {
         // IP literals need no look-up; any other name is one that does not resolve.
         return std::all_of(host.begin(), host.end(),
                            [](char c) { return (c >= '0' && c <= '9') || c == '.' || c == ':'; });
@@ -513,7 +433,7 @@ bool pinHost(const RequestObject& request, curl_slist*& pinned)
     if (port == 0) {
         port = (request.flags & Secure) != 0 ? 443 : 80;
     }
-    const std::string entry = host + ":" + std::to_string(port) + ":" + found->second;
+    const std::string entry = host + ":" + std::to_string(port) + ":" + *address;
     pinned = curl_slist_append(pinned, entry.c_str());
     return true;
 }
@@ -552,15 +472,8 @@ bool read(Handle handle, void* buffer, std::size_t size, std::size_t& count)
         (buffer == nullptr && size > 0)) {
         return false;
     }
-    const std::size_t left = request->body.size() - request->readOffset;
-    count = std::min(size, left);
-    if (count > 0) {
-        std::memcpy(buffer, request->body.data() + request->readOffset, count);
-        request->readOffset += count;
-        return true;
-    }
-    // The end: a transfer that broke off reports it, as a reset connection would.
-    return request->completed;
+    return detail::readBody(request->body, request->readOffset, request->completed, buffer, size,
+                            count);
 }
 
 std::optional<std::size_t> queryDataAvailable(Handle handle)
@@ -592,30 +505,15 @@ std::optional<std::string> queryRawHeaders(Handle handle, std::size_t bufferSize
 
 bool close(Handle handle)
 {
-    if (handle == nullptr) {
+    const std::shared_ptr<Object> object = detail::forget(handle);
+    if (object == nullptr) {
         return false;
-    }
-    std::shared_ptr<Object> object;
-    {
-        std::lock_guard lock(liveMutex);
-        const auto found = liveHandles.find(handle);
-        if (found == liveHandles.end()) {
-            return false;
-        }
-        object = std::move(found->second);
-        liveHandles.erase(found);
     }
     // A transfer still running on the request ends; it keeps its own share until it has.
     if (const auto request = std::dynamic_pointer_cast<RequestObject>(object)) {
         cancelRequest(*request);
     }
     return true;
-}
-
-void setWaitHook(std::function<void()> hook)
-{
-    std::lock_guard lock(waitHookMutex);
-    waitHook = std::move(hook);
 }
 
 bool cancel(Handle handle)
@@ -630,60 +528,12 @@ bool cancel(Handle handle)
 
 void cancelAll()
 {
-    std::vector<std::shared_ptr<RequestObject>> requests;
-    {
-        std::lock_guard lock(liveMutex);
-        for (const auto& [raw, object] : liveHandles) {
-            if (auto request = std::dynamic_pointer_cast<RequestObject>(object)) {
-                requests.push_back(std::move(request));
-            }
+    for (const std::shared_ptr<Object>& object : detail::openObjects()) {
+        if (const auto request = std::dynamic_pointer_cast<RequestObject>(object)) {
+            cancelRequest(*request);
         }
     }
-    for (const auto& request : requests) {
-        cancelRequest(*request);
-    }
 }
 
-namespace testing {
-
-void setConnectTimeout(std::chrono::milliseconds timeout)
-{
-    connectTimeoutMs = std::max<long>(1, static_cast<long>(timeout.count()));
-}
-
-void setNoDataTimeout(std::chrono::seconds timeout)
-{
-    noDataTimeoutS = std::max<long>(1, static_cast<long>(timeout.count()));
-}
-
-void setDeadline(std::chrono::milliseconds deadline)
-{
-    deadlineMs = std::max<long>(1, static_cast<long>(deadline.count()));
-}
-
-void setSizeCap(std::size_t bytes)
-{
-    sizeCap = bytes;
-}
-
-void setHostMap(std::optional<std::map<std::string, std::string>> hosts)
-{
-    std::lock_guard lock(hostMapMutex);
-    hostMap = std::move(hosts);
-}
-
-void resetSeams()
-{
-    setCurlCallFails(CurlCall::GlobalInit, false);
-    setCurlCallFails(CurlCall::EasyInit, false);
-    setCurlCallFails(CurlCall::Perform, false);
-    connectTimeoutMs = DefaultConnectTimeoutMs;
-    noDataTimeoutS = DefaultNoDataTimeoutS;
-    deadlineMs = DefaultDeadlineMs;
-    sizeCap = DefaultSizeCap;
-    setHostMap(std::nullopt);
-}
-
-} // namespace testing
 } // namespace marrowtune::inet
 // SPDX-License-Identifier: MIT

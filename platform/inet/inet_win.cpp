@@ -1,5 +1,6 @@
-#include "base/percent.h"
+#include "base/ascii.h"
 #include "platform/inet/inet.h"
+#include "platform/inet/inet_common.h"
 #include "platform/inet/inet_testing.h"
 
 #include <algorithm>
@@ -29,29 +30,18 @@
 
 namespace marrowtune::inet {
 
-struct Object {
-    virtual ~Object() = default;
-};
-
 namespace {
 
+using detail::controlBytesEncoded;
+using detail::escapedPath;
+using detail::isPlainHost;
+using detail::keep;
+using detail::lookUp;
 using Clock = std::chrono::steady_clock;
 
-constexpr long DefaultConnectTimeoutMs = 15000;
-constexpr long DefaultNoDataTimeoutS = 30;
-constexpr long DefaultDeadlineMs = 40000;
-constexpr std::size_t DefaultSizeCap = 32u << 20;
 constexpr auto HookInterval = std::chrono::milliseconds(20);
 
-std::atomic<long> connectTimeoutMs{DefaultConnectTimeoutMs};
-std::atomic<long> noDataTimeoutS{DefaultNoDataTimeoutS};
-std::atomic<long> deadlineMs{DefaultDeadlineMs};
-std::atomic<std::size_t> sizeCap{DefaultSizeCap};
 std::array<std::atomic<bool>, 3> failingCalls{};
-
-std::mutex settingsMutex;
-std::function<void()> waitHook;
-std::optional<std::map<std::string, std::string>> hostMap;
 
 bool fails(testing::CurlCall call)
 {
@@ -125,7 +115,7 @@ struct Transfer {
     std::shared_ptr<LibraryHandle> request;
     std::string body;
     bool hasBody = false;
-    std::size_t cap = DefaultSizeCap;
+    std::size_t cap = detail::DefaultSizeCap;
 
     std::mutex mutex;
     std::condition_variable changed;
@@ -155,56 +145,6 @@ struct RequestObject final : Object {
     std::size_t readOffset = 0;
 };
 
-// Every handle given out and not yet closed. A call holds its own share of the object it
-// uses, so a close() on another thread frees it only when that call is done with it.
-std::mutex liveMutex;
-std::unordered_map<Object*, std::shared_ptr<Object>> liveHandles;
-
-Handle keep(std::shared_ptr<Object> object)
-{
-    std::lock_guard lock(liveMutex);
-    Object* raw = object.get();
-    liveHandles.emplace(raw, std::move(object));
-    return raw;
-}
-
-template <typename T> std::shared_ptr<T> lookUp(Handle handle)
-{
-    if (handle == nullptr) {
-        return nullptr;
-    }
-    std::lock_guard lock(liveMutex);
-    const auto found = liveHandles.find(handle);
-    if (found == liveHandles.end()) {
-        return nullptr;
-    }
-    return std::dynamic_pointer_cast<T>(found->second);
-}
-
-// Host names and IP literals only, as on every platform this program runs on.
-bool isPlainHost(std::string_view host)
-{
-    return !host.empty() && std::all_of(host.begin(), host.end(), [](char c) {
-        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-               c == '-' || c == '.' || c == '_' || c == ':';
-    });
-}
-
-// Bytes the URL syntax has no place for go out percent-encoded, and so does "#", which would
-// cut the rest of the path off as a fragment; the same rule as on the other platforms.
-std::string escapedPath(std::string_view path)
-{
-    const std::string escaped = percentEncoded(path, isUnsafeInPath);
-    return path.empty() || path.front() != '/' ? "/" + escaped : escaped;
-}
-
-// Within one header line a control byte other than a tab goes out percent-encoded, so no
-// line can carry a line of its own.
-std::string controlBytesEncoded(std::string_view text)
-{
-    return percentEncoded(text, isLineBreaking);
-}
-
 bool isIpLiteral(std::string_view host)
 {
     return host.find(':') != std::string_view::npos ||
@@ -212,43 +152,13 @@ bool isIpLiteral(std::string_view host)
                        [](char c) { return (c >= '0' && c <= '9') || c == '.'; });
 }
 
-bool sameNameIgnoringCase(std::string_view a, std::string_view b)
-{
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
-               return lower(x) == lower(y);
-           });
-}
-
-// The caller's header lines, each ended by CR LF; empty lines would end the header block.
-std::vector<std::string> headerLines(std::string_view headers)
-{
-    std::vector<std::string> lines;
-    while (!headers.empty()) {
-        const std::size_t end = headers.find_first_of("\r\n");
-        const std::string_view line = headers.substr(0, end);
-        headers = end == std::string_view::npos ? std::string_view{} : headers.substr(end + 1);
-        if (!line.empty()) {
-            lines.emplace_back(line);
-        }
-    }
-    return lines;
-}
-
 bool namesLine(std::string_view line, std::string_view name)
 {
-    const std::size_t colon = line.find(':');
-    if (colon == std::string_view::npos) {
-        return false;
-    }
-    std::string_view lineName = line.substr(0, colon);
-    while (!lineName.empty() && (lineName.back() == ' ' || lineName.back() == '\t')) {
-        lineName.remove_suffix(1);
-    }
-    return sameNameIgnoringCase(lineName, name);
+    const std::optional<std::string_view> lineName = detail::headerName(line);
+    return lineName && equalsIgnoringAsciiCase(*lineName, name);
 }
 
-void addLine(HINTERNET request, const std::string& line, DWORD how)
+void addLine(HINTERNET request, std::string_view line, DWORD how)
 {
     const std::string withEnd = controlBytesEncoded(line) + "\r\n";
     HttpAddRequestHeadersA(request, withEnd.c_str(), static_cast<DWORD>(withEnd.size()), how);
@@ -343,14 +253,10 @@ void runTransfer(const std::shared_ptr<Transfer>& transfer)
 // passed or the request was cancelled first.
 bool waitWithWatchdog(Transfer& transfer, const RequestObject& request)
 {
-    const auto connectLimit = std::chrono::milliseconds(connectTimeoutMs.load());
-    const auto noDataLimit = std::chrono::seconds(noDataTimeoutS.load());
-    const auto overall = std::chrono::milliseconds(deadlineMs.load());
-    std::function<void()> hook;
-    {
-        std::lock_guard lock(settingsMutex);
-        hook = waitHook;
-    }
+    const auto connectLimit = std::chrono::milliseconds(detail::connectTimeoutMs());
+    const auto noDataLimit = std::chrono::seconds(detail::noDataTimeoutS());
+    const auto overall = std::chrono::milliseconds(detail::deadlineMs());
+    const std::function<void()> hook = detail::currentWaitHook();
     // The limits count from the moment the worker starts: on a busy machine starting a thread
     // can take a while, and that time is not the server's.
     std::unique_lock lock(transfer.mutex);
@@ -454,13 +360,10 @@ Handle openRequest(Handle connection, std::string_view verb, std::string_view pa
     // literal leads to itself, a name the map lacks nowhere).
     std::string address = parent->host;
     bool mapped = false;
-    {
-        std::lock_guard lock(settingsMutex);
-        if (hostMap && !isIpLiteral(parent->host)) {
-            const auto found = hostMap->find(parent->host);
-            address = found == hostMap->end() ? std::string() : found->second;
-            mapped = true;
-        }
+    std::optional<std::string> mappedTo;
+    if (!isIpLiteral(parent->host) && detail::lookUpHostMap(parent->host, mappedTo)) {
+        address = mappedTo.value_or(std::string());
+        mapped = true;
     }
     if (address.empty() || !isPlainHost(parent->host)) {
         // Nothing to connect to: the request exists, and its send fails as an unresolvable
@@ -495,9 +398,9 @@ Handle openRequest(Handle connection, std::string_view verb, std::string_view pa
                 HTTP_ADDREQ_FLAG_ADD | HTTP_ADDREQ_FLAG_REPLACE);
     }
     // Set on the request handle, where every implementation honours them.
-    setTimeout(handle, INTERNET_OPTION_CONNECT_TIMEOUT, connectTimeoutMs.load());
-    setTimeout(handle, INTERNET_OPTION_SEND_TIMEOUT, noDataTimeoutS.load() * 1000);
-    setTimeout(handle, INTERNET_OPTION_RECEIVE_TIMEOUT, noDataTimeoutS.load() * 1000);
+    setTimeout(handle, INTERNET_OPTION_CONNECT_TIMEOUT, detail::connectTimeoutMs());
+    setTimeout(handle, INTERNET_OPTION_SEND_TIMEOUT, detail::noDataTimeoutS() * 1000);
+    setTimeout(handle, INTERNET_OPTION_RECEIVE_TIMEOUT, detail::noDataTimeoutS() * 1000);
     return keep(std::move(request));
 }
 
@@ -524,20 +427,20 @@ bool send(Handle handle, std::string_view headers, const void* body, std::size_t
     // The library would add its User-Agent line after the caller's lines and let a later line
     // replace an earlier one of the same name; added one by one, first the agent, the lines go
     // out in the caller's order and as often as the caller wrote them.
-    const std::vector<std::string> lines = headerLines(headers);
-    const bool ownAgent = std::any_of(lines.begin(), lines.end(), [](const std::string& line) {
+    const std::vector<std::string_view> lines = detail::headerLines(headers);
+    const bool ownAgent = std::any_of(lines.begin(), lines.end(), [](std::string_view line) {
         return namesLine(line, "User-Agent");
     });
     if (!request->agent.empty() && !ownAgent) {
         addLine(h, "User-Agent: " + request->agent, HTTP_ADDREQ_FLAG_ADD);
     }
-    for (const std::string& line : lines) {
+    for (const std::string_view line : lines) {
         addLine(h, line, HTTP_ADDREQ_FLAG_ADD);
     }
 
     auto transfer = std::make_shared<Transfer>();
     transfer->request = request->library;
-    transfer->cap = sizeCap.load();
+    transfer->cap = detail::sizeCap();
     if (body != nullptr) {
         transfer->body.assign(static_cast<const char*>(body), bodySize);
         transfer->hasBody = true;
@@ -570,15 +473,8 @@ bool read(Handle handle, void* buffer, std::size_t size, std::size_t& count)
     if (!request->ended || !request->answered) {
         return false;
     }
-    const std::size_t left = request->body.size() - request->readOffset;
-    count = std::min(size, left);
-    if (count > 0) {
-        std::memcpy(buffer, request->body.data() + request->readOffset, count);
-        request->readOffset += count;
-        return true;
-    }
-    // The end: a transfer that broke off reports it, as a reset connection would.
-    return request->completed;
+    return detail::readBody(request->body, request->readOffset, request->completed, buffer, size,
+                            count);
 }
 
 std::optional<std::size_t> queryDataAvailable(Handle handle)
@@ -612,18 +508,9 @@ std::optional<std::string> queryRawHeaders(Handle handle, std::size_t bufferSize
 
 bool close(Handle handle)
 {
-    if (handle == nullptr) {
+    const std::shared_ptr<Object> object = detail::forget(handle);
+    if (object == nullptr) {
         return false;
-    }
-    std::shared_ptr<Object> object;
-    {
-        std::lock_guard lock(liveMutex);
-        const auto found = liveHandles.find(handle);
-        if (found == liveHandles.end()) {
-            return false;
-        }
-        object = std::move(found->second);
-        liveHandles.erase(found);
     }
     if (auto* request = dynamic_cast<RequestObject*>(object.get())) {
         request->cancelled = true;
@@ -631,16 +518,9 @@ bool close(Handle handle)
     return true;
 }
 
-void setWaitHook(std::function<void()> hook)
-{
-    std::lock_guard lock(settingsMutex);
-    waitHook = std::move(hook);
-}
-
 void cancelAll()
 {
-    std::lock_guard lock(liveMutex);
-    for (auto& [raw, object] : liveHandles) {
+    for (const std::shared_ptr<Object>& object : detail::openObjects()) {
         if (auto* request = dynamic_cast<RequestObject*>(object.get())) {
             request->cancelled = true;
         }
@@ -662,44 +542,6 @@ namespace testing {
 void setCurlCallFails(CurlCall call, bool callFails)
 {
     failingCalls[static_cast<std::size_t>(call)] = callFails;
-}
-
-void setConnectTimeout(std::chrono::milliseconds timeout)
-{
-    connectTimeoutMs = std::max<long>(1, static_cast<long>(timeout.count()));
-}
-
-void setNoDataTimeout(std::chrono::seconds timeout)
-{
-    noDataTimeoutS = std::max<long>(1, static_cast<long>(timeout.count()));
-}
-
-void setDeadline(std::chrono::milliseconds deadline)
-{
-    deadlineMs = std::max<long>(1, static_cast<long>(deadline.count()));
-}
-
-void setSizeCap(std::size_t bytes)
-{
-    sizeCap = bytes;
-}
-
-void setHostMap(std::optional<std::map<std::string, std::string>> hosts)
-{
-    std::lock_guard lock(settingsMutex);
-    hostMap = std::move(hosts);
-}
-
-void resetSeams()
-{
-    setCurlCallFails(CurlCall::GlobalInit, false);
-    setCurlCallFails(CurlCall::EasyInit, false);
-    setCurlCallFails(CurlCall::Perform, false);
-    connectTimeoutMs = DefaultConnectTimeoutMs;
-    noDataTimeoutS = DefaultNoDataTimeoutS;
-    deadlineMs = DefaultDeadlineMs;
-    sizeCap = DefaultSizeCap;
-    setHostMap(std::nullopt);
 }
 
 } // namespace testing
