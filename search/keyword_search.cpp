@@ -104,20 +104,9 @@ SearchStatus searchSongs(SearchView& view, PagingState& paging, const Text& enco
     constexpr std::size_t FieldCount = std::size(Fields);
     std::vector<Text> fields = regex.subMatchTexts(Fields);
     regex.clear();
-    std::vector<Text> links;
-    links.reserve(static_cast<std::size_t>(matches));
-    for (std::size_t i = 0; i < static_cast<std::size_t>(matches); ++i) {
-        links.push_back(std::move(fields[i * FieldCount + 3]));
-    }
-    const std::vector<Text> hiLinks = callGetHiURLEach(view.scriptComponent(), links);
-    for (std::size_t i = 0; i < static_cast<std::size_t>(matches); ++i) {
-        SongRecord record;
-        record.songName = std::move(fields[i * FieldCount]);
-        record.singer = std::move(fields[i * FieldCount + 1]);
-        record.album = std::move(fields[i * FieldCount + 2]);
-        record.link = hiLinks[i];
-        appendSongRecord(view, record);
-    }
+    appendSongRows(view, std::move(fields), FieldCount, [&view](const std::vector<Text>& links) {
+        return callGetHiURLEach(view.scriptComponent(), links);
+    });
     return SearchStatus::Listed;
 }
 

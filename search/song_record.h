@@ -3,7 +3,10 @@
 
 #include "base/text.h"
 
+#include <cstddef>
+#include <functional>
 #include <optional>
+#include <vector>
 
 namespace marrowtune {
 
@@ -27,6 +30,11 @@ struct SongRecord {
 
 /// Inserts a row at the end and sets its cells in column order, skipping an unset album.
 void appendSongRecord(SearchView& view, const SongRecord& record);
+/// Lists one row per match of a service answer. `fields` holds `fieldCount` texts per match:
+/// song name, singer, the album when there are four, and the link last. The links are shown
+/// as `linkForms` gives them, asked once for all of them before the first row is listed.
+void appendSongRows(SearchView& view, std::vector<Text> fields, std::size_t fieldCount,
+                    const std::function<std::vector<Text>(const std::vector<Text>&)>& linkForms);
 /// Inserts a row at the end whose column 0 holds `message`.
 void appendMessageRow(SearchView& view, std::string_view message);
 

@@ -25,13 +25,9 @@ bool contains(std::string_view text, std::string_view sub)
 Text zonePlaylistUrl(std::string_view zonePlaylistHost, std::string_view qqNumber,
                      std::string_view randomStamp)
 {
-    Text url = "http://";
-    url += zonePlaylistHost;
-    url += "/fcg-bin/cgi_playlist_xml.fcg?json=1&uin=";
-    url += qqNumber;
-    url += "&g_tk=5381&t=";
-    url += randomStamp;
-    return url;
+    return "http://" + Text(zonePlaylistHost) +
+           "/fcg-bin/cgi_playlist_xml.fcg?json=1&uin=" + Text(qqNumber) +
+           "&g_tk=5381&t=" + Text(randomStamp);
 }
 
 Text zoneLinkForm(SearchView& view, const Text& link)
@@ -107,19 +103,8 @@ void lookupZoneMusic(SearchView& view, const SearchContext& context)
     constexpr std::size_t FieldCount = std::size(Fields);
     std::vector<Text> fields = regex.subMatchTexts(Fields);
     regex.clear();
-    std::vector<Text> links;
-    links.reserve(static_cast<std::size_t>(matches));
-    for (std::size_t i = 0; i < static_cast<std::size_t>(matches); ++i) {
-        links.push_back(std::move(fields[i * FieldCount + 2]));
-    }
-    const std::vector<Text> shownLinks = zoneLinkForms(view, links);
-    for (std::size_t i = 0; i < static_cast<std::size_t>(matches); ++i) {
-        SongRecord record;
-        record.songName = std::move(fields[i * FieldCount]);
-        record.singer = std::move(fields[i * FieldCount + 1]);
-        record.link = shownLinks[i];
-        appendSongRecord(view, record);
-    }
+    appendSongRows(view, std::move(fields), FieldCount,
+                   [&view](const std::vector<Text>& links) { return zoneLinkForms(view, links); });
 }
 
 } // namespace marrowtune
