@@ -14,6 +14,7 @@
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <nlohmann/json.hpp>
 #include <ostream>
@@ -152,19 +153,12 @@ Result collect(const PlainSearchView& view, std::optional<Outcome> pageOutcome)
 
 const char* statusName(Outcome outcome)
 {
-    switch (outcome) {
-    case Outcome::Listed:
-        return "listed";
-    case Outcome::NoResults:
-        return "no-results";
-    case Outcome::NoMusic:
-        return "no-music";
-    case Outcome::Network:
-        return "network";
-    case Outcome::WrongQq:
-        return "wrong-qq";
-    }
-    return "";
+    // In the order of the enumeration; WrongQq is its last value.
+    static constexpr std::array<const char*, 5> Names = {"listed", "no-results", "no-music",
+                                                         "network", "wrong-qq"};
+    static_assert(Names.size() == static_cast<std::size_t>(Outcome::WrongQq) + 1);
+    const auto index = static_cast<std::size_t>(outcome);
+    return index < Names.size() ? Names[index] : "";
 }
 
 int exitStatus(Outcome outcome)

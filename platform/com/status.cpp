@@ -1,30 +1,19 @@
 #include "platform/com/status.h"
 
+#include <array>
+#include <cstddef>
+
 namespace marrowtune::com {
 
 const char* statusName(Status status)
 {
-    switch (status) {
-    case Status::Ok:
-        return "Ok";
-    case Status::NotInitialized:
-        return "NotInitialized";
-    case Status::ClassNotRegistered:
-        return "ClassNotRegistered";
-    case Status::UnknownName:
-        return "UnknownName";
-    case Status::BadParamCount:
-        return "BadParamCount";
-    case Status::TypeMismatch:
-        return "TypeMismatch";
-    case Status::Overflow:
-        return "Overflow";
-    case Status::Exception:
-        return "Exception";
-    case Status::InvalidArgument:
-        return "InvalidArgument";
-    }
-    return "?";
+    // In the order of the enumeration; InvalidArgument is its last value.
+    static constexpr std::array<const char*, 9> Names = {
+        "Ok",           "NotInitialized", "ClassNotRegistered", "UnknownName",    "BadParamCount",
+        "TypeMismatch", "Overflow",       "Exception",          "InvalidArgument"};
+    static_assert(Names.size() == static_cast<std::size_t>(Status::InvalidArgument) + 1);
+    const auto index = static_cast<std::size_t>(status);
+    return index < Names.size() ? Names[index] : "?";
 }
 
 } // namespace marrowtune::com
