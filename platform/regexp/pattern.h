@@ -30,13 +30,12 @@ enum class SearchResult { Found, NotFound, Failed };
 /// lacks).
 bool translatePattern(std::u16string_view pattern, bool multiline, std::u16string& out);
 
-/// A pattern compiled once for a set of flags.
+/// A pattern compiled once for a set of flags; it owns the compiled code, so it is neither
+/// copied nor moved.
 class CompiledPattern {
 public:
     CompiledPattern();
     ~CompiledPattern();
-    CompiledPattern(const CompiledPattern&) = delete;
-    CompiledPattern& operator=(const CompiledPattern&) = delete;
 
     /// Compiles; false (and no pattern) when the pattern is not valid JScript.
     bool compile(std::u16string_view pattern, bool ignoreCase, bool multiline);

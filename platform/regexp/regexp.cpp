@@ -70,33 +70,38 @@ com::MemberInfo asDefault(com::MemberInfo info)
     return info;
 }
 
+// The member table of a read-only collection, built once: Count, and Item(index) as its
+// default member, answered by the instance's count() and item().
+template <class T, VariantType ItemType>
+const std::shared_ptr<const com::MemberTable>& collectionTable()
+{
+    static const auto table = sharedTable<T>({
+        {com::propertyGet("Count", VariantType::Int32),
+         [](T& self, Invocation& call) {
+             call.result = static_cast<std::int32_t>(self.count());
+             return Status::Ok;
+         }},
+        {asDefault(com::propertyGet("Item", ItemType, {VariantType::Int32})),
+         [](T& self, Invocation& call) { return self.item(call); }},
+    });
+    return table;
+}
+
 class SubMatches : public com::DispatchObject {
 public:
     // `subject` keeps the Execute result, and with it `groups`, alive.
     SubMatches(SharedSubject subject, const std::vector<std::ptrdiff_t>* groups)
-        : DispatchObject(members()), m_subject(std::move(subject)), m_groups(*groups)
+        : DispatchObject(collectionTable<SubMatches, VariantType::Any>()),
+          m_subject(std::move(subject)), m_groups(*groups)
     {
     }
 
-private:
-    static const std::shared_ptr<const com::MemberTable>& members()
-    {
-        static const auto table = sharedTable<SubMatches>({
-            {com::propertyGet("Count", VariantType::Int32),
-             [](SubMatches& self, Invocation& call) {
-                 call.result = static_cast<std::int32_t>(self.m_groups.size() / 2);
-                 return Status::Ok;
-             }},
-            {asDefault(com::propertyGet("Item", VariantType::Any, {VariantType::Int32})),
-             [](SubMatches& self, Invocation& call) { return self.item(call); }},
-        });
-        return table;
-    }
+    std::size_t count() const { return m_groups.size() / 2; }
 
     Status item(Invocation& call) const
     {
         std::size_t g = 0;
-        if (!indexIn(call.args[0], m_groups.size() / 2, g)) {
+        if (!indexIn(call.args[0], count(), g)) {
             return raiseRangeError(call);
         }
         const std::ptrdiff_t s = m_groups[2 * g];
@@ -109,6 +114,7 @@ private:
         return Status::Ok;
     }
 
+private:
     SharedSubject m_subject;
     const std::vector<std::ptrdiff_t>& m_groups;
 };
@@ -165,7 +171,8 @@ struct ExecuteResult {
 class MatchCollection : public com::DispatchObject, public com::GroupTexts {
 public:
     explicit MatchCollection(std::shared_ptr<const ExecuteResult> result)
-        : DispatchObject(members()), m_result(std::move(result))
+        : DispatchObject(collectionTable<MatchCollection, VariantType::Object>()),
+          m_result(std::move(result))
     {
     }
 
@@ -187,25 +194,12 @@ public:
         return std::u16string_view(m_result->subject).substr(start, end - start);
     }
 
-private:
-    static const std::shared_ptr<const com::MemberTable>& members()
-    {
-        static const auto table = sharedTable<MatchCollection>({
-            {com::propertyGet("Count", VariantType::Int32),
-             [](MatchCollection& self, Invocation& call) {
-                 call.result = static_cast<std::int32_t>(self.m_result->matches.size());
-                 return Status::Ok;
-             }},
-            {asDefault(com::propertyGet("Item", VariantType::Object, {VariantType::Int32})),
-             [](MatchCollection& self, Invocation& call) { return self.item(call); }},
-        });
-        return table;
-    }
+    std::size_t count() const { return m_result->matches.size(); }
 
     Status item(Invocation& call) const
     {
         std::size_t i = 0;
-        if (!indexIn(call.args[0], m_result->matches.size(), i)) {
+        if (!indexIn(call.args[0], count(), i)) {
             return raiseRangeError(call);
         }
         // Matches are made when asked for: an answer may hold thousands of them. Each shares
@@ -215,6 +209,7 @@ private:
         return Status::Ok;
     }
 
+private:
     std::shared_ptr<const ExecuteResult> m_result;
 };
 

@@ -12,13 +12,12 @@
 namespace marrowtune::test {
 
 /// While it lives, the program's skin calls are recorded instead of reaching the library, and
-/// the theme sequence starts from its beginning; both are restored when it goes.
+/// the theme sequence starts from its beginning; both are restored when it goes. It owns a
+/// temporary folder, so it is neither copied nor moved.
 class RecordingSkin {
 public:
     RecordingSkin();
     ~RecordingSkin();
-    RecordingSkin(const RecordingSkin&) = delete;
-    RecordingSkin& operator=(const RecordingSkin&) = delete;
 
     /// The calls so far, oldest first: "theme N" (the theme whose bytes were attached) or
     /// "aero N", each followed by "/shown" or "/hidden" for the main window at that moment.
