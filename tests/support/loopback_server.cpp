@@ -97,6 +97,17 @@ std::optional<std::string> RecordedRequest::header(std::string_view name) const
     return std::nullopt;
 }
 
+std::vector<std::string> RecordedRequest::callerHeaderLines() const
+{
+    std::vector<std::string> lines;
+    for (const std::string& line : headerLines) {
+        if (line.rfind("Host:", 0) != 0 && line.rfind("Content-Length:", 0) != 0) {
+            lines.push_back(line);
+        }
+    }
+    return lines;
+}
+
 ScriptedResponse ScriptedResponse::text(std::string body, std::vector<std::string> headerLines)
 {
     ScriptedResponse response;

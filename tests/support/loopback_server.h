@@ -36,6 +36,9 @@ struct RecordedRequest {
     std::string target() const;
     /// The value (trimmed) of the first header line named `name`, ignoring case.
     std::optional<std::string> header(std::string_view name) const;
+    /// The header lines without the two the transport owns (Host, Content-Length): those the
+    /// caller's header text put on the wire.
+    std::vector<std::string> callerHeaderLines() const;
 };
 
 /// The bytes to answer one request with.
