@@ -319,40 +319,42 @@ bool MainWindow::bindEvents(std::span<const EventBinding> events)
             return e.unit == target && e.event == row.event;
         });
         m_events.push_back({target, row.event, row.handler});
-        if (connected) {
-            continue;
-        }
-        switch (row.event) {
-        case UnitEvent::Created:
-        case UnitEvent::AboutToBeDestroyed:
-            if (target != this) {
-                return false;
-            }
-            break;
-        case UnitEvent::Clicked:
-            if (auto* button = qobject_cast<QAbstractButton*>(target)) {
-                connect(button, &QAbstractButton::clicked, this,
-                        [this, button] { raiseEvent(button, UnitEvent::Clicked); });
-                break;
-            }
-            return false;
-        case UnitEvent::RightClicked:
-            if (auto* list = qobject_cast<QAbstractItemView*>(target); list == m_list) {
-                list->installEventFilter(this);
-                list->viewport()->installEventFilter(this);
-                break;
-            }
-            return false;
-        case UnitEvent::Chosen:
-            if (auto* item = qobject_cast<QAction*>(target)) {
-                connect(item, &QAction::triggered, this,
-                        [this, item] { raiseEvent(item, UnitEvent::Chosen); });
-                break;
-            }
+        if (!connected && !connectUnit(target, row.event)) {
             return false;
         }
     }
     return true;
+}
+
+bool MainWindow::connectUnit(QObject* target, UnitEvent event)
+{
+    const auto raise = [this, target, event] { raiseEvent(target, event); };
+    switch (event) {
+    case UnitEvent::Created:
+    case UnitEvent::AboutToBeDestroyed:
+        return target == this;
+    case UnitEvent::Clicked:
+        if (auto* button = qobject_cast<QAbstractButton*>(target)) {
+            connect(button, &QAbstractButton::clicked, this, raise);
+            return true;
+        }
+        return false;
+    case UnitEvent::RightClicked:
+        // The list's own events (and its viewport's) come through the window's filter.
+        if (target == m_list) {
+            m_list->installEventFilter(this);
+            m_list->viewport()->installEventFilter(this);
+            return true;
+        }
+        return false;
+    case UnitEvent::Chosen:
+        if (auto* item = qobject_cast<QAction*>(target)) {
+            connect(item, &QAction::triggered, this, raise);
+            return true;
+        }
+        return false;
+    }
+    return false;
 }
 
 void MainWindow::raiseEvent(QObject* unit, UnitEvent event)

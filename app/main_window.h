@@ -96,6 +96,7 @@ private:
     MainWindow();
     bool takeUnits();
     bool bindEvents(std::span<const EventBinding> events);
+    bool connectUnit(QObject* target, UnitEvent event);
     void raiseEvent(QObject* unit, UnitEvent event);
     void beginHandler();
     void endHandler();
