@@ -34,13 +34,6 @@ void useServer(ServiceHosts& hosts, const test::LoopbackServer& server)
     hosts.songSearchHost = hosts.zonePlaylistHost;
 }
 
-test::ScriptedResponse never()
-{
-    test::ScriptedResponse response;
-    response.neverAnswer = true;
-    return response;
-}
-
 // Runs `step` on the window's thread once the server has received its first request, that is
 // while the handler waits for the answer.
 void onceTheRequestWaits(const test::LoopbackServer& server, std::function<void()> step)
@@ -75,7 +68,7 @@ protected:
     {
         test::ensureApplication();
         registerSystemClasses();
-        m_server.setResponse(never());
+        m_server.setResponse(test::ScriptedResponse::unanswered());
         ASSERT_TRUE(m_server.start());
         m_window = test::makeWindowWithFakeDesktop(m_desktop);
         useServer(m_window->searchContext().hosts, m_server);
@@ -184,7 +177,7 @@ TEST(WaitingProgramDeathTest, ClosingDuringTheWaitEndsTheProgram)
         {
             qputenv("QT_QPA_PLATFORM", "offscreen");
             static test::LoopbackServer server;
-            server.setResponse(never());
+            server.setResponse(test::ScriptedResponse::unanswered());
             server.start();
             useServer(programSearchContext().hosts, server);
             // Once the message loop runs: press 查询, and close the window while it waits.

@@ -263,13 +263,10 @@ TEST_F(HttpTest, ScansLocationAndSetCookieLines)
 TEST_F(HttpTest, RedirectsFollowedAndNot)
 {
     m_server.setHandler([](const RecordedRequest& r) {
-        if (r.target() == "/start") {
-            ScriptedResponse response = ScriptedResponse::redirect("/end");
-            response.headerLines.push_back("Set-Cookie: early=1; path=/");
-            response.body = "moved";
-            return response;
-        }
-        return ScriptedResponse::text("arrived", {"Set-Cookie: late=2; path=/"});
+        return r.target() == "/start"
+                   ? ScriptedResponse::redirect("/end", 302, {"Set-Cookie: early=1; path=/"},
+                                                "moved")
+                   : ScriptedResponse::text("arrived", {"Set-Cookie: late=2; path=/"});
     });
     Params followed;
     EXPECT_EQ(asText(request(m_server.url("/start"), followed)), "arrived");
@@ -347,9 +344,7 @@ TEST_F(HttpTest, FailuresGiveEmptyAnswersAndTheDocumentedParameters)
     seams::setConnectTimeout(std::chrono::seconds(1));
     LoopbackServer silent;
     ASSERT_TRUE(silent.start());
-    ScriptedResponse never;
-    never.neverAnswer = true;
-    silent.setResponse(never);
+    silent.setResponse(ScriptedResponse::unanswered());
 
     Params entry;
     entry.cookies = "a = 1; b=2";

@@ -48,8 +48,7 @@ TEST_F(ServiceFaultTest, BrokenAnswersShowTheNetworkMessage)
     };
     ScriptedResponse drip = ScriptedResponse::text(answer);
     drip.dripInterval = std::chrono::milliseconds(20);
-    ScriptedResponse never;
-    never.neverAnswer = true;
+    const ScriptedResponse never = ScriptedResponse::unanswered();
     ScriptedResponse silence = cutAt(0);
     silence.silentAfterCut = true;
     ScriptedResponse shortLength = cutAt(answer.size());

@@ -116,11 +116,21 @@ ScriptedResponse ScriptedResponse::text(std::string body, std::vector<std::strin
     return response;
 }
 
-ScriptedResponse ScriptedResponse::redirect(std::string location, int code)
+ScriptedResponse ScriptedResponse::redirect(std::string location, int code,
+                                            std::vector<std::string> headerLines, std::string body)
 {
     ScriptedResponse response;
     response.statusLine = "HTTP/1.1 " + std::to_string(code) + " Moved";
     response.headerLines = {"Location: " + location};
+    response.headerLines.insert(response.headerLines.end(), headerLines.begin(), headerLines.end());
+    response.body = std::move(body);
+    return response;
+}
+
+ScriptedResponse ScriptedResponse::unanswered()
+{
+    ScriptedResponse response;
+    response.neverAnswer = true;
     return response;
 }
 

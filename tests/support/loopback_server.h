@@ -59,8 +59,13 @@ struct ScriptedResponse {
 
     /// 200 with `body`.
     static ScriptedResponse text(std::string body, std::vector<std::string> headerLines = {});
-    /// A redirect with status `code` to `location`.
-    static ScriptedResponse redirect(std::string location, int code = 302);
+    /// A redirect with status `code` to `location`, with `headerLines` after its Location line
+    /// and `body`.
+    static ScriptedResponse redirect(std::string location, int code = 302,
+                                     std::vector<std::string> headerLines = {},
+                                     std::string body = {});
+    /// A response that never comes: the request is taken and left unanswered.
+    static ScriptedResponse unanswered();
 };
 
 /// Loopback HTTP/1.1 server with keep-alive, one thread per connection.

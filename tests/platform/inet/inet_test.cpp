@@ -212,13 +212,9 @@ TEST_F(InetTest, PathIsSentAsWrittenWithUnsafeBytesEscaped)
 TEST_F(InetTest, RedirectsFollowedOrNot)
 {
     m_server.setHandler([](const RecordedRequest& request) {
-        if (request.target() == "/from") {
-            ScriptedResponse response = ScriptedResponse::redirect("/to");
-            response.headerLines.push_back("Set-Cookie: early=1");
-            response.body = "moved";
-            return response;
-        }
-        return ScriptedResponse::text("final", {"X-Final: yes"});
+        return request.target() == "/from"
+                   ? ScriptedResponse::redirect("/to", 302, {"Set-Cookie: early=1"}, "moved")
+                   : ScriptedResponse::text("final", {"X-Final: yes"});
     });
     RequestPlan plan;
     plan.path = "/from";
@@ -300,9 +296,7 @@ TEST_F(InetTest, TransfersThatBreakOffOrPassABoundFail)
 // hook is not called again), and the closed request is not freed under the transfer.
 TEST_F(InetTest, CancelEndsAWaitingTransfer)
 {
-    ScriptedResponse never;
-    never.neverAnswer = true;
-    m_server.setResponse(never);
+    m_server.setResponse(ScriptedResponse::unanswered());
     enum class How { CancelInHook, CancelAllInHook, CancelAllElsewhere, CloseElsewhere };
     for (const How how :
          {How::CancelInHook, How::CancelAllInHook, How::CancelAllElsewhere, How::CloseElsewhere}) {
@@ -347,11 +341,7 @@ TEST_F(InetTest, UnansweredRequestsGiveNothing)
 {
     testing::setNoDataTimeout(std::chrono::seconds(1));
     testing::setConnectTimeout(std::chrono::seconds(1));
-    LoopbackServer silent;
-    ASSERT_TRUE(silent.start());
-    ScriptedResponse never;
-    never.neverAnswer = true;
-    silent.setResponse(never);
+    m_server.setResponse(ScriptedResponse::unanswered());
     struct Row {
         std::string what;
         std::string host;
@@ -361,7 +351,7 @@ TEST_F(InetTest, UnansweredRequestsGiveNothing)
         {"refused", "127.0.0.1", LoopbackServer::unusedPort()},
         {"unresolvable", "no-such-host.invalid", 80},
         {"not a host name", "127.0.0.1?x", 80},
-        {"never answers", "127.0.0.1", silent.port()},
+        {"never answers", "127.0.0.1", m_server.port()},
     };
     testing::setHostMap(std::map<std::string, std::string>{});
     for (const Row& row : rows) {
@@ -373,7 +363,7 @@ TEST_F(InetTest, UnansweredRequestsGiveNothing)
         EXPECT_FALSE(exchange.lastReadOk) << row.what;
         EXPECT_EQ(exchange.rawHeaders, std::nullopt) << row.what;
     }
-    EXPECT_EQ(silent.requests().size(), 1u);
+    EXPECT_EQ(m_server.requests().size(), 1u);
 }
 
 // Catches the proxy list read wrongly: "http=HOST:PORT" sends the request to the proxy in
