@@ -1,14 +1,20 @@
 #pragma once
-// The two exports of the skin library SkinH_EL.dll, a shared object that the program carries,
-// writes out beside itself and binds by name at run time. It draws every window of the
-// application (the QApplication of the process that loads it) with a theme in the format of
-// platform/skin/theme.h, through the application's own Qt: the Fusion style, a palette and an
-// application style sheet. Widget geometry is never changed.
+// The two exports of the skin library SkinH_EL.dll, a shared library that the program carries,
+// writes out beside itself and binds by name at run time. It draws the program's windows with a
+// theme in the format of platform/skin/theme.h. Widget geometry is never changed.
 //
-// Both calls must come from the application's GUI thread; made before the QApplication exists
-// (or from another thread) they do nothing.
+// On Linux it draws through the application's own Qt (the Fusion style, a palette and an
+// application style sheet); both calls must come from the application's GUI thread, and made
+// before the QApplication exists (or from another thread) they do nothing. On Windows it draws
+// the windows of the calling thread (those there and those created later) through their own
+// messages: background brushes, list colours, menu backgrounds, and its own painting of push
+// buttons, group boxes, the list header and the frames of edit boxes and lists.
 
+#ifdef _WIN32
+#define MARROWTUNE_SKIN_EXPORT // the exports are named in SkinH_EL.def
+#else
 #define MARROWTUNE_SKIN_EXPORT __attribute__((visibility("default")))
+#endif
 
 extern "C" {
 
@@ -20,7 +26,7 @@ MARROWTUNE_SKIN_EXPORT int SkinH_AttachRes(const unsigned char* theme, int size,
                                            int reserved1, int reserved2, int reserved3);
 /// Turns the aero look (opaque glass gradients and highlights on the panels, buttons, list
 /// header and edit boxes) on for a non-zero `on`, off for 0. Kept across theme changes.
-/// Returns 1, or 0 when it did nothing (no application yet, or another thread).
+/// Returns 1, or 0 when it did nothing (Linux: no application yet, or another thread).
 MARROWTUNE_SKIN_EXPORT int SkinH_SetAero(int on);
 
 } // extern "C"

@@ -1,0 +1,722 @@
+#include "platform/skin/skin_library.h"
+#include "platform/skin/theme.h"
+
+#include <windows.h>
+// The headers below, commctrl.h among them, build on the types declared above.
+#include <algorithm>
+#include <commctrl.h>
+#include <cwchar>
+#include <map>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace marrowtune::skin {
+namespace {
+
+// Our marks on the windows we draw: the subclass id, the property that says a window is ours
+// (comctl32 exports GetWindowSubclass by ordinal only) and the one that remembers the hover.
+constexpr UINT_PTR SubclassId = 0x534B494E;
+constexpr wchar_t AttachedProperty[] = L"MarrowtuneSkin";
+constexpr wchar_t HotProperty[] = L"MarrowtuneSkinHot";
+
+enum class Kind : DWORD_PTR { Container, Button, Edit, ListView, Header };
+
+struct SkinState {
+    std::optional<Theme> theme;
+    bool aero = false;
+    std::optional<Look> look;
+    // Solid brushes by colour. They are never deleted: a menu keeps the brush it was given,
+    // and the number of colours a session can meet is small.
+    std::map<COLORREF, HBRUSH> brushes;
+};
+
+SkinState& state()
+{
+    static SkinState s;
+    return s;
+}
+
+COLORREF ref(Rgb c)
+{
+    return RGB(c.r, c.g, c.b);
+}
+
+Rgb rgbOf(COLORREF c)
+{
+    return {GetRValue(c), GetGValue(c), GetBValue(c)};
+}
+
+HBRUSH brush(Rgb c)
+{
+    auto& brushes = state().brushes;
+    const COLORREF key = ref(c);
+    auto found = brushes.find(key);
+    if (found == brushes.end()) {
+        found = brushes.emplace(key, CreateSolidBrush(key)).first;
+    }
+    return found->second;
+}
+
+// The colour of a fill at `position` (0 top, 1 bottom).
+Rgb colourAt(const Fill& fill, double position)
+{
+    const auto& stops = fill.stops;
+    if (stops.empty()) {
+        return {};
+    }
+    if (position <= stops.front().position) {
+        return stops.front().colour;
+    }
+    for (std::size_t i = 1; i < stops.size(); ++i) {
+        if (position <= stops[i].position) {
+            const double span = stops[i].position - stops[i - 1].position;
+            const double amount = span > 0 ? (position - stops[i - 1].position) / span : 1.0;
+            return mix(stops[i - 1].colour, stops[i].colour, amount);
+        }
+    }
+    return stops.back().colour;
+}
+
+void fillRect(HDC dc, const RECT& r, Rgb colour)
+{
+    FillRect(dc, &r, brush(colour));
+}
+
+// A vertical gradient, one row at a time: exact at every stop and free of dithering.
+void fillGradient(HDC dc, const RECT& r, const Fill& fill)
+{
+    const int height = r.bottom - r.top;
+    for (int y = 0; y < height; ++y) {
+        const double position = height > 1 ? static_cast<double>(y) / (height - 1) : 0.0;
+        const RECT row{r.left, r.top + y, r.right, r.top + y + 1};
+        fillRect(dc, row, colourAt(fill, position));
+    }
+}
+
+void frameRect(HDC dc, const RECT& r, Rgb colour)
+{
+    FrameRect(dc, &r, brush(colour));
+}
+
+std::wstring className(HWND window)
+{
+    wchar_t name[64] = {};
+    GetClassNameW(window, name, 64);
+    return name;
+}
+
+std::wstring windowText(HWND window)
+{
+    std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(
+        GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
+LONG_PTR styleOf(HWND window)
+{
+    return GetWindowLongPtrW(window, GWL_STYLE);
+}
+
+bool isButton(HWND window, LONG_PTR type)
+{
+    return className(window) == L"Button" && (styleOf(window) & BS_TYPEMASK) == type;
+}
+
+bool isPushButton(HWND window)
+{
+    return isButton(window, BS_PUSHBUTTON) || isButton(window, BS_DEFPUSHBUTTON);
+}
+
+bool isGroupBox(HWND window)
+{
+    return isButton(window, BS_GROUPBOX);
+}
+
+// The windows we draw, by class. Controls we do not know keep the system's look; any other
+// window (the program's own classes, dialogs) is a container whose background and whose
+// children's colours we give.
+std::optional<Kind> kindOf(HWND window)
+{
+    const std::wstring name = className(window);
+    if (name == L"Button") {
+        return Kind::Button;
+    }
+    if (name == L"Edit") {
+        return Kind::Edit;
+    }
+    if (name == L"SysListView32") {
+        return Kind::ListView;
+    }
+    if (name == L"SysHeader32") {
+        return Kind::Header;
+    }
+    static const wchar_t* const systemClasses[] = {L"Static",
+                                                   L"#32768",
+                                                   L"tooltips_class32",
+                                                   L"ComboBox",
+                                                   L"ComboLBox",
+                                                   L"ListBox",
+                                                   L"ScrollBar",
+                                                   L"IME",
+                                                   L"MSCTFIME UI",
+                                                   L"SysTreeView32",
+                                                   L"SysTabControl32",
+                                                   L"msctls_statusbar32",
+                                                   L"msctls_progress32",
+                                                   L"msctls_trackbar32",
+                                                   L"msctls_updown32",
+                                                   L"SysLink",
+                                                   L"RichEdit20W",
+                                                   L"RichEdit50W",
+                                                   L"SysIPAddress32",
+                                                   L"SysDateTimePick32"};
+    for (const wchar_t* system : systemClasses) {
+        if (name == system) {
+            return std::nullopt;
+        }
+    }
+    return Kind::Container;
+}
+
+RECT rectIn(HWND window, HWND parent)
+{
+    RECT r{};
+    GetWindowRect(window, &r);
+    MapWindowPoints(HWND_DESKTOP, parent, reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+HFONT fontOf(HWND window)
+{
+    auto font = reinterpret_cast<HFONT>(SendMessageW(window, WM_GETFONT, 0, 0));
+    return font ? font : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+}
+
+int textHeight(HDC dc, HFONT font)
+{
+    const HGDIOBJ old = SelectObject(dc, font);
+    TEXTMETRICW metrics{};
+    GetTextMetricsW(dc, &metrics);
+    SelectObject(dc, old);
+    return metrics.tmHeight;
+}
+
+// Where a group box's fill starts: at the middle of its caption.
+int panelTop(HWND groupBox)
+{
+    HDC dc = GetDC(groupBox);
+    const int top = textHeight(dc, fontOf(groupBox)) / 2;
+    ReleaseDC(groupBox, dc);
+    return top;
+}
+
+// The colour behind a control: the group box fill at its height when a group box of the same
+// parent encloses it, the window's colour otherwise.
+Rgb backgroundAt(HWND control)
+{
+    const Look& look = *state().look;
+    HWND parent = GetParent(control);
+    if (!parent) {
+        return look.theme.window;
+    }
+    const RECT own = rectIn(control, parent);
+    const POINT centre{(own.left + own.right) / 2, (own.top + own.bottom) / 2};
+    for (HWND sibling = GetWindow(control, GW_HWNDFIRST); sibling;
+         sibling = GetWindow(sibling, GW_HWNDNEXT)) {
+        if (sibling == control || !IsWindowVisible(sibling) || !isGroupBox(sibling)) {
+            continue;
+        }
+        RECT box = rectIn(sibling, parent);
+        box.top += panelTop(sibling);
+        if (PtInRect(&box, centre) && box.bottom > box.top) {
+            const double position =
+                static_cast<double>(centre.y - box.top) / (box.bottom - box.top);
+            return colourAt(look.panel, position);
+        }
+    }
+    return look.theme.window;
+}
+
+// Paints into a bitmap first and copies it in one step, so a control never flickers.
+template <typename Paint> void paintBuffered(HWND window, HDC target, Paint paint)
+{
+    RECT client{};
+    GetClientRect(window, &client);
+    const int width = std::max(1, static_cast<int>(client.right));
+    const int height = std::max(1, static_cast<int>(client.bottom));
+    HDC memory = CreateCompatibleDC(target);
+    HBITMAP bitmap = CreateCompatibleBitmap(target, width, height);
+    const HGDIOBJ oldBitmap = SelectObject(memory, bitmap);
+    const HGDIOBJ oldFont = SelectObject(memory, fontOf(window));
+    SetBkMode(memory, TRANSPARENT);
+    paint(memory, client);
+    BitBlt(target, 0, 0, width, height, memory, 0, 0, SRCCOPY);
+    SelectObject(memory, oldFont);
+    SelectObject(memory, oldBitmap);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+}
+
+void paintPushButton(HWND button, HDC dc, const RECT& r)
+{
+    const Look& look = *state().look;
+    const Theme& t = look.theme;
+    const bool enabled = IsWindowEnabled(button) != FALSE;
+    const auto buttonState = SendMessageW(button, BM_GETSTATE, 0, 0);
+    const bool pressed = (buttonState & BST_PUSHED) != 0;
+    const bool hot = GetPropW(button, HotProperty) != nullptr;
+    const bool focused = GetFocus() == button;
+    const Fill& fill = !enabled  ? look.buttonDisabled
+                       : pressed ? look.buttonPressed
+                       : hot     ? look.buttonHover
+                                 : look.button;
+    fillRect(dc, r, backgroundAt(button));
+    RECT inner = r;
+    InflateRect(&inner, -1, -1);
+    fillGradient(dc, inner, fill);
+    const Rgb border = !enabled                      ? mix(t.buttonBorder, t.window, 0.45)
+                       : (pressed || hot || focused) ? t.accent
+                                                     : t.buttonBorder;
+    frameRect(dc, r, border);
+    SetTextColor(dc, ref(enabled ? t.buttonText : t.disabledText));
+    std::wstring text = windowText(button);
+    RECT textRect = r;
+    if (pressed) {
+        OffsetRect(&textRect, 1, 1);
+    }
+    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &textRect,
+              DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+}
+
+void paintGroupBox(HWND box, HDC dc, const RECT& r)
+{
+    const Look& look = *state().look;
+    const Theme& t = look.theme;
+    const int top = textHeight(dc, fontOf(box)) / 2;
+    fillRect(dc, r, backgroundAt(box));
+    const RECT panel{r.left, r.top + top, r.right, r.bottom};
+    RECT inside = panel;
+    InflateRect(&inside, -1, -1);
+    fillGradient(dc, inside, look.panel);
+    frameRect(dc, panel, t.panelBorder);
+    fillRect(dc, {panel.left + 1, panel.top, panel.right - 1, panel.top + 1}, look.panelTopEdge);
+    const std::wstring text = windowText(box);
+    if (text.empty()) {
+        return;
+    }
+    // The caption straddles the top edge, on the window above the edge and the panel below.
+    RECT caption{r.left + 8, r.top, r.left + 8, r.top + 2 * top + 1};
+    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &caption,
+              DT_SINGLELINE | DT_CALCRECT);
+    caption.right += 6;
+    caption.right = std::min(caption.right, r.right - 2);
+    fillRect(dc, {caption.left, caption.top, caption.right, panel.top}, backgroundAt(box));
+    fillRect(dc, {caption.left, panel.top, caption.right, caption.bottom},
+             colourAt(look.panel, 0.0));
+    SetTextColor(dc, ref(t.panelTitle));
+    RECT textRect{caption.left + 3, caption.top, caption.right, caption.bottom};
+    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &textRect,
+              DT_SINGLELINE | DT_END_ELLIPSIS);
+}
+
+Rgb headerLine(const Look& look)
+{
+    return mix(look.header.stops.back().colour, look.theme.inputBorder, 0.6);
+}
+
+void paintHeader(HWND header, HDC dc, const RECT& r)
+{
+    const Look& look = *state().look;
+    const Rgb line = headerLine(look);
+    fillRect(dc, r, look.theme.base);
+    const int count = static_cast<int>(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0));
+    SetTextColor(dc, ref(look.theme.headerText));
+    for (int i = 0; i < count; ++i) {
+        RECT item{};
+        if (!SendMessageW(header, HDM_GETITEMRECT, static_cast<WPARAM>(i),
+                          reinterpret_cast<LPARAM>(&item))) {
+            continue;
+        }
+        RECT fillArea{item.left, item.top, item.right - 1, item.bottom - 1};
+        fillGradient(dc, fillArea, look.header);
+        fillRect(dc, {item.right - 1, item.top, item.right, item.bottom}, line);
+        wchar_t text[256] = {};
+        HDITEMW info{};
+        info.mask = HDI_TEXT | HDI_FORMAT;
+        info.pszText = text;
+        info.cchTextMax = 255;
+        SendMessageW(header, HDM_GETITEMW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&info));
+        UINT align = DT_LEFT;
+        if ((info.fmt & HDF_JUSTIFYMASK) == HDF_CENTER) {
+            align = DT_CENTER;
+        } else if ((info.fmt & HDF_JUSTIFYMASK) == HDF_RIGHT) {
+            align = DT_RIGHT;
+        }
+        RECT textRect{item.left + 4, item.top, item.right - 5, item.bottom - 1};
+        DrawTextW(dc, text, -1, &textRect, align | DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS);
+    }
+    RECT last{};
+    if (count > 0) {
+        SendMessageW(header, HDM_GETITEMRECT, static_cast<WPARAM>(count - 1),
+                     reinterpret_cast<LPARAM>(&last));
+    }
+    // Right of the last column the header is the header's fill too, as in the list's own look.
+    fillGradient(dc, {last.right, r.top, r.right, r.bottom - 1}, look.header);
+    fillRect(dc, {r.left, r.bottom - 1, r.right, r.bottom}, line);
+}
+
+// The frame of an edit box or a list, drawn over its own border so its size stays.
+void paintFrame(HWND window)
+{
+    const Look& look = *state().look;
+    const auto exStyle = GetWindowLongPtrW(window, GWL_EXSTYLE);
+    const bool clientEdge = (exStyle & WS_EX_CLIENTEDGE) != 0;
+    const bool border = (styleOf(window) & WS_BORDER) != 0;
+    if (!clientEdge && !border) {
+        return;
+    }
+    RECT r{};
+    GetWindowRect(window, &r);
+    OffsetRect(&r, -r.left, -r.top);
+    HDC dc = GetWindowDC(window);
+    const bool focused = GetFocus() == window;
+    frameRect(dc, r, focused ? look.theme.accent : look.theme.inputBorder);
+    if (clientEdge) {
+        InflateRect(&r, -1, -1);
+        frameRect(dc, r, look.theme.base);
+        // The aero look's inner shadow under the top edge.
+        fillRect(dc, {r.left, r.top, r.right, r.top + 1}, colourAt(look.edit, 0.0));
+    }
+    ReleaseDC(window, dc);
+}
+
+void setListColours(HWND list)
+{
+    const Theme& t = state().look->theme;
+    SendMessageW(list, LVM_SETBKCOLOR, 0, static_cast<LPARAM>(ref(t.base)));
+    SendMessageW(list, LVM_SETTEXTBKCOLOR, 0, static_cast<LPARAM>(ref(t.base)));
+    SendMessageW(list, LVM_SETTEXTCOLOR, 0, static_cast<LPARAM>(ref(t.text)));
+}
+
+// Menus keep the system's text colour, so their background is the first of the theme's
+// backgrounds the system's menu text is readable on, or the system's own.
+void setMenuBackground(HMENU menu)
+{
+    if (!menu) {
+        return;
+    }
+    const Theme& t = state().look->theme;
+    const Rgb menuText = rgbOf(GetSysColor(COLOR_MENUTEXT));
+    HBRUSH background = nullptr;
+    for (Rgb candidate : {t.base, t.alternateBase, t.window}) {
+        if (contrastRatio(menuText, candidate) >= 4.5) {
+            background = brush(candidate);
+            break;
+        }
+    }
+    MENUINFO info{};
+    info.cbSize = sizeof info;
+    info.fMask = MIM_BACKGROUND | MIM_APPLYTOSUBMENUS;
+    info.hbrBack = background;
+    SetMenuInfo(menu, &info);
+}
+
+LRESULT colourControl(HWND control, HDC dc, UINT message)
+{
+    const Theme& t = state().look->theme;
+    Rgb text = t.windowText;
+    Rgb background = t.window;
+    if (message == WM_CTLCOLOREDIT || message == WM_CTLCOLORLISTBOX ||
+        className(control) == L"Edit") {
+        // Read-only and disabled edit boxes ask with WM_CTLCOLORSTATIC.
+        text = IsWindowEnabled(control) ? t.text : t.disabledText;
+        background = t.base;
+    } else if (message != WM_CTLCOLORDLG) {
+        background = backgroundAt(control);
+        if (message == WM_CTLCOLORBTN) {
+            text = t.buttonText;
+        }
+    }
+    SetTextColor(dc, ref(text));
+    SetBkColor(dc, ref(background));
+    return reinterpret_cast<LRESULT>(brush(background));
+}
+
+// Alternate rows and the selection in the theme's colours.
+LRESULT drawListItem(NMLVCUSTOMDRAW& draw)
+{
+    const Theme& t = state().look->theme;
+    if (draw.nmcd.dwDrawStage == CDDS_PREPAINT) {
+        return CDRF_NOTIFYITEMDRAW;
+    }
+    if (draw.nmcd.dwDrawStage != CDDS_ITEMPREPAINT) {
+        return CDRF_DODEFAULT;
+    }
+    const auto row = static_cast<int>(draw.nmcd.dwItemSpec);
+    const auto selected = SendMessageW(draw.nmcd.hdr.hwndFrom, LVM_GETITEMSTATE,
+                                       static_cast<WPARAM>(row), LVIS_SELECTED);
+    if (selected & LVIS_SELECTED) {
+        draw.clrText = ref(t.highlightedText);
+        draw.clrTextBk = ref(t.highlight);
+        draw.nmcd.uItemState &= ~static_cast<UINT>(CDIS_SELECTED | CDIS_FOCUS);
+    } else {
+        draw.clrText = ref(t.text);
+        draw.clrTextBk = ref(row % 2 == 1 ? t.alternateBase : t.base);
+    }
+    return CDRF_NEWFONT;
+}
+
+LRESULT CALLBACK skinProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR /*id*/,
+                          DWORD_PTR data)
+{
+    if (message == WM_NCDESTROY) {
+        RemovePropW(window, HotProperty);
+        RemovePropW(window, AttachedProperty);
+        RemoveWindowSubclass(window, skinProc, SubclassId);
+        return DefSubclassProc(window, message, wParam, lParam);
+    }
+    if (!state().look) {
+        return DefSubclassProc(window, message, wParam, lParam);
+    }
+    const auto kind = static_cast<Kind>(data);
+    switch (kind) {
+    case Kind::Container:
+        switch (message) {
+        case WM_ERASEBKGND: {
+            RECT client{};
+            GetClientRect(window, &client);
+            fillRect(reinterpret_cast<HDC>(wParam), client, state().look->theme.window);
+            return 1;
+        }
+        case WM_CTLCOLOREDIT:
+        case WM_CTLCOLORSTATIC:
+        case WM_CTLCOLORBTN:
+        case WM_CTLCOLORLISTBOX:
+        case WM_CTLCOLORDLG:
+            return colourControl(reinterpret_cast<HWND>(lParam), reinterpret_cast<HDC>(wParam),
+                                 message);
+        case WM_NOTIFY: {
+            auto* header = reinterpret_cast<NMHDR*>(lParam);
+            if (header && header->code == NM_CUSTOMDRAW &&
+                className(header->hwndFrom) == L"SysListView32") {
+                return drawListItem(*reinterpret_cast<NMLVCUSTOMDRAW*>(lParam));
+            }
+            break;
+        }
+        case WM_INITMENUPOPUP:
+            setMenuBackground(reinterpret_cast<HMENU>(wParam));
+            break;
+        case WM_CREATE: {
+            const LRESULT result = DefSubclassProc(window, message, wParam, lParam);
+            setMenuBackground(GetMenu(window));
+            return result;
+        }
+        default:
+            break;
+        }
+        break;
+    case Kind::Button: {
+        const bool push = isPushButton(window);
+        if (!push && !isGroupBox(window)) {
+            break; // check boxes and radio buttons take their colours from the parent
+        }
+        switch (message) {
+        case WM_PAINT: {
+            PAINTSTRUCT paint{};
+            HDC dc = BeginPaint(window, &paint);
+            if (!push) {
+                // The controls inside a group box are its siblings: keep its fill off them.
+                HWND parent = GetParent(window);
+                for (HWND sibling = GetWindow(window, GW_HWNDFIRST); sibling;
+                     sibling = GetWindow(sibling, GW_HWNDNEXT)) {
+                    if (sibling != window && IsWindowVisible(sibling) && parent) {
+                        RECT other = rectIn(sibling, window);
+                        ExcludeClipRect(dc, other.left, other.top, other.right, other.bottom);
+                    }
+                }
+            }
+            paintBuffered(window, dc, [&](HDC memory, const RECT& r) {
+                push ? paintPushButton(window, memory, r) : paintGroupBox(window, memory, r);
+            });
+            EndPaint(window, &paint);
+            return 0;
+        }
+        case WM_PRINTCLIENT:
+            paintBuffered(window, reinterpret_cast<HDC>(wParam), [&](HDC memory, const RECT& r) {
+                push ? paintPushButton(window, memory, r) : paintGroupBox(window, memory, r);
+            });
+            return 0;
+        case WM_ERASEBKGND:
+            return 1;
+        case WM_MOUSEMOVE:
+            if (push && !GetPropW(window, HotProperty)) {
+                SetPropW(window, HotProperty, reinterpret_cast<HANDLE>(1));
+                TRACKMOUSEEVENT track{sizeof(TRACKMOUSEEVENT), TME_LEAVE, window, 0};
+                TrackMouseEvent(&track);
+                InvalidateRect(window, nullptr, FALSE);
+            }
+            break;
+        case WM_MOUSELEAVE:
+            RemovePropW(window, HotProperty);
+            InvalidateRect(window, nullptr, FALSE);
+            break;
+        case BM_SETSTATE:
+        case BM_SETSTYLE:
+        case WM_SETTEXT:
+        case WM_ENABLE:
+        case WM_SETFOCUS:
+        case WM_KILLFOCUS:
+        case WM_LBUTTONDOWN:
+        case WM_LBUTTONUP:
+        case WM_UPDATEUISTATE: {
+            // The button draws itself at once on these, outside WM_PAINT: draw it over again.
+            const LRESULT result = DefSubclassProc(window, message, wParam, lParam);
+            RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+            return result;
+        }
+        default:
+            break;
+        }
+        break;
+    }
+    case Kind::Edit:
+    case Kind::ListView:
+        if (message == WM_NCPAINT) {
+            const LRESULT result = DefSubclassProc(window, message, wParam, lParam);
+            paintFrame(window);
+            return result;
+        }
+        if (message == WM_SETFOCUS || message == WM_KILLFOCUS) {
+            const LRESULT result = DefSubclassProc(window, message, wParam, lParam);
+            RedrawWindow(window, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE);
+            return result;
+        }
+        if (kind == Kind::ListView && message == WM_CREATE) {
+            const LRESULT result = DefSubclassProc(window, message, wParam, lParam);
+            setListColours(window);
+            return result;
+        }
+        break;
+    case Kind::Header:
+        if (message == WM_PAINT) {
+            PAINTSTRUCT paint{};
+            HDC dc = BeginPaint(window, &paint);
+            paintBuffered(window, dc,
+                          [&](HDC memory, const RECT& r) { paintHeader(window, memory, r); });
+            EndPaint(window, &paint);
+            return 0;
+        }
+        if (message == WM_PRINTCLIENT) {
+            paintBuffered(window, reinterpret_cast<HDC>(wParam),
+                          [&](HDC memory, const RECT& r) { paintHeader(window, memory, r); });
+            return 0;
+        }
+        if (message == WM_ERASEBKGND) {
+            return 1;
+        }
+        break;
+    }
+    return DefSubclassProc(window, message, wParam, lParam);
+}
+
+void attach(HWND window)
+{
+    if (GetPropW(window, AttachedProperty)) {
+        return;
+    }
+    if (auto kind = kindOf(window)) {
+        if (SetWindowSubclass(window, skinProc, SubclassId, static_cast<DWORD_PTR>(*kind))) {
+            SetPropW(window, AttachedProperty, reinterpret_cast<HANDLE>(1));
+        }
+    }
+}
+
+// Windows created after a theme is attached wear it from their first message on.
+LRESULT CALLBACK creationHook(int code, WPARAM wParam, LPARAM lParam)
+{
+    if (code == HCBT_CREATEWND) {
+        attach(reinterpret_cast<HWND>(wParam));
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+void installHook()
+{
+    thread_local HHOOK hook = nullptr;
+    if (!hook) {
+        hook = SetWindowsHookExW(WH_CBT, creationHook, nullptr, GetCurrentThreadId());
+    }
+}
+
+// Attaches a window that existed before the theme, and sets what the control keeps itself.
+BOOL CALLBACK attachExisting(HWND window, LPARAM /*unused*/)
+{
+    attach(window);
+    const auto kind = kindOf(window);
+    if (kind == Kind::ListView) {
+        setListColours(window);
+    } else if (kind == Kind::Container && !(styleOf(window) & WS_CHILD)) {
+        setMenuBackground(GetMenu(window));
+    }
+    return TRUE;
+}
+
+BOOL CALLBACK applyToTopLevel(HWND window, LPARAM /*unused*/)
+{
+    attachExisting(window, 0);
+    EnumChildWindows(window, attachExisting, 0);
+    RedrawWindow(window, nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+    return TRUE;
+}
+
+void applyCurrent()
+{
+    SkinState& s = state();
+    if (!s.theme) {
+        return;
+    }
+    s.look = deriveLook(*s.theme, s.aero);
+    installHook();
+    EnumThreadWindows(GetCurrentThreadId(), applyToTopLevel, 0);
+}
+
+} // namespace
+} // namespace marrowtune::skin
+
+extern "C" int SkinH_AttachRes(const unsigned char* theme, int size, const char* /*text*/,
+                               int /*reserved1*/, int /*reserved2*/, int /*reserved3*/)
+{
+    using namespace marrowtune::skin;
+    try {
+        if (!theme || size <= 0) {
+            return 0;
+        }
+        auto decoded = decodeTheme(std::span(theme, static_cast<std::size_t>(size)));
+        if (!decoded) {
+            return 0;
+        }
+        state().theme = std::move(*decoded);
+        applyCurrent();
+        return 1;
+    } catch (...) {
+        // Nothing may escape through the C interface; a failed allocation changes nothing.
+        return 0;
+    }
+}
+
+extern "C" int SkinH_SetAero(int on)
+{
+    using namespace marrowtune::skin;
+    try {
+        state().aero = on != 0;
+        applyCurrent();
+        return 1;
+    } catch (...) {
+        return 0;
+    }
+}
+// SPDX-License-Identifier: MIT
