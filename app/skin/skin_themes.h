@@ -3,19 +3,21 @@
 // inside itself, writes the library out beside its executable when it is missing, binds the
 // library's two exports by name at run time and hands it a theme.
 //
-// The library file. It is the program's directory + "/SkinH_EL.dll". A file of that name that
-// already exists is never replaced, whatever it holds. A missing one is written whole and
-// atomically: the bytes go to a temporary file in the same directory, are flushed to disk, and
-// the temporary file is then renamed to the final name without replacing anything, so a crash
-// or a full disk never leaves a truncated library behind for every later start to load and
-// fail on. The hidden file attribute has no POSIX equivalent; the file keeps its name (a
-// leading dot would change the name the program looks for) and is simply not hidden.
+// The library file. It is the program's directory + "/SkinH_EL.dll" ("\SkinH_EL.dll" on
+// Windows). A file of that name that already exists is never replaced, whatever it holds. A
+// missing one is written whole and atomically: the bytes go to a temporary file in the same
+// directory, are flushed to disk, and the temporary file is then renamed to the final name
+// without replacing anything, so a crash or a full disk never leaves a truncated library behind
+// for every later start to load and fail on. On Windows the file carries the hidden attribute
+// (the attribute alone). That attribute has no POSIX equivalent; there the file keeps its name
+// (a leading dot would change the name the program looks for) and is simply not hidden.
 //
 // Binding. On the first call of an export the library is loaded from the program's directory,
 // and when that copy is missing or cannot be loaded, by name from the system's search path
-// (LD_LIBRARY_PATH, the program's RUNPATH, the system's library directories): an installed
-// program whose directory is not writable finds the installed library there. It stays loaded
-// until the program ends. An export that cannot be bound ends the program by the fatal path:
+// (LD_LIBRARY_PATH, the program's RUNPATH, the system's library directories; on Windows the
+// system's DLL search order): an installed program whose directory is not writable finds the
+// installed library there. It stays loaded until the program ends. Paths are UTF-8 text on both
+// systems. An export that cannot be bound ends the program by the fatal path:
 // "无法找到指定DLL库文件“SkinH_EL.dll”中的输出命令“<export>”".
 
 #include "base/text.h"
@@ -31,6 +33,12 @@ namespace marrowtune {
 
 /// The bytes of one theme, in the skin library's own format (beginning ".SHE" and a zero byte).
 using ThemeBlob = std::span<const unsigned char>;
+/// The separator between the program's directory and the library file's name.
+#ifdef _WIN32
+inline constexpr char PathSeparator = '\\';
+#else
+inline constexpr char PathSeparator = '/';
+#endif
 /// Themes are numbered 1 to SkinThemeCount.
 inline constexpr int SkinThemeCount = 58;
 /// The theme the window wears at every start.
@@ -67,6 +75,9 @@ private:
     std::uint32_t m_state = 1;
 };
 
+/// The directory of the running program's executable file (UTF-8), without a final separator.
+std::string programDirectory();
+
 /// Writes `image` to `path` unless something of that name exists (which is left untouched),
 /// atomically as described above. True when a file of that name is there afterwards.
 bool writeLibraryFile(const std::string& path, std::span<const unsigned char> image);
@@ -76,7 +87,7 @@ Text missingExportMessage(std::string_view exportName);
 
 /// How the library is opened and bound, and how an unbindable export ends the program.
 struct LibraryLoader {
-    /// Opens a library by path (contains "/") or by name (searched); null when it cannot.
+    /// Opens a library by path (contains a separator) or by name (searched); null when it cannot.
     std::function<void*(const std::string& pathOrName)> open;
     /// Finds an export by name; null when it is not there.
     std::function<void*(void* library, const char* exportName)> symbol;
@@ -84,7 +95,7 @@ struct LibraryLoader {
     std::function<void(const Text& message)> fatal;
 };
 
-/// dlopen / dlsym / fatalError.
+/// dlopen / dlsym / fatalError; on Windows LoadLibraryW / GetProcAddress / fatalError.
 LibraryLoader systemLoader();
 
 /// The skin library of one program directory: writes it out, binds it and calls it.
@@ -93,7 +104,7 @@ public:
     SkinController(std::string programDirectory, std::span<const unsigned char> image,
                    LibraryLoader loader);
 
-    /// The library file's path: the program's directory + "/SkinH_EL.dll".
+    /// The library file's path: the program's directory, PathSeparator, "SkinH_EL.dll".
     const std::string& libraryPath() const { return m_libraryPath; }
     /// Writes the library file when it is missing.
     void ensureLibrary();
