@@ -5,9 +5,11 @@
 #include "search/rewrite.h"
 #include "search/script_control_component.h"
 #include "tests/support/gbk.h"
+#include "tests/support/loopback_server.h"
 #include "tools/sample-service/sample_service.h"
 
 #include <commctrl.h>
+#include <functional>
 #include <gtest/gtest.h>
 #include <string>
 #include <utility>
@@ -90,6 +92,15 @@ void choose(Win32MainWindow& window, int menuItemId)
     SendMessageW(window.handle(), WM_COMMAND, static_cast<WPARAM>(menuItemId), 0);
 }
 
+// A window that has been destroyed leaves the quit message for the message loop: taken away
+// here, as it would keep every later test's timers and paints from being dispatched.
+void forgetQuitMessage()
+{
+    MSG message;
+    while (PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+    }
+}
+
 class WinMainWindowTest : public testing::Test {
 protected:
     void SetUp() override
@@ -101,6 +112,12 @@ protected:
         m_window->setDesktop(std::move(desktop));
         m_window->show();
         m_window->processPendingEvents();
+    }
+
+    void TearDown() override
+    {
+        m_window.reset();
+        forgetQuitMessage();
     }
 
     HWND unit(std::u16string_view name) const { return m_window->unit(name); }
@@ -388,6 +405,107 @@ TEST(WinMainWindowSearchTest, SearchButtonFillsTheListFromTheSampleService)
     EXPECT_EQ(ListView_GetItemCount(list), 12);
     EXPECT_EQ(textOf(window->unit(u"透明标签3")), L"2/2");
     EXPECT_EQ(listText(list, 0, 0), L"慢慢喜欢你");
+}
+
+// The window with its search hosts on a loopback server that takes every request and never
+// answers it; `whileWaiting` runs on the window's thread, from a timer, on each tick once the
+// server has the request, until it returns true.
+class WinWaitingTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        registerSystemClasses();
+        m_server.setResponse(test::ScriptedResponse::unanswered());
+        ASSERT_TRUE(m_server.start());
+        m_window = Win32MainWindow::create(win32MainWindowEvents(), nullptr);
+        ASSERT_NE(m_window, nullptr);
+        auto desktop = std::make_unique<RecordingDesktop>();
+        m_desktop = desktop.get();
+        m_window->setDesktop(std::move(desktop));
+        m_window->searchContext().hosts.zonePlaylistHost =
+            "127.0.0.1:" + std::to_string(m_server.port());
+        m_window->show();
+        m_window->processPendingEvents();
+    }
+
+    void TearDown() override
+    {
+        m_window.reset();
+        forgetQuitMessage();
+        m_server.stop();
+    }
+
+    // Presses 查询 and returns once its handler has ended.
+    void queryWhileWaiting(std::function<bool()> step)
+    {
+        s_test = this;
+        s_step = std::move(step);
+        SetTimer(m_window->handle(), 1, 5, [](HWND window, UINT, UINT_PTR id, DWORD) {
+            if (!s_test->m_server.requests().empty() && s_step()) {
+                KillTimer(window, id);
+            }
+        });
+        SendMessageW(m_window->unit(u"按钮2"), BM_CLICK, 0, 0);
+    }
+
+    Text firstCell() const { return m_window->cellText(0, 0); }
+
+    static inline WinWaitingTest* s_test = nullptr;
+    static inline std::function<bool()> s_step;
+    test::LoopbackServer m_server;
+    std::unique_ptr<Win32MainWindow> m_window;
+    RecordingDesktop* m_desktop = nullptr;
+};
+
+// Catches a window that does not paint during the wait, input typed or clicked during it that
+// reaches the controls then or afterwards, and an Esc that does not end the wait as a failed
+// request.
+TEST_F(WinWaitingTest, WindowPaintsDropsInputAndEscEndsTheWait)
+{
+    const HWND qqBox = m_window->unit(u"编辑框2");
+    const HWND label = m_window->unit(u"透明标签3");
+    bool busy = false;
+    bool painted = false;
+    int tick = 0;
+    queryWhileWaiting([&] {
+        if (tick++ == 0) {
+            busy = GetCursor() == LoadCursorW(nullptr, IDC_WAIT);
+            InvalidateRect(label, nullptr, TRUE);
+            PostMessageW(qqBox, WM_CHAR, L'7', 0);
+            PostMessageW(m_window->unit(u"按钮1"), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+            PostMessageW(m_window->unit(u"按钮1"), WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+            return false;
+        }
+        RECT pending{};
+        painted = GetUpdateRect(label, &pending, FALSE) == FALSE;
+        PostMessageW(qqBox, WM_KEYDOWN, VK_ESCAPE, 0);
+        return true;
+    });
+    m_window->processPendingEvents(); // anything held back would arrive now
+
+    EXPECT_TRUE(busy);
+    EXPECT_TRUE(painted);
+    EXPECT_EQ(test::utf8(firstCell()), "网络出现问题了~");
+    EXPECT_EQ(m_window->qqNumberText(), "271828182");
+    EXPECT_EQ(m_server.requests().size(), 1U);
+    EXPECT_TRUE(IsWindowVisible(m_window->handle()));
+}
+
+// Catches a close during the wait that waits for the request, leaves the window on screen,
+// or does not open the author's page exactly once.
+TEST_F(WinWaitingTest, ClosingDuringTheWaitClosesAtOnce)
+{
+    const HWND window = m_window->handle();
+    bool hiddenAtOnce = false;
+    queryWhileWaiting([&] {
+        SendMessageW(window, WM_CLOSE, 0, 0);
+        hiddenAtOnce = !IsWindowVisible(window);
+        return true;
+    });
+    EXPECT_TRUE(hiddenAtOnce);
+    EXPECT_EQ(m_window->handle(), nullptr);
+    EXPECT_EQ(m_desktop->opened, std::vector<Text>{std::string(config::AuthorPageUrl)});
+    EXPECT_EQ(test::utf8(firstCell()), "网络出现问题了~");
 }
 
 } // namespace
