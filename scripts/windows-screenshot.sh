@@ -24,13 +24,11 @@ service_pid=$!
 trap 'kill "$service_pid" 2>/dev/null || true' EXIT
 
 export MARROWTUNE_SONG_SEARCH_HOST="127.0.0.1:$port" MARROWTUNE_ZONE_PLAYLIST_HOST="127.0.0.1:$port"
-# A prefix of its own, its server stopped afterwards (see wine-run-display.sh).
-prefix="$root/build/windows/wineprefix-display"
-export SHOT_OUT="$out" SHOT_EXE_DIR="$(dirname "$exe")" SHOT_ROOT="$root" SHOT_PREFIX="$prefix"
+export SHOT_OUT="$out" SHOT_EXE_DIR="$(dirname "$exe")" SHOT_ROOT="$root"
 xvfb-run --auto-servernum --server-args="-screen 0 800x500x24" bash -c '
   set -euo pipefail
   cd "$SHOT_EXE_DIR"
-  "$SHOT_ROOT/scripts/wine-run.sh" --prefix "$SHOT_PREFIX" explorer /desktop=shot,800x500 marrowtune.exe &
+  "$SHOT_ROOT/scripts/wine-run.sh" explorer /desktop=shot,800x500 marrowtune.exe &
   wine_pid=$!
   # The virtual desktop appears first; the window inside it is no X window of its own.
   for _ in $(seq 1 120); do
@@ -44,6 +42,4 @@ xvfb-run --auto-servernum --server-args="-screen 0 800x500x24" bash -c '
   import -window root "$SHOT_OUT"
   kill "$wine_pid" 2>/dev/null || true
 '
-mkdir -p "$prefix"
-WINEPREFIX="$(cd "$prefix" && pwd)" wineserver -k >/dev/null 2>&1 || true
 echo "windows-screenshot: $out"
