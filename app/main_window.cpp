@@ -502,16 +502,6 @@ void MainWindow::setDesktop(std::unique_ptr<QtDesktop> desktop)
     m_desktop = std::move(desktop);
 }
 
-SearchContext& MainWindow::searchContext()
-{
-    return *m_context;
-}
-
-void MainWindow::useSearchContext(SearchContext& context)
-{
-    m_context = &context;
-}
-
 Text MainWindow::keywordText() const
 {
     return toGbk(m_keywordBox->text());

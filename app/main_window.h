@@ -29,7 +29,10 @@ class ScriptComponent;
 
 /// The main window: the units of its template (object names are the template names), the
 /// event table's dispatch, and the widgets behind SearchView.
-class MainWindow final : public QWidget, public SearchView, public ListMenuHost {
+class MainWindow final : public QWidget,
+                         public SearchView,
+                         public ListMenuHost,
+                         public SearchContextHolder {
     Q_OBJECT
 
 public:
@@ -47,11 +50,6 @@ public:
     QtDesktop& desktop();
     /// Replaces the desktop facilities (tests).
     void setDesktop(std::unique_ptr<QtDesktop> desktop);
-    /// The hosts and paging state the window's searches and links use: the window's own
-    /// (the build's hosts) until useSearchContext gives it another.
-    SearchContext& searchContext();
-    /// Makes the window's searches and links use `context`, which must outlive the window.
-    void useSearchContext(SearchContext& context);
 
     // SearchView
     Text keywordText() const override;
@@ -118,8 +116,6 @@ private:
     std::array<QAction*, 3> m_menuItems{};
     std::unique_ptr<ScriptComponent> m_script; // 脚本组件1: no window of its own
     std::unique_ptr<QtDesktop> m_desktop;
-    SearchContext m_ownContext;
-    SearchContext* m_context = &m_ownContext;
     std::vector<BoundEvent> m_events;
     std::optional<ListMenuPlace> m_keyboardMenuPlace; // set while the keyboard opens the menu
     std::unique_ptr<QObject> m_inputGate; // drops input to the window while a handler runs

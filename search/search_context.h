@@ -16,5 +16,24 @@ struct SearchContext {
     PagingState paging;
 };
 
+/// What a window keeps of the search context its searches and links use: its own (the
+/// build's hosts) until the program hands it the program's.
+class SearchContextHolder {
+public:
+    SearchContextHolder() = default;
+    // A copy would point at the original's own context.
+    SearchContextHolder(const SearchContextHolder&) = delete;
+    SearchContextHolder& operator=(const SearchContextHolder&) = delete;
+
+    /// The context in use now.
+    SearchContext& searchContext() { return *m_context; }
+    /// Uses `context` from now on; it must outlive the holder.
+    void useSearchContext(SearchContext& context) { m_context = &context; }
+
+private:
+    SearchContext m_ownContext;
+    SearchContext* m_context = &m_ownContext;
+};
+
 } // namespace marrowtune
 // SPDX-License-Identifier: MIT

@@ -474,16 +474,6 @@ void Win32MainWindow::setDesktop(std::unique_ptr<Win32Desktop> desktop)
     m_desktop = std::move(desktop);
 }
 
-SearchContext& Win32MainWindow::searchContext()
-{
-    return *m_context;
-}
-
-void Win32MainWindow::useSearchContext(SearchContext& context)
-{
-    m_context = &context;
-}
-
 Text Win32MainWindow::keywordText() const
 {
     return win::gbkFromWide(windowText(m_keywordBox));

@@ -29,7 +29,7 @@ std::span<const Win32EventRow> win32MainWindowEvents();
 
 /// The main window: the units of its layout (found by template name), the event table's
 /// dispatch, the waiting model while a handler runs, and the controls behind SearchView.
-class Win32MainWindow final : public SearchView, public ListMenuHost {
+class Win32MainWindow final : public SearchView, public ListMenuHost, public SearchContextHolder {
 public:
     /// Creates the window, hidden, from the layout and binds the event rows; null when a row
     /// names a unit the layout lacks or an event the unit cannot raise, or the system refuses
@@ -54,11 +54,6 @@ public:
     Win32Desktop& desktop();
     /// Replaces the desktop facilities (tests).
     void setDesktop(std::unique_ptr<Win32Desktop> desktop);
-    /// The hosts and paging state the window's searches and links use: the window's own
-    /// (the build's hosts) until useSearchContext gives it another.
-    SearchContext& searchContext();
-    /// Makes the window's searches and links use `context`, which must outlive the window.
-    void useSearchContext(SearchContext& context);
 
     // SearchView
     Text keywordText() const override;
@@ -130,8 +125,6 @@ private:
     ScreenPoint m_menuAt;
     std::unique_ptr<ScriptComponent> m_script; // 脚本组件1: no window of its own
     std::unique_ptr<Win32Desktop> m_desktop;
-    SearchContext m_ownContext;
-    SearchContext* m_context = &m_ownContext;
     std::vector<BoundEvent> m_events;
     std::optional<ListMenuPlace> m_keyboardMenuPlace; // set while the keyboard opens the menu
     int m_handlersRunning = 0;
