@@ -6,6 +6,7 @@
 #include <oaidl.h>
 #include <objbase.h>
 #include <oleauto.h>
+#include <optional>
 #include <string>
 #include <vector>
 #include <windows.h>
@@ -146,16 +147,31 @@ private:
         info->Release();
     }
 
+    // The name the type information gives a member, or nothing; the name's string is freed
+    // here, on every path.
+    static std::optional<std::string> memberName(ITypeInfo* info, MEMBERID id)
+    {
+        BSTR name = nullptr;
+        UINT names = 0;
+        std::optional<std::string> result;
+        if (SUCCEEDED(info->GetNames(id, &name, 1, &names)) && names == 1) {
+            result = asciiName(name);
+        }
+        SysFreeString(name);
+        return result;
+    }
+
     void declareFunction(ITypeInfo* info, UINT index)
     {
         FUNCDESC* desc = nullptr;
         if (FAILED(info->GetFuncDesc(index, &desc))) {
             return;
         }
-        BSTR name = nullptr;
-        UINT names = 0;
-        if ((desc->wFuncFlags & FUNCFLAG_FRESTRICTED) == 0 &&
-            SUCCEEDED(info->GetNames(desc->memid, &name, 1, &names)) && names == 1) {
+        std::optional<std::string> name;
+        if ((desc->wFuncFlags & FUNCFLAG_FRESTRICTED) == 0) {
+            name = memberName(info, desc->memid);
+        }
+        if (name) {
             Call call;
             call.id = desc->memid;
             InvokeKind kind = InvokeKind::Method;
@@ -200,10 +216,8 @@ private:
             const VARTYPE resultType = desc->elemdescFunc.tdesc.vt;
             const bool hasResult =
                 returnsThroughParam || (resultType != VT_VOID && resultType != VT_HRESULT);
-            declare(asciiName(name), kind, call, optional,
-                    hasResult || kind == InvokeKind::PropertyGet);
+            declare(*name, kind, call, optional, hasResult || kind == InvokeKind::PropertyGet);
         }
-        SysFreeString(name);
         info->ReleaseFuncDesc(desc);
     }
 
@@ -213,21 +227,18 @@ private:
         if (FAILED(info->GetVarDesc(index, &desc))) {
             return;
         }
-        BSTR name = nullptr;
-        UINT names = 0;
-        if (SUCCEEDED(info->GetNames(desc->memid, &name, 1, &names)) && names == 1) {
+        if (const std::optional<std::string> name = memberName(info, desc->memid)) {
             Call get;
             get.id = desc->memid;
             get.flags = DISPATCH_PROPERTYGET;
-            declare(asciiName(name), InvokeKind::PropertyGet, get, 0, true);
+            declare(*name, InvokeKind::PropertyGet, get, 0, true);
             if ((desc->wVarFlags & VARFLAG_FREADONLY) == 0) {
                 Call put = get;
                 put.flags = DISPATCH_PROPERTYPUT;
                 put.declared = 1;
-                declare(asciiName(name), InvokeKind::PropertyPut, put, 0, false);
+                declare(*name, InvokeKind::PropertyPut, put, 0, false);
             }
         }
-        SysFreeString(name);
         info->ReleaseVarDesc(desc);
     }
 
