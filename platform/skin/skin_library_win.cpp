@@ -5,6 +5,7 @@
 // The headers below, commctrl.h among them, build on the types declared above.
 #include <algorithm>
 #include <commctrl.h>
+#include <cstring>
 #include <cwchar>
 #include <map>
 #include <optional>
@@ -30,6 +31,8 @@ struct SkinState {
     // Solid brushes by colour. They are never deleted: a menu keeps the brush it was given,
     // and the number of colours a session can meet is small.
     std::map<COLORREF, HBRUSH> brushes;
+    // Pattern brushes of the current look's group box fill, by height; replaced with the look.
+    std::map<int, HBRUSH> panelBrushes;
 };
 
 SkinState& state()
@@ -213,14 +216,13 @@ int panelTop(HWND groupBox)
     return top;
 }
 
-// The colour behind a control: the group box fill at its height when a group box of the same
-// parent encloses it, the window's colour otherwise.
-Rgb backgroundAt(HWND control)
+// The inside of the group box that encloses a control (a group box of the same parent around
+// the control's centre), in the parent's coordinates: the rectangle the box's fill covers.
+std::optional<RECT> enclosingPanel(HWND control)
 {
-    const Look& look = *state().look;
     HWND parent = GetParent(control);
     if (!parent) {
-        return look.theme.window;
+        return std::nullopt;
     }
     const RECT own = rectIn(control, parent);
     const POINT centre{(own.left + own.right) / 2, (own.top + own.bottom) / 2};
@@ -229,15 +231,76 @@ Rgb backgroundAt(HWND control)
         if (sibling == control || !IsWindowVisible(sibling) || !isGroupBox(sibling)) {
             continue;
         }
-        RECT box = rectIn(sibling, parent);
-        box.top += panelTop(sibling);
-        if (PtInRect(&box, centre) && box.bottom > box.top) {
-            const double position =
-                static_cast<double>(centre.y - box.top) / (box.bottom - box.top);
-            return colourAt(look.panel, position);
+        RECT inside = rectIn(sibling, parent);
+        inside.top += panelTop(sibling);
+        InflateRect(&inside, -1, -1);
+        if (inside.bottom > inside.top && PtInRect(&inside, centre)) {
+            return inside;
         }
     }
-    return look.theme.window;
+    return std::nullopt;
+}
+
+// Where row y of a fill drawn in `area` lies, 0 (top) to 1 (bottom), as fillGradient draws it.
+double positionIn(const RECT& area, int y)
+{
+    const int height = area.bottom - area.top;
+    const double position = height > 1 ? static_cast<double>(y - area.top) / (height - 1) : 0.0;
+    return std::clamp(position, 0.0, 1.0);
+}
+
+// The colour behind a control: the group box fill at its middle when a group box encloses it,
+// the window's colour otherwise.
+Rgb backgroundAt(HWND control)
+{
+    const Look& look = *state().look;
+    const auto panel = enclosingPanel(control);
+    if (!panel) {
+        return look.theme.window;
+    }
+    const RECT own = rectIn(control, GetParent(control));
+    return colourAt(look.panel, positionIn(*panel, (own.top + own.bottom) / 2));
+}
+
+// A brush repeating the rows of a group box fill `height` rows high, so that a label inside the
+// box continues the box's gradient instead of standing on a band of one colour.
+HBRUSH panelBrush(int height)
+{
+    auto& brushes = state().panelBrushes;
+    if (auto found = brushes.find(height); found != brushes.end()) {
+        return found->second;
+    }
+    const Fill& fill = state().look->panel;
+    std::vector<unsigned char> dib(sizeof(BITMAPINFOHEADER) + 4 * static_cast<std::size_t>(height));
+    BITMAPINFOHEADER header{};
+    header.biSize = sizeof header;
+    header.biWidth = 1;
+    header.biHeight = height; // bottom-up: the last row comes first
+    header.biPlanes = 1;
+    header.biBitCount = 32;
+    header.biCompression = BI_RGB;
+    std::memcpy(dib.data(), &header, sizeof header);
+    const RECT area{0, 0, 1, height};
+    for (int y = 0; y < height; ++y) {
+        const Rgb c = colourAt(fill, positionIn(area, y));
+        unsigned char* pixel =
+            dib.data() + sizeof header + 4 * static_cast<std::size_t>(height - 1 - y);
+        pixel[0] = c.b;
+        pixel[1] = c.g;
+        pixel[2] = c.r;
+        pixel[3] = 0;
+    }
+    HBRUSH brush = CreateDIBPatternBrushPt(dib.data(), DIB_RGB_COLORS);
+    brushes.emplace(height, brush);
+    return brush;
+}
+
+void forgetPanelBrushes()
+{
+    for (auto& [height, brush] : state().panelBrushes) {
+        DeleteObject(brush);
+    }
+    state().panelBrushes.clear();
 }
 
 // Paints into a bitmap first and copies it in one step, so a control never flickers.
@@ -438,6 +501,15 @@ LRESULT colourControl(HWND control, HDC dc, UINT message)
         background = backgroundAt(control);
         if (message == WM_CTLCOLORBTN) {
             text = t.buttonText;
+        }
+        if (const auto panel = enclosingPanel(control)) {
+            // Inside a group box: the box's own rows, lined up with the box, under clear text.
+            const RECT own = rectIn(control, GetParent(control));
+            SetBrushOrgEx(dc, 0, panel->top - own.top, nullptr);
+            SetBkMode(dc, TRANSPARENT);
+            SetTextColor(dc, ref(text));
+            SetBkColor(dc, ref(background));
+            return reinterpret_cast<LRESULT>(panelBrush(panel->bottom - panel->top));
         }
     }
     SetTextColor(dc, ref(text));
@@ -680,6 +752,7 @@ void applyCurrent()
         return;
     }
     s.look = deriveLook(*s.theme, s.aero);
+    forgetPanelBrushes();
     installHook();
     EnumThreadWindows(GetCurrentThreadId(), applyToTopLevel, 0);
 }
