@@ -27,9 +27,11 @@ public:
     {
         wchar_t base[MAX_PATH] = {};
         GetTempPathW(MAX_PATH, base);
-        m_path = std::wstring(base) + L"皮肤" + std::to_wstring(GetCurrentProcessId()) + L"_" +
-                 std::to_wstring(++s_count);
-        CreateDirectoryW(m_path.c_str(), nullptr);
+        // A loaded library cannot be deleted, so an earlier run may have left its directory.
+        do {
+            m_path = std::wstring(base) + L"皮肤" + std::to_wstring(GetCurrentProcessId()) + L"_" +
+                     std::to_wstring(GetTickCount()) + L"_" + std::to_wstring(++s_count);
+        } while (!CreateDirectoryW(m_path.c_str(), nullptr) && s_count < 1000);
     }
     ~TemporaryDirectory()
     {
