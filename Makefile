@@ -3,7 +3,7 @@
 PRESET ?= sample
 JOBS ?= $(shell nproc)
 
-.PHONY: run test test-sanitizers deps build package format format-check tidy tidy-changed clean deps-windows build-windows test-windows
+.PHONY: run test test-sanitizers deps build package format format-check tidy tidy-changed clean deps-windows build-windows test-windows package-windows
 
 run: deps
 	cmake --preset $(PRESET)
@@ -45,9 +45,16 @@ build-windows: deps-windows
 	cmake --preset windows
 	cmake --build --preset windows -j $(JOBS)
 
-test-windows: build-windows
+# The Windows packages: build/windows/marrowtune-<version>-win64.zip and the NSIS installer
+# build/windows/marrowtune-<version>-win64.exe (Start-menu entry, uninstaller).
+package-windows: build-windows
+	cd build/windows && cpack -G ZIP && cpack -G NSIS
+
+# The suites under Wine, then the installer: installed silently, checked, uninstalled.
+test-windows: package-windows
 	scripts/wine-prefix.sh build/windows/wineprefix
 	ctest --preset windows -j $(JOBS)
+	scripts/windows-installer-test.sh build/windows
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
