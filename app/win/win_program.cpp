@@ -1,33 +1,19 @@
 #include "app/win/win_program.h"
 
+#include "app/fatal_error.h"
 #include "app/win/win_main_window.h"
 #include "app/win/win_text.h"
 #include "app/window_start.h"
-#include "platform/codepage/codepage.h"
 #include "platform/system_classes.h"
 #include "search/script_control_component.h"
 #include "search/service_hosts.h"
 #include "search/stamps.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <windows.h>
 
 namespace marrowtune::win {
-
-void fatalError(const Text& message)
-{
-    const std::wstring text = L"运行时出错!\n\n错误信息：" + wideFromGbk(message) + L"\n";
-    // Also on stderr, as UTF-8 like the command-line program's output: a box nobody sees must
-    // not be all there is.
-    const std::string utf8 =
-        codepage::fromWide(codepage::toWide(message, CodePage::Gbk), CodePage::Utf8);
-    std::fprintf(stderr, "marrowtune: %s\n", utf8.c_str());
-    MessageBoxW(nullptr, text.c_str(), L"Marrowtune", MB_OK | MB_ICONERROR);
-    // _Exit, not exit: the end-of-run handlers must not run.
-    std::_Exit(-1);
-}
 
 int runProgram()
 {
