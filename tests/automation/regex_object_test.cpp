@@ -136,10 +136,6 @@ INSTANTIATE_TEST_SUITE_P(
 // also when the same text occurs again after double-byte characters.
 TEST_F(RegexObjectTest, ChineseTextAndBytePositions)
 {
-    if (test::underWine()) {
-        // Under Wine this case does not end (in the position look-ups); not diagnosed yet.
-        GTEST_SKIP() << "does not end under Wine";
-    }
     const Text subject = gbk(u"\u4e2d\u4e2d\u4e2d\u4e2dab ab \u5468\u6770\u4f26=1");
     RegexObject regex;
     ASSERT_TRUE(regex.create("ab", subject));
@@ -173,6 +169,11 @@ TEST_F(RegexObjectTest, ChineseTextAndBytePositions)
     ASSERT_TRUE(regex.create("ab()", subject));
     EXPECT_EQ(regex.subMatchText(2, 1, &position), "");
     EXPECT_EQ(position, 0);
+    if (test::underWine()) {
+        // Wine's own regular-expression class never returns from a global search whose
+        // pattern matches the empty text of an empty subject (Windows gives one empty match).
+        return;
+    }
     ASSERT_TRUE(regex.create("x*", ""));
     EXPECT_EQ(regex.matchText(1, &position), "");
     EXPECT_EQ(position, -2);
