@@ -298,6 +298,11 @@ LRESULT Win32MainWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lPara
     case WM_NOTIFY: {
         const auto* header = reinterpret_cast<const NMHDR*>(lParam);
         if (header->hwndFrom == m_list && header->code == NM_RCLICK) {
+            // A right click below the last row clears the selection, whatever the list itself
+            // does: otherwise the menu would act on a row the user did not click.
+            if (reinterpret_cast<const NMITEMACTIVATE*>(lParam)->iItem < 0) {
+                ListView_SetItemState(m_list, -1, 0, LVIS_SELECTED);
+            }
             raiseEvent(GetDlgCtrlID(m_list), UnitEvent::RightClicked);
             return 0;
         }

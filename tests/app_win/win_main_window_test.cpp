@@ -81,10 +81,13 @@ std::wstring listText(HWND list, int row, int column)
     return text;
 }
 
-void notify(Win32MainWindow& window, HWND control, UINT code)
+// A right click on the list, on row `item` (-1: below the last row), as the list reports it.
+void rightClick(Win32MainWindow& window, HWND list, int item = 0)
 {
-    NMHDR header{control, static_cast<UINT_PTR>(GetDlgCtrlID(control)), code};
-    SendMessageW(window.handle(), WM_NOTIFY, header.idFrom, reinterpret_cast<LPARAM>(&header));
+    NMITEMACTIVATE click{};
+    click.hdr = {list, static_cast<UINT_PTR>(GetDlgCtrlID(list)), NM_RCLICK};
+    click.iItem = item;
+    SendMessageW(window.handle(), WM_NOTIFY, click.hdr.idFrom, reinterpret_cast<LPARAM>(&click));
 }
 
 void choose(Win32MainWindow& window, int menuItemId)
@@ -263,7 +266,7 @@ TEST(WinMainWindowDispatchTest, EachWayInReachesItsRowUnderTheBusyCursor)
         std::u16string_view expected;
     } cases[] = {
         {[&] { SendMessageW(window->unit(u"按钮1"), BM_CLICK, 0, 0); }, u"按钮1"},
-        {[&] { notify(*window, list, NM_RCLICK); }, u"超级列表框1"},
+        {[&] { rightClick(*window, list); }, u"超级列表框1"},
         {[&] { choose(*window, 2003); }, u"在线试听"},
         {[&] {
              PostMessageW(window->unit(u"编辑框2"), WM_KEYDOWN, VK_RETURN, 0);
@@ -282,7 +285,8 @@ TEST(WinMainWindowDispatchTest, EachWayInReachesItsRowUnderTheBusyCursor)
 }
 
 // Catches menu items shown or hidden against the rules, captions without the cell's text, a
-// menu with no row selected, and the keyboard's menu not being for the focused row.
+// menu with no row selected or for a click below the rows, and the keyboard's menu not being
+// for the focused row.
 TEST_F(WinMainWindowTest, ListMenuShowsTheItemsTheCellAllows)
 {
     const HWND list = unit(u"超级列表框1");
@@ -295,15 +299,17 @@ TEST_F(WinMainWindowTest, ListMenuShowsTheItemsTheCellAllows)
     using Items = std::vector<std::pair<int, std::wstring>>;
     const struct {
         bool selected;
-        int offset; // -1: the menu key
+        int offset;  // -1: the menu key
+        int clicked; // the row the click was on, -1 below the rows
         Items items;
     } cases[] = {
-        {true, 20, {{2001, L"复制(累死爱情)"}, {2002, L"搜索(累死爱情)"}, {2003, L"在线试听"}}},
-        {true, 200, {{2001, L"复制(苏晚晴)"}, {2002, L"搜索(苏晚晴)"}, {2003, L"在线试听"}}},
-        {true, 350, {{2002, L"搜索()"}, {2003, L"在线试听"}}},
-        {true, 500, {{2001, L"复制(http://m.example/1.mp3)"}, {2003, L"在线试听"}}},
-        {true, -1, {{2001, L"复制(累死爱情)"}, {2002, L"搜索(累死爱情)"}, {2003, L"在线试听"}}},
-        {false, 20, {}},
+        {true, 20, 0, {{2001, L"复制(累死爱情)"}, {2002, L"搜索(累死爱情)"}, {2003, L"在线试听"}}},
+        {true, 200, 0, {{2001, L"复制(苏晚晴)"}, {2002, L"搜索(苏晚晴)"}, {2003, L"在线试听"}}},
+        {true, 350, 0, {{2002, L"搜索()"}, {2003, L"在线试听"}}},
+        {true, 500, 0, {{2001, L"复制(http://m.example/1.mp3)"}, {2003, L"在线试听"}}},
+        {true, -1, 0, {{2001, L"复制(累死爱情)"}, {2002, L"搜索(累死爱情)"}, {2003, L"在线试听"}}},
+        {false, 20, 0, {}},
+        {true, 20, -1, {}},
     };
     for (const auto& c : cases) {
         ListView_SetItemState(list, row, c.selected ? LVIS_SELECTED | LVIS_FOCUSED : 0,
@@ -313,7 +319,7 @@ TEST_F(WinMainWindowTest, ListMenuShowsTheItemsTheCellAllows)
         if (c.offset < 0) {
             SendMessageW(m_window->handle(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(list), -1);
         } else {
-            notify(*m_window, list, NM_RCLICK);
+            rightClick(*m_window, list, c.clicked);
         }
         m_window->processPendingEvents(); // the menu pops up once the handler has returned
         if (c.items.empty()) {
@@ -337,7 +343,7 @@ TEST_F(WinMainWindowTest, MenuItemsAndClosingUseTheDesktop)
     m_window->setCellText(row, 3, "http://m.example/1.mp3");
     ListView_SetItemState(unit(u"超级列表框1"), row, LVIS_SELECTED, LVIS_SELECTED);
     m_desktop->cursor = {m_window->windowLeftEdge() + m_window->listLeftEdge() + 20, 300};
-    notify(*m_window, unit(u"超级列表框1"), NM_RCLICK);
+    rightClick(*m_window, unit(u"超级列表框1"));
     m_window->processPendingEvents();
 
     choose(*m_window, 2001);
