@@ -175,6 +175,13 @@ std::optional<Kind> kindOf(HWND window)
                                                    L"RichEdit20W",
                                                    L"RichEdit50W",
                                                    L"SysIPAddress32",
+                                                   L"ToolbarWindow32",
+                                                   L"ReBarWindow32",
+                                                   L"SysPager",
+                                                   L"ComboBoxEx32",
+                                                   L"SysMonthCal32",
+                                                   L"SysAnimate32",
+                                                   L"msctls_hotkey32",
                                                    L"SysDateTimePick32"};
     for (const wchar_t* system : systemClasses) {
         if (name == system) {
@@ -487,6 +494,12 @@ void setMenuBackground(HMENU menu)
     SetMenuInfo(menu, &info);
 }
 
+// A window's menu bar; a child window has none (GetMenu gives its control id there).
+HMENU menuBarOf(HWND window)
+{
+    return (styleOf(window) & WS_CHILD) ? nullptr : GetMenu(window);
+}
+
 LRESULT colourControl(HWND control, HDC dc, UINT message)
 {
     const Theme& t = state().look->theme;
@@ -583,7 +596,7 @@ LRESULT CALLBACK skinProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
             break;
         case WM_CREATE: {
             const LRESULT result = DefSubclassProc(window, message, wParam, lParam);
-            setMenuBackground(GetMenu(window));
+            setMenuBackground(menuBarOf(window));
             return result;
         }
         default:
@@ -730,8 +743,8 @@ BOOL CALLBACK attachExisting(HWND window, LPARAM /*unused*/)
     const auto kind = kindOf(window);
     if (kind == Kind::ListView) {
         setListColours(window);
-    } else if (kind == Kind::Container && !(styleOf(window) & WS_CHILD)) {
-        setMenuBackground(GetMenu(window));
+    } else if (kind == Kind::Container) {
+        setMenuBackground(menuBarOf(window));
     }
     return TRUE;
 }
