@@ -5,7 +5,6 @@
 #include "app/main_window.h"
 #include "app/qt_text.h"
 #include "app/window_start.h"
-#include "marrowtune/config.h"
 #include "platform/system_classes.h"
 #include "search/script_control_component.h"
 #include "search/stamps.h"
@@ -29,37 +28,6 @@ void initialiseAutomation()
 }
 
 } // namespace
-
-const char* const ProgramHelpText =
-    "Usage: marrowtune [--help | --version]\n"
-    "\n"
-    "Opens the Marrowtune window: search the QQ music services for songs, or list the\n"
-    "background music of a QQ Zone. marrowtune-cli runs the same searches without a window.\n"
-    "\n"
-    "Environment: MARROWTUNE_ZONE_PLAYLIST_HOST, MARROWTUNE_SONG_SEARCH_HOST,\n"
-    "MARROWTUNE_STREAM_REDIRECT_HOST, MARROWTUNE_MUSIC_CDN_HOST_SUFFIX, MARROWTUNE_MIRROR_HOST,\n"
-    "MARROWTUNE_LISTEN_PAGE_HOST and MARROWTUNE_AUTHOR_PAGE_URL replace the built-in hosts.\n";
-
-std::optional<int> handleCommandLine(const std::vector<std::string>& arguments)
-{
-    for (const std::string& argument : arguments) {
-        if (argument == "--help" || argument == "-h") {
-            std::fputs(ProgramHelpText, stdout);
-            return std::fflush(stdout) == 0 ? 0 : 1;
-        }
-        if (argument == "--version") {
-            std::printf("marrowtune %.*s\n", static_cast<int>(config::Version.size()),
-                        config::Version.data());
-            return std::fflush(stdout) == 0 ? 0 : 1;
-        }
-    }
-    if (const std::string problem = applyHostEnvironment(programSearchContext().hosts);
-        !problem.empty()) {
-        std::fprintf(stderr, "marrowtune: %s\n", problem.c_str());
-        return 2;
-    }
-    return std::nullopt;
-}
 
 std::unique_ptr<MainWindow> createMainWindow(const QString& templatePath,
                                              std::unique_ptr<ScriptComponent> script)

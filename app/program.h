@@ -19,15 +19,6 @@ class MainWindow;
 /// Where the main window's template is embedded.
 inline constexpr QStringView MainWindowTemplatePath = u":/marrowtune/main_window.ui";
 
-/// The help text of `marrowtune --help`.
-extern const char* const ProgramHelpText;
-
-/// Answers --help and --version on stdout and reads the MARROWTUNE_* host variables into the
-/// program's search context (a bad one is reported on stderr); returns the exit status when the
-/// program ends here, nothing when the window is to start. Other arguments are ignored, as they
-/// always were.
-std::optional<int> handleCommandLine(const std::vector<std::string>& arguments);
-
 /// The entry routine: sets up the services, makes the program's directory current, registers
 /// shutdownCleanup, creates the window on the program's search context, runs its created event
 /// before showing it, runs the message loop. Returns 0 when the window has gone.

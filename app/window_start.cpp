@@ -1,9 +1,12 @@
 #include "app/window_start.h"
 
 #include "app/skin/skin_themes.h"
+#include "marrowtune/config.h"
 #include "search/rewrite.h"
 #include "search/search_view.h"
+#include "search/service_hosts.h"
 
+#include <cstdio>
 #include <cstdlib>
 
 namespace marrowtune {
@@ -12,6 +15,37 @@ SearchContext& programSearchContext()
 {
     static SearchContext context;
     return context;
+}
+
+const char* const ProgramHelpText =
+    "Usage: marrowtune [--help | --version]\n"
+    "\n"
+    "Opens the Marrowtune window: search the QQ music services for songs, or list the\n"
+    "background music of a QQ Zone. marrowtune-cli runs the same searches without a window.\n"
+    "\n"
+    "Environment: MARROWTUNE_ZONE_PLAYLIST_HOST, MARROWTUNE_SONG_SEARCH_HOST,\n"
+    "MARROWTUNE_STREAM_REDIRECT_HOST, MARROWTUNE_MUSIC_CDN_HOST_SUFFIX, MARROWTUNE_MIRROR_HOST,\n"
+    "MARROWTUNE_LISTEN_PAGE_HOST and MARROWTUNE_AUTHOR_PAGE_URL replace the built-in hosts.\n";
+
+std::optional<int> handleCommandLine(const std::vector<std::string>& arguments)
+{
+    for (const std::string& argument : arguments) {
+        if (argument == "--help" || argument == "-h") {
+            std::fputs(ProgramHelpText, stdout);
+            return std::fflush(stdout) == 0 ? 0 : 1;
+        }
+        if (argument == "--version") {
+            std::printf("marrowtune %.*s\n", static_cast<int>(config::Version.size()),
+                        config::Version.data());
+            return std::fflush(stdout) == 0 ? 0 : 1;
+        }
+    }
+    if (const std::string problem = applyHostEnvironment(programSearchContext().hosts);
+        !problem.empty()) {
+        std::fprintf(stderr, "marrowtune: %s\n", problem.c_str());
+        return 2;
+    }
+    return std::nullopt;
 }
 
 void onWindowCreated(SearchView& window, const ServiceHosts& hosts)

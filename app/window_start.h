@@ -1,7 +1,12 @@
 #pragma once
-// The window's start-up work and the program's end work, the same for every window.
+// The program's command line, its window's start-up work and its end work, the same for
+// every window.
 
 #include "search/search_context.h"
+
+#include <optional>
+#include <string>
+#include <vector>
 
 namespace marrowtune {
 
@@ -10,6 +15,15 @@ class SearchView;
 /// The window program's search context: the hosts (the environment's, once they have been
 /// read) and the paging state, alive for the whole run.
 SearchContext& programSearchContext();
+
+/// The help text of `marrowtune --help`.
+extern const char* const ProgramHelpText;
+
+/// Answers --help and --version on stdout and reads the MARROWTUNE_* host variables into the
+/// program's search context (a bad one is reported on stderr); returns the exit status when the
+/// program ends here, nothing when the window is to start. Other arguments are ignored, as they
+/// always were.
+std::optional<int> handleCommandLine(const std::vector<std::string>& arguments);
 
 /// The window's created event: its start-up work with the hosts it uses, before it is first
 /// shown.

@@ -6,10 +6,8 @@
 #include "app/window_start.h"
 #include "platform/system_classes.h"
 #include "search/script_control_component.h"
-#include "search/service_hosts.h"
 #include "search/stamps.h"
 
-#include <cstdio>
 #include <string>
 #include <windows.h>
 
@@ -17,11 +15,6 @@ namespace marrowtune::win {
 
 int runProgram()
 {
-    if (const std::string problem = applyHostEnvironment(programSearchContext().hosts);
-        !problem.empty()) {
-        std::fprintf(stderr, "marrowtune: %s\n", problem.c_str());
-        return 2;
-    }
     registerSystemClasses();
     std::wstring path(MAX_PATH, L'\0');
     const DWORD length = GetModuleFileNameW(nullptr, path.data(), MAX_PATH);

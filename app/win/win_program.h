@@ -3,10 +3,11 @@
 
 namespace marrowtune::win {
 
-/// The entry routine: checks the MARROWTUNE_* host variables, makes the program's directory
-/// current, registers the end work, creates the window, runs its created event before
-/// showing it, runs the message loop. Returns 0 when the window has gone, 2 for a bad host
-/// variable. Ends the program by fatalError ("载入启动窗口失败") when the window cannot be made.
+/// The entry routine, once handleCommandLine has let the window start: makes the program's
+/// directory current, registers the end work, creates the window on the program's search
+/// context, runs its created event before showing it, runs the message loop. Returns 0 when
+/// the window has gone; ends the program by fatalError ("载入启动窗口失败") when the window
+/// cannot be made.
 int runProgram();
 
 } // namespace marrowtune::win
