@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/app_icon.h"
 
 #include <QLinearGradient>
@@ -56,4 +57,3 @@ QIcon makeAppIcon()
 }
 
 } // namespace marrowtune
-// SPDX-License-Identifier: MIT

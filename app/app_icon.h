@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 #include <QIcon>
@@ -16,4 +17,3 @@ QIcon makeAppIcon();
 QImage drawAppIcon(int size);
 
 } // namespace marrowtune
-// SPDX-License-Identifier: MIT

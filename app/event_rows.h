@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The main window's event table, one source for every window: which event of which unit runs
 // which operation. A window type brings `desktop()`, `searchContext()` and the search view and
@@ -59,4 +60,3 @@ inline constexpr EventRow<Window, Name> MainWindowEventRows[] = {
 };
 
 } // namespace marrowtune
-// SPDX-License-Identifier: MIT

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/event_table.h"
 
 #include "app/main_window.h"
@@ -10,4 +11,3 @@ std::span<const EventBinding> mainWindowEvents()
 }
 
 } // namespace marrowtune
-// SPDX-License-Identifier: MIT

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The Qt main window's event table: the shared rows, keyed by Qt strings.
 
@@ -24,4 +25,3 @@ inline constexpr QStringView WindowUnitName = MainWindowUnitName;
 std::span<const EventBinding> mainWindowEvents();
 
 } // namespace marrowtune
-// SPDX-License-Identifier: MIT

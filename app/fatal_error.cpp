@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/fatal_error.h"
 
 #include "app/qt_text.h"
@@ -64,4 +65,3 @@ void fatalError(const Text& message)
 }
 
 } // namespace marrowtune
-// SPDX-License-Identifier: MIT

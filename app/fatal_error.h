@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The one way the program ends on a failure it cannot recover from.
 
@@ -34,4 +35,3 @@ FatalErrorText fatalErrorText(const Text& message);
 void setFatalErrorHandler(std::function<void(const FatalErrorText& boxText)> handler);
 
 } // namespace marrowtune
-// SPDX-License-Identifier: MIT

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/fatal_error.h"
 #include "platform/codepage/codepage.h"
 
@@ -62,4 +63,3 @@ void fatalError(const Text& message)
 }
 
 } // namespace marrowtune
-// SPDX-License-Identifier: MIT

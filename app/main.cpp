@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/program.h"
 
 #include <string>
@@ -12,4 +13,3 @@ int main(int argc, char** argv)
     }
     return marrowtune::runProgram();
 }
-// SPDX-License-Identifier: MIT

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/main_window.h"
 
 #include "app/app_icon.h"
@@ -651,4 +652,3 @@ void MainWindow::popUpListMenu(ScreenPoint at)
 }
 
 } // namespace marrowtune
-// SPDX-License-Identifier: MIT

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The program's one window, built from its template at run time.
 
@@ -125,4 +126,3 @@ private:
 };
 
 } // namespace marrowtune
-// SPDX-License-Identifier: MIT

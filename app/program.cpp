@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/program.h"
 
 #include "app/event_table.h"
@@ -74,4 +75,3 @@ int runProgram()
 }
 
 } // namespace marrowtune
-// SPDX-License-Identifier: MIT

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The program's start, its window's start-up work, and its end.
 
@@ -31,4 +32,3 @@ std::unique_ptr<MainWindow> createMainWindow(const QString& templatePath,
                                              std::unique_ptr<ScriptComponent> script);
 
 } // namespace marrowtune
-// SPDX-License-Identifier: MIT

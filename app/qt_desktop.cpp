@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/qt_desktop.h"
 
 #include "app/qt_text.h"
@@ -58,4 +59,3 @@ std::unique_ptr<QtDesktop> makeSystemDesktop()
 }
 
 } // namespace marrowtune
-// SPDX-License-Identifier: MIT

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The Qt window's desktop: the shared facilities plus popping up a Qt menu.
 
@@ -23,4 +24,3 @@ public:
 std::unique_ptr<QtDesktop> makeSystemDesktop();
 
 } // namespace marrowtune
-// SPDX-License-Identifier: MIT

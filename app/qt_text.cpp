@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/qt_text.h"
 
 #include "platform/codepage/codepage.h"
@@ -15,4 +16,3 @@ Text toGbk(const QString& text)
 }
 
 } // namespace marrowtune
-// SPDX-License-Identifier: MIT

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The one place where the window's Qt strings meet the program's GBK text.
 
@@ -13,4 +14,3 @@ QString fromGbk(const Text& text);
 Text toGbk(const QString& text);
 
 } // namespace marrowtune
-// SPDX-License-Identifier: MIT

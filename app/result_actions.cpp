@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/result_actions.h"
 
 #include "net/text.h"
@@ -84,4 +85,3 @@ void openInBrowser(Desktop& desktop, const Text& url)
 }
 
 } // namespace marrowtune
-// SPDX-License-Identifier: MIT

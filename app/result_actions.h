@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // What the user can do with a row of the result list, and the window's closing action.
 
@@ -85,4 +86,3 @@ void openAuthorPage(Desktop& desktop, const ServiceHosts& hosts);
 void openInBrowser(Desktop& desktop, const Text& url);
 
 } // namespace marrowtune
-// SPDX-License-Identifier: MIT

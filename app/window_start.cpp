@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/window_start.h"
 
 #include "app/skin/skin_themes.h"
@@ -77,4 +78,3 @@ void registerShutdownCleanup()
 }
 
 } // namespace marrowtune
-// SPDX-License-Identifier: MIT

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The program's command line, its window's start-up work and its end work, the same for
 // every window.
@@ -38,4 +39,3 @@ void shutdownCleanup();
 void registerShutdownCleanup();
 
 } // namespace marrowtune
-// SPDX-License-Identifier: MIT

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "automation/automation_object.h"
 
 #include "platform/codepage/codepage.h"
@@ -167,4 +168,3 @@ void clearVariant(com::Variant& value)
 }
 
 } // namespace marrowtune
-// SPDX-License-Identifier: MIT

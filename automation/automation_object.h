@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Late-bound automation calls: create an object by class name, read and write its properties
 // and call its methods by member name, with program values converted to and from automation
@@ -108,4 +109,3 @@ ByteBuffer variantToBytes(const com::Variant& value);
 void clearVariant(com::Variant& value);
 
 } // namespace marrowtune
-// SPDX-License-Identifier: MIT

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "automation/regex_object.h"
 
 #include "base/gbk_find.h"
@@ -224,4 +225,3 @@ int RegexObject::matchPosition(const AutomationObject& match, const Text& text, 
 }
 
 } // namespace marrowtune
-// SPDX-License-Identifier: MIT

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // One run of the system's regular-expression engine ("VBScript.RegExp") over one subject text,
 // reached through the late-bound automation layer. The searches build one for each service
@@ -77,4 +78,3 @@ private:
 };
 
 } // namespace marrowtune
-// SPDX-License-Identifier: MIT

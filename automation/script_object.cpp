@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "automation/script_object.h"
 
 #include "base/numbers.h"
@@ -145,4 +146,3 @@ ByteBuffer ScriptObject::runBytes(const Text& procedureName, const std::optional
 }
 
 } // namespace marrowtune
-// SPDX-License-Identifier: MIT

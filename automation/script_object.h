@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The script object: one "ScriptControl" host of its own, reached by late binding, for
 // evaluating expressions, running statements and calling procedures of a script language.
@@ -80,4 +81,3 @@ private:
 };
 
 } // namespace marrowtune
-// SPDX-License-Identifier: MIT

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // ASCII case folding and hexadecimal digits: only A to Z fold, so bytes of double-byte text
 // and other letters stay as they are.
@@ -51,4 +52,3 @@ constexpr bool equalsIgnoringAsciiCase(std::u16string_view a, std::u16string_vie
 }
 
 } // namespace marrowtune
-// SPDX-License-Identifier: MIT

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "base/gbk_find.h"
 
 #include "base/ascii.h"
@@ -48,4 +49,3 @@ std::size_t findGbk(std::string_view text, std::string_view sub, std::size_t fro
 }
 
 } // namespace marrowtune
-// SPDX-License-Identifier: MIT

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Finding bytes in GBK text one character at a time, so a match never starts on the trail byte
 // of a double-byte character.
@@ -19,4 +20,3 @@ std::size_t findGbk(std::string_view text, std::string_view sub, std::size_t fro
                     bool ignoreCase = false);
 
 } // namespace marrowtune
-// SPDX-License-Identifier: MIT

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Whole numbers from the doubles the automation objects answer with.
 
@@ -16,4 +17,3 @@ inline int truncatedToInt(double number)
 }
 
 } // namespace marrowtune
-// SPDX-License-Identifier: MIT

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Percent-encoding of single bytes, shared by the request path and the request head.
 
@@ -41,4 +42,3 @@ inline bool isLineBreaking(unsigned char byte)
 }
 
 } // namespace marrowtune
-// SPDX-License-Identifier: MIT

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The program's vocabulary for text: every layer speaks of GBK byte text, byte buffers and code
 // pages through these names.
@@ -21,4 +22,3 @@ enum class CodePage : int {
 };
 
 } // namespace marrowtune
-// SPDX-License-Identifier: MIT

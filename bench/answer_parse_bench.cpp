@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Picking a 20-song search answer apart: the regular-expression object over the search
 // pattern, against a JavaScript regular expression doing the same in our script host.
 //
@@ -145,4 +146,3 @@ BENCHMARK(scriptRegExpParse)->UseRealTime();
 } // namespace marrowtune
 
 BENCHMARK_MAIN();
-// SPDX-License-Identifier: MIT

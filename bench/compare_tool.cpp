@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Marrowtune side of bench/compare.sh.
 //
 //   compare_tool answer SONGS PAD FILE   writes a GBK search answer of SONGS entries, each with
@@ -107,4 +108,3 @@ int main(int argc, char** argv)
     std::fputs("usage: compare_tool answer SONGS PAD FILE | parse FILE RUNS\n", stderr);
     return 2;
 }
-// SPDX-License-Identifier: MIT

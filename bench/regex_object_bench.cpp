@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One keyword-search page: RegexObject over a 20-song GBK answer with the search pattern,
 // reading all four groups of every match, as the search does for each page it shows.
 
@@ -94,4 +95,3 @@ void createOnly(benchmark::State& state)
 }
 BENCHMARK(createOnly)->Unit(benchmark::kMicrosecond);
 } // namespace
-// SPDX-License-Identifier: MIT

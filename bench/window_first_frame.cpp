@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Exec to first painted frame, for bench/compare.sh: the program's own window made as the
 // program makes it ("ours"), or a bare Qt window with the same Chinese texts ("bare"). The
 // process ends right after the first paint of its window, so the script times exec to exit.
@@ -64,4 +65,3 @@ int main(int argc, char** argv)
     window.show();
     return QApplication::exec();
 }
-// SPDX-License-Identifier: MIT

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "cli/cli.h"
 
 #include "marrowtune/config.h"
@@ -468,4 +469,3 @@ int runCli(const std::vector<std::string>& arguments, const ServiceHosts& hosts,
 }
 
 } // namespace marrowtune::cli
-// SPDX-License-Identifier: MIT

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // marrowtune-cli: the window's searches without a window. Its actions run the same search code
 // through a PlainSearchView and print the songs; what the window shows as a message row goes
@@ -43,4 +44,3 @@ int runCli(const std::vector<std::string>& arguments, const ServiceHosts& hosts,
            std::ostream& err);
 
 } // namespace marrowtune::cli
-// SPDX-License-Identifier: MIT

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // marrowtune-cli: see cli/cli.h and `marrowtune-cli --help`.
 
 #include "cli/cli.h"
@@ -66,4 +67,3 @@ int main(int argc, char** argv)
     std::fflush(nullptr);
     std::_Exit(status);
 }
-// SPDX-License-Identifier: MIT

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The code-page conversions: GBK and UTF-8 to UTF-16 and back, over arbitrary bytes.
 //
 // Input: a flags byte choosing the code page and the direction, then the bytes to convert.
@@ -78,4 +79,3 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         checkToWide(bytes, codePage);
     return 0;
 }
-// SPDX-License-Identifier: MIT

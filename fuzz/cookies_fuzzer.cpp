@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Folding received cookies into a stored list.
 //
 // Input: the stored list (a length byte and its bytes), then the received list.
@@ -39,4 +40,3 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     return 0;
 }
-// SPDX-License-Identifier: MIT

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // What every fuzz target shares: reading several values out of one input, and a check that
 // stops the run when an invariant does not hold. Plain C++ so that the same targets build with
@@ -55,4 +56,3 @@ private:
 #define FUZZ_CHECK(condition)                                                                      \
     ((condition) ? static_cast<void>(0)                                                            \
                  : ::marrowtune::fuzz::failCheck(#condition, __FILE__, __LINE__))
-// SPDX-License-Identifier: MIT

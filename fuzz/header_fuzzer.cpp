@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The response header scan: headerValue over every line of an arbitrary header block, and the
 // Location and Set-Cookie scan the HTTP engine runs over the block.
 //
@@ -52,4 +53,3 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     return 0;
 }
-// SPDX-License-Identifier: MIT

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The "VBScript.RegExp" engine through RegexObject: an arbitrary pattern over an arbitrary
 // subject must compile or be refused, and run or give up, without crashing or hanging (the
 // engine has a match limit per search and a run budget per Execute).
@@ -84,4 +85,3 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(replaced == subject);
     return 0;
 }
-// SPDX-License-Identifier: MIT

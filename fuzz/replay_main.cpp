@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Runs a fuzz target over saved inputs without libFuzzer: every file named on the command line,
 // and every file inside a directory named there, goes once through LLVMFuzzerTestOneInput. The
 // suite runs the committed corpus this way, so a regression fails the ordinary test run on any
@@ -66,4 +67,3 @@ int main(int argc, char** argv)
     std::printf("%zu inputs ran without a finding\n", files.size());
     return 0;
 }
-// SPDX-License-Identifier: MIT

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The two link-rewriting calls, thURL and getHiURL, over arbitrary links, through the real
 // script host.
 //
@@ -70,4 +71,3 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     return 0;
 }
-// SPDX-License-Identifier: MIT

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The text operations over arbitrary GBK bytes: find, split, replace, trim, space removal,
 // number reading, text between markers and URL encoding.
 //
@@ -183,4 +184,3 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     checkUrlEncode(subject, (flags & 4) != 0, (flags & 8) != 0);
     return 0;
 }
-// SPDX-License-Identifier: MIT

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The skin theme decoder: bytes that are not a whole, valid theme are refused without a crash;
 // a theme that is accepted encodes back to itself.
 //
@@ -67,4 +68,3 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     return 0;
 }
-// SPDX-License-Identifier: MIT

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Taking URLs apart: host, port and path of arbitrary bytes.
 //
 // Input: a flags byte, then the URL.
@@ -33,4 +34,3 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(path == "/" || url.ends_with(path));
     return 0;
 }
-// SPDX-License-Identifier: MIT

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "net/cookies.h"
 
 namespace marrowtune {
@@ -53,4 +54,3 @@ bool cookieListHasName(const std::vector<Text>& items, const Text& name)
 }
 
 } // namespace marrowtune
-// SPDX-License-Identifier: MIT

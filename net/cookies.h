@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Cookie lists: one text of name=value items separated by ";". Lists built here put "; "
 // between items and nothing after the last one.
@@ -20,4 +21,3 @@ Text cookieName(const Text& item);
 bool cookieListHasName(const std::vector<Text>& items, const Text& name);
 
 } // namespace marrowtune
-// SPDX-License-Identifier: MIT

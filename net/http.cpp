@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "net/http.h"
 
 #include "base/percent.h"
@@ -221,4 +222,3 @@ Text httpGetText(const Text& url, int method, const Text& formText, Text* cookie
 }
 
 } // namespace marrowtune
-// SPDX-License-Identifier: MIT

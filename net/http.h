@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The HTTP engine: one synchronous exchange per call over the Internet library. Nothing is
 // kept between calls; cookie continuity is the caller's cookie text, updated in place.
@@ -61,4 +62,3 @@ Text headerValue(const Text& line);
 Text requestAgent(const Text& headers);
 
 } // namespace marrowtune
-// SPDX-License-Identifier: MIT

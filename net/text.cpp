@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "net/text.h"
 
 #include "base/ascii.h"
@@ -267,4 +268,3 @@ Text wideToMultiByte(std::u16string_view wide, CodePage codePage)
 }
 
 } // namespace marrowtune
-// SPDX-License-Identifier: MIT

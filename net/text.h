@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The program's text operations. Text is a GBK byte string: lengths and positions count bytes,
 // positions are 1-based and a search that finds nothing gives -1. A byte of 0x80 or more starts
@@ -65,4 +66,3 @@ std::u16string multiByteToWide(std::string_view text, CodePage codePage = CodePa
 Text wideToMultiByte(std::u16string_view wide, CodePage codePage = CodePage::Ansi);
 
 } // namespace marrowtune
-// SPDX-License-Identifier: MIT

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "net/url.h"
 
 namespace marrowtune {
@@ -68,4 +69,3 @@ Text urlPath(std::string_view url)
 }
 
 } // namespace marrowtune
-// SPDX-License-Identifier: MIT

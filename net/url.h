@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Taking a URL text apart for the HTTP engine. Only "http://" and "https://" are recognised as
 // schemes; a URL without one is taken as http.
@@ -17,4 +18,3 @@ int urlPort(std::string_view url);
 Text urlPath(std::string_view url);
 
 } // namespace marrowtune
-// SPDX-License-Identifier: MIT

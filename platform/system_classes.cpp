@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/system_classes.h"
 
 #include "platform/regexp/regexp.h"
@@ -13,4 +14,3 @@ void registerSystemClasses()
 }
 
 } // namespace marrowtune
-// SPDX-License-Identifier: MIT

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The automation classes the system provides, registered once at start-up, in place of the
 // platform's own class registrations.
@@ -10,4 +11,3 @@ namespace marrowtune {
 void registerSystemClasses();
 
 } // namespace marrowtune
-// SPDX-License-Identifier: MIT

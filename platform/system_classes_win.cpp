@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/system_classes.h"
 
 namespace marrowtune {
@@ -9,4 +10,3 @@ void registerSystemClasses()
 }
 
 } // namespace marrowtune
-// SPDX-License-Identifier: MIT

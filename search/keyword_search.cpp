@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "search/keyword_search.h"
 
 #include "automation/regex_object.h"
@@ -160,4 +161,3 @@ SearchStatus showNextPage(SearchView& view, SearchContext& context)
 }
 
 } // namespace marrowtune
-// SPDX-License-Identifier: MIT

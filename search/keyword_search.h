@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The keyword search with its paging: songs matching a song name, singer or album, twenty to a
 // page.
@@ -49,4 +50,3 @@ SearchStatus showPreviousPage(SearchView& view, SearchContext& context);
 SearchStatus showNextPage(SearchView& view, SearchContext& context);
 
 } // namespace marrowtune
-// SPDX-License-Identifier: MIT

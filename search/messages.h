@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The texts the searches look for in service answers and write as message rows, as GBK bytes
 // (sources are UTF-8, so each is spelled out byte by byte with its UTF-8 form alongside).
@@ -23,4 +24,3 @@ inline constexpr std::string_view NoResultMessage =
     "\xCE\xDE\xBD\xE1\xB9\xFB \xC7\xEB\xB8\xFC\xBB\xBB\xB9\xD8\xBC\xFC\xB4\xCA";
 
 } // namespace marrowtune
-// SPDX-License-Identifier: MIT

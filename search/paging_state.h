@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The keyword search's paging state: where its page steps stand.
 
@@ -16,4 +17,3 @@ struct PagingState {
 };
 
 } // namespace marrowtune
-// SPDX-License-Identifier: MIT

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "search/plain_search_view.h"
 
 namespace marrowtune {
@@ -75,4 +76,3 @@ bool PlainSearchView::menuItemVisible(MenuItem item) const
 }
 
 } // namespace marrowtune
-// SPDX-License-Identifier: MIT

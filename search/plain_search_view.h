@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A search view of plain data: the window's controls as fields. marrowtune-cli runs the
 // searches through it, and tests use it to watch what the searches write.
@@ -66,4 +67,3 @@ private:
 };
 
 } // namespace marrowtune
-// SPDX-License-Identifier: MIT

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "search/rewrite.h"
 
 #include "embedded/RewriteScript.h"
@@ -78,4 +79,3 @@ std::vector<Text> callGetHiURLEach(ScriptComponent& component, const std::vector
 }
 
 } // namespace marrowtune
-// SPDX-License-Identifier: MIT

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The link-rewriting script RewriteScript and the calls into it. The script is JScript text
 // with four functions, getStreamID, getHiURL, getExactQusicID and thURL, carrying the
@@ -37,4 +38,3 @@ std::vector<Text> callThURLEach(ScriptComponent& component, const std::vector<Te
 std::vector<Text> callGetHiURLEach(ScriptComponent& component, const std::vector<Text>& links);
 
 } // namespace marrowtune
-// SPDX-License-Identifier: MIT

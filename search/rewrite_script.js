@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Rewrites music links to the mirror host. The host names below are filled in when the
 // program is built.
 
@@ -44,4 +45,3 @@ function thURL(url) {
     }
     return link;
 }
-// SPDX-License-Identifier: MIT

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 #include "base/text.h"
@@ -33,4 +34,3 @@ public:
 };
 
 } // namespace marrowtune
-// SPDX-License-Identifier: MIT

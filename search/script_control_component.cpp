@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "search/script_control_component.h"
 
 namespace marrowtune {
@@ -108,4 +109,3 @@ std::vector<Text> ScriptControlComponent::runEach(const Text& functionName,
 }
 
 } // namespace marrowtune
-// SPDX-License-Identifier: MIT

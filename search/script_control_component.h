@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The window's script component over one "ScriptControl" host with language JScript.
 
@@ -41,4 +42,3 @@ private:
 };
 
 } // namespace marrowtune
-// SPDX-License-Identifier: MIT

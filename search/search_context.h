@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // What the searches need besides the window: the hosts they ask and the keyword search's page
 // position. The window program and the command-line tool each own one and hand it to the
@@ -36,4 +37,3 @@ private:
 };
 
 } // namespace marrowtune
-// SPDX-License-Identifier: MIT

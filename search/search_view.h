@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The one narrow interface through which the searches and the result actions talk to the
 // window. MainWindow implements it with widgets; marrowtune-cli and the tests with plain data.
@@ -57,4 +58,3 @@ public:
 };
 
 } // namespace marrowtune
-// SPDX-License-Identifier: MIT

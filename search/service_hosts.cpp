@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "search/service_hosts.h"
 
 #include "marrowtune/config.h"
@@ -76,4 +77,3 @@ std::string applyHostEnvironment(ServiceHosts& hosts)
 }
 
 } // namespace marrowtune
-// SPDX-License-Identifier: MIT

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The hosts the searches, the link rewriting and the window's links use. They are the build's
 // configuration values unless the environment overrides them at start (variables named as the
@@ -46,4 +47,3 @@ ServiceHosts hostsFromEnvironment(const char* (*lookUp)(const char*), std::strin
 std::string applyHostEnvironment(ServiceHosts& hosts);
 
 } // namespace marrowtune
-// SPDX-License-Identifier: MIT

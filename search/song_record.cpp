@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "search/song_record.h"
 
 #include "search/search_view.h"
@@ -45,4 +46,3 @@ void appendMessageRow(SearchView& view, std::string_view message)
 }
 
 } // namespace marrowtune
-// SPDX-License-Identifier: MIT

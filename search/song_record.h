@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The rows of the result list `超级列表框1` and the rules by which the searches write them.
 
@@ -39,4 +40,3 @@ void appendSongRows(SearchView& view, std::vector<Text> fields, std::size_t fiel
 void appendMessageRow(SearchView& view, std::string_view message);
 
 } // namespace marrowtune
-// SPDX-License-Identifier: MIT

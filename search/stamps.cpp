@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "search/stamps.h"
 
 #include "automation/script_object.h"
@@ -84,4 +85,3 @@ Text ownRandomStamp()
 }
 
 } // namespace marrowtune
-// SPDX-License-Identifier: MIT

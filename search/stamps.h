@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The stamps the service requests carry in their "t" query key, each evaluated by a script
 // object of its own.
@@ -33,4 +34,3 @@ Text makeRandomStampFrom(const std::function<Text()>& drawFraction,
 Text ownRandomStamp();
 
 } // namespace marrowtune
-// SPDX-License-Identifier: MIT

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "search/zone_lookup.h"
 
 #include "automation/regex_object.h"
@@ -108,4 +109,3 @@ void lookupZoneMusic(SearchView& view, const SearchContext& context)
 }
 
 } // namespace marrowtune
-// SPDX-License-Identifier: MIT

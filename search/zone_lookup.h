@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The Zone background-music lookup: the songs that play on a QQ user's Zone page.
 
@@ -29,4 +30,3 @@ std::vector<Text> zoneLinkForms(SearchView& view, const std::vector<Text>& links
 void lookupZoneMusic(SearchView& view, const SearchContext& context);
 
 } // namespace marrowtune
-// SPDX-License-Identifier: MIT

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/fatal_error.h"
 #include "app/skin/skin_themes.h"
 #include "platform/skin/skin_library.h"
@@ -139,4 +140,3 @@ LibraryLoader systemLoader()
 }
 
 } // namespace marrowtune::skin
-// SPDX-License-Identifier: MIT

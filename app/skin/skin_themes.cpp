@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/skin/skin_themes.h"
 
 #include "embedded/skin_library_image.h"
@@ -168,4 +169,3 @@ void enableSkinAero()
 }
 
 } // namespace marrowtune
-// SPDX-License-Identifier: MIT

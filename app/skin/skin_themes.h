@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The window's skin. The program carries the skin library SkinH_EL.dll and its 58 themes
 // inside itself, writes the library out beside its executable when it is missing, binds the
@@ -131,4 +132,3 @@ ThemeSequence& programThemeSequence();
 
 } // namespace skin
 } // namespace marrowtune
-// SPDX-License-Identifier: MIT

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/win/win_program.h"
 #include "app/window_start.h"
 
@@ -40,4 +41,3 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
     }
     return marrowtune::win::runProgram();
 }
-// SPDX-License-Identifier: MIT

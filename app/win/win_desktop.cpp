@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/win/win_desktop.h"
 
 #include "app/win/win_text.h"
@@ -74,4 +75,3 @@ std::unique_ptr<Win32Desktop> makeSystemWin32Desktop(HWND clipboardOwner)
 }
 
 } // namespace marrowtune
-// SPDX-License-Identifier: MIT

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The Win32 window's desktop: the shared facilities plus popping up a Win32 menu.
 
@@ -21,4 +22,3 @@ public:
 std::unique_ptr<Win32Desktop> makeSystemWin32Desktop(HWND clipboardOwner);
 
 } // namespace marrowtune
-// SPDX-License-Identifier: MIT

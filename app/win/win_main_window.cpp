@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/win/win_main_window.h"
 
 #include "app/win/main_window_layout.h"
@@ -679,4 +680,3 @@ void Win32MainWindow::popUpMenuNow()
 }
 
 } // namespace marrowtune
-// SPDX-License-Identifier: MIT

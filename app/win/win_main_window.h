@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The program's one window on Windows: Win32 controls made from the generated layout, the
 // shared event table's dispatch, and the controls behind SearchView.
@@ -133,4 +134,3 @@ private:
 };
 
 } // namespace marrowtune
-// SPDX-License-Identifier: MIT

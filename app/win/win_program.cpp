@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/win/win_program.h"
 
 #include "app/fatal_error.h"
@@ -39,4 +40,3 @@ int runProgram()
 }
 
 } // namespace marrowtune::win
-// SPDX-License-Identifier: MIT

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The Windows program's start.
 
@@ -11,4 +12,3 @@ namespace marrowtune::win {
 int runProgram();
 
 } // namespace marrowtune::win
-// SPDX-License-Identifier: MIT

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/win/win_text.h"
 
 #include "platform/codepage/codepage.h"
@@ -20,4 +21,3 @@ Text gbkFromWide(std::wstring_view text)
 }
 
 } // namespace marrowtune::win
-// SPDX-License-Identifier: MIT

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The one place where the Win32 window's UTF-16 strings meet the program's GBK text.
 
@@ -14,4 +15,3 @@ std::wstring wideFromGbk(const Text& text);
 Text gbkFromWide(std::wstring_view text);
 
 } // namespace marrowtune::win
-// SPDX-License-Identifier: MIT

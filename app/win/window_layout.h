@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The shapes of the Win32 window's layout, which the build generates from the window's Designer
 // template (see ui_to_win32.py).
@@ -58,4 +59,3 @@ struct MenuItemLayout {
 };
 
 } // namespace marrowtune::win
-// SPDX-License-Identifier: MIT

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The anchor of the parse rows: node's RegExp over the same answer, reading the same fields.
 // usage: node parse.js FILE RUNS SUFFIX
 'use strict';
@@ -25,4 +26,3 @@ for (let i = 0; i < Number(runs); ++i) {
 }
 times.sort((a, b) => a - b);
 console.log(times[times.length >> 1].toFixed(1));
-// SPDX-License-Identifier: MIT

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A loopback server for the 10,000-song row: every search request gets the answer file.
 // usage: node server.js PORT FILE
 'use strict';
@@ -10,4 +11,3 @@ http.createServer((request, response) => {
                              'Content-Length': answer.length});
     response.end(answer);
 }).listen(Number(port), '127.0.0.1', () => console.log('ready'));
-// SPDX-License-Identifier: MIT

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/codepage/codepage.h"
 
 #include "platform/codepage/gbk_table.h"
@@ -241,4 +242,3 @@ std::string fromWide(std::u16string_view wide, CodePage codePage)
 }
 
 } // namespace marrowtune::codepage
-// SPDX-License-Identifier: MIT

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Conversions between multi-byte text and UTF-16, standing in for MultiByteToWideChar /
 // WideCharToMultiByte. Code pages: 0 (the system's ANSI code page, which is GBK for this
@@ -29,4 +30,3 @@ std::u16string toWide(std::string_view text, CodePage codePage);
 std::string fromWide(std::u16string_view wide, CodePage codePage);
 
 } // namespace marrowtune::codepage
-// SPDX-License-Identifier: MIT

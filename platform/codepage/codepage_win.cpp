@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/codepage/codepage.h"
 
 #include <climits>
@@ -174,4 +175,3 @@ std::string fromWide(std::u16string_view wide, CodePage codePage)
 }
 
 } // namespace marrowtune::codepage
-// SPDX-License-Identifier: MIT

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The GBK double-byte table, generated at build time (gbk_table_generator.cpp): one UTF-16 unit
 // per lead byte 0x81-0xFE and trail byte 0x40-0xFE, 0 where the pair is not defined.
@@ -16,4 +17,3 @@ extern const int GbkDefinedCount;
 extern const char16_t GbkToUnicode[GbkTableSize];
 
 } // namespace marrowtune::codepage
-// SPDX-License-Identifier: MIT

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Writes the GBK decoding table as C++ source: every double-byte code the platform's iconv
 // ("GBK") defines, plus the three user-defined areas that code page 936 maps to the private use
 // area. Run at build time, so the table always matches the C library it was built against.
@@ -115,4 +116,3 @@ int main(int argc, char** argv)
     std::fprintf(file, "\n};\n\n} // namespace marrowtune::codepage\n");
     return std::fclose(file) == 0 ? 0 : 1;
 }
-// SPDX-License-Identifier: MIT

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/com/dispatch.h"
 
 #include "base/ascii.h"
@@ -186,4 +187,3 @@ void DispatchObject::addPropertyGet(std::string name, VariantType type,
 }
 
 } // namespace marrowtune::com
-// SPDX-License-Identifier: MIT

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Dispatch objects: automation objects that describe their members and are invoked by member
 // name, standing in for IDispatch with its type description.
@@ -132,4 +133,3 @@ private:
 };
 
 } // namespace marrowtune::com
-// SPDX-License-Identifier: MIT

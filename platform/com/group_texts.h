@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A match collection whose capture groups can be read in place: the program's own fast path
 // beside the late-bound Item/SubMatches reads, for callers that read every group of every match.
@@ -21,4 +22,3 @@ public:
 };
 
 } // namespace marrowtune::com
-// SPDX-License-Identifier: MIT

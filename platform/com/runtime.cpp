@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/com/runtime.h"
 
 #include "base/ascii.h"
@@ -141,4 +142,3 @@ Status createObject(std::string_view name, ObjectPtr& object)
 }
 
 } // namespace marrowtune::com
-// SPDX-License-Identifier: MIT

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Per-thread initialisation and the class registry of the automation stand-in, in place of
 // CoInitialize / CoUninitialize and object creation from a class name.
@@ -54,4 +55,3 @@ bool isRegistered(std::string_view name);
 Status createObject(std::string_view name, ObjectPtr& object);
 
 } // namespace marrowtune::com
-// SPDX-License-Identifier: MIT

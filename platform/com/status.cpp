@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/com/status.h"
 
 #include <array>
@@ -17,4 +18,3 @@ const char* statusName(Status status)
 }
 
 } // namespace marrowtune::com
-// SPDX-License-Identifier: MIT

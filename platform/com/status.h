@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Outcomes of the automation stand-in's calls, in place of the platform's HRESULT codes.
 
@@ -39,4 +40,3 @@ struct ExceptionInfo {
 const char* statusName(Status status);
 
 } // namespace marrowtune::com
-// SPDX-License-Identifier: MIT

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Windows only: the bridge from this library to the system's own automation (COM). Objects
 // the program does not register itself are created by the system from their program or class
@@ -20,4 +21,3 @@ void uninitializeSystem();
 Status createSystemObject(std::string_view name, ObjectPtr& object);
 
 } // namespace marrowtune::com::detail
-// SPDX-License-Identifier: MIT

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/com/system_objects.h"
 
 #include <algorithm>
@@ -553,4 +554,3 @@ Status createSystemObject(std::string_view name, ObjectPtr& object)
 }
 
 } // namespace marrowtune::com::detail
-// SPDX-License-Identifier: MIT

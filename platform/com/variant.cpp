@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/com/variant.h"
 
 #include "base/ascii.h"
@@ -275,4 +276,3 @@ Status changeType(const Variant& value, VariantType type, Variant& out)
 }
 
 } // namespace marrowtune::com
-// SPDX-License-Identifier: MIT

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The automation value: empty, null, boolean, 32-bit integer, double, UTF-16 string, object or
 // byte array, with the platform's standard conversions between kinds.
@@ -91,4 +92,3 @@ Status changeType(const Variant& value, VariantType type, Variant& out);
 std::u16string formatDouble(double value);
 
 } // namespace marrowtune::com
-// SPDX-License-Identifier: MIT

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/inet/curl_calls.h"
 
 #include "platform/inet/inet_testing.h"
@@ -71,4 +72,3 @@ void curlEasyCleanup(CURL* easy)
 
 } // namespace detail
 } // namespace marrowtune::inet
-// SPDX-License-Identifier: MIT

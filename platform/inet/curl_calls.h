@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The one place from which the Internet library calls libcurl's life-cycle functions, so that
 // a test can make them fail (see inet_testing.h).
@@ -19,4 +20,3 @@ void curlMultiCleanup(CURLM* multi);
 void curlEasyCleanup(CURL* easy);
 
 } // namespace marrowtune::inet::detail
-// SPDX-License-Identifier: MIT

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/inet/inet.h"
 
 #include "base/ascii.h"
@@ -536,4 +537,3 @@ void cancelAll()
 }
 
 } // namespace marrowtune::inet
-// SPDX-License-Identifier: MIT

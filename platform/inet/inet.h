@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The program's Internet library: an Internet handle, a connection and a request, opened,
 // used and closed in that order, as the HTTP engine expects of it. Built on libcurl, one easy
@@ -105,4 +106,3 @@ void cancelAll();
 bool cancel(Handle request);
 
 } // namespace marrowtune::inet
-// SPDX-License-Identifier: MIT

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/inet/inet_common.h"
 
 #include "base/percent.h"
@@ -225,4 +226,3 @@ void resetSeams()
 
 } // namespace testing
 } // namespace marrowtune::inet
-// SPDX-License-Identifier: MIT

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // What both Internet library stand-ins (libcurl's and the Windows library's) share: the table
 // of open handles, the request bounds and test seams, the wait hook, and the rules that keep a
@@ -80,4 +81,3 @@ std::optional<std::string_view> headerName(std::string_view line);
 
 } // namespace detail
 } // namespace marrowtune::inet
-// SPDX-License-Identifier: MIT

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Test seams of the Internet library: make its curl calls fail and shorten its time-outs, so
 // the failure paths of its callers can be driven without a broken machine or a long wait.
@@ -46,4 +47,3 @@ public:
 };
 
 } // namespace marrowtune::inet::testing
-// SPDX-License-Identifier: MIT

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "base/ascii.h"
 #include "platform/inet/inet.h"
 #include "platform/inet/inet_common.h"
@@ -546,4 +547,3 @@ void setCurlCallFails(CurlCall call, bool callFails)
 
 } // namespace testing
 } // namespace marrowtune::inet
-// SPDX-License-Identifier: MIT

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/regexp/pattern.h"
 
 #define PCRE2_CODE_UNIT_WIDTH 16
@@ -488,4 +489,3 @@ std::u16string expandReplacement(std::u16string_view replacement, std::u16string
 }
 
 } // namespace marrowtune::regexp
-// SPDX-License-Identifier: MIT

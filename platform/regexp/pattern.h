@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A compiled JScript regular expression over UTF-16 code units, run by PCRE2's 16-bit library.
 // Internal to the "VBScript.RegExp" class; the program reaches it only through that class.
@@ -65,4 +66,3 @@ std::u16string expandReplacement(std::u16string_view replacement, std::u16string
                                  const MatchSpan& match);
 
 } // namespace marrowtune::regexp
-// SPDX-License-Identifier: MIT

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/regexp/regexp.h"
 
 #include "platform/com/dispatch.h"
@@ -362,4 +363,3 @@ void registerRegExpClass()
 }
 
 } // namespace marrowtune::regexp
-// SPDX-License-Identifier: MIT

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The "VBScript.RegExp" automation class: Pattern, IgnoreCase, Global, Multiline, Execute,
 // Replace and Test, with its match collection, matches and sub-match collections, matching with
@@ -14,4 +15,3 @@ inline constexpr char RegExpClassId[] = "{3F4DACA4-160D-11D2-A8E9-00104B365C9F}"
 void registerRegExpClass();
 
 } // namespace marrowtune::regexp
-// SPDX-License-Identifier: MIT

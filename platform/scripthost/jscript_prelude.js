@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Runs in every new heap before any other code: gives the ES5 engine JScript's results where
 // the two differ for what our scripts use.
 (function (global) {
@@ -69,4 +70,3 @@
     Object.defineProperty(global, "parseInt", {value: parseInt, writable: true, configurable: true});
     Object.defineProperty(global, "Number", {value: Number, writable: true, configurable: true});
 })(this);
-// SPDX-License-Identifier: MIT

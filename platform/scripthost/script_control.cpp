@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/scripthost/script_control.h"
 
 #include "base/ascii.h"
@@ -285,4 +286,3 @@ void registerScriptControlClass()
 }
 
 } // namespace marrowtune::scripthost
-// SPDX-License-Identifier: MIT

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The "ScriptControl" automation class: a script host with the members Language, Timeout,
 // Error, Eval, ExecuteStatement, Run, Reset and AddCode. Language "JScript" runs on the Duktape
@@ -16,4 +17,3 @@ inline constexpr std::string_view ScriptControlClassId = "{0E59F1D5-1FBE-11D0-8F
 void registerScriptControlClass();
 
 } // namespace marrowtune::scripthost
-// SPDX-License-Identifier: MIT

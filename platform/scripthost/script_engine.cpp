@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/scripthost/script_engine.h"
 
 #include "embedded/JscriptPrelude.h"
@@ -778,4 +779,3 @@ ScriptOutcome ScriptEngine::runOnWorker(RunKind kind, std::u16string code,
 }
 
 } // namespace marrowtune::scripthost
-// SPDX-License-Identifier: MIT

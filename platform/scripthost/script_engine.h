@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // One JScript-compatible script engine over Duktape: a heap with the compatibility prelude
 // installed, code added to its global scope, expressions evaluated, functions called by name.
@@ -121,4 +122,3 @@ std::string toCesu8(std::u16string_view text);
 std::u16string fromCesu8(std::string_view text);
 
 } // namespace marrowtune::scripthost
-// SPDX-License-Identifier: MIT

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The two exports of the skin library SkinH_EL.dll, a shared library that the program carries,
 // writes out beside itself and binds by name at run time. It draws the program's windows with a
@@ -40,4 +41,3 @@ using AttachResFunction = int (*)(const unsigned char*, int, const char*, int, i
 using SetAeroFunction = int (*)(int);
 
 } // namespace marrowtune::skin
-// SPDX-License-Identifier: MIT

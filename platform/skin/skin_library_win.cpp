@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/skin/skin_library.h"
 #include "platform/skin/theme.h"
 
@@ -805,4 +806,3 @@ extern "C" int SkinH_SetAero(int on)
         return 0;
     }
 }
-// SPDX-License-Identifier: MIT

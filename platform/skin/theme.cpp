@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/skin/theme.h"
 
 #include "base/ascii.h"
@@ -488,4 +489,3 @@ std::vector<TextOnFill> textsOnFills(const Look& look)
 }
 
 } // namespace marrowtune::skin
-// SPDX-License-Identifier: MIT

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The skin theme: its data, its binary form and the look drawn from it. Plain C++ without Qt,
 // shared by the skin library, the build-time packer and the tests.
@@ -125,4 +126,3 @@ Look deriveLook(const Theme& theme, bool aero);
 std::vector<TextOnFill> textsOnFills(const Look& look);
 
 } // namespace marrowtune::skin
-// SPDX-License-Identifier: MIT

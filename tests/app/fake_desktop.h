@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A desktop that records instead of acting: no test opens a browser, touches the clipboard or
 // waits on a popup menu.
@@ -46,4 +47,3 @@ public:
 };
 
 } // namespace marrowtune::test
-// SPDX-License-Identifier: MIT

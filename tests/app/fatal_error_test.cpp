@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/fatal_error.h"
 #include "tests/app/gui_test_support.h"
 
@@ -70,4 +71,3 @@ TEST(FatalErrorDeathTest, EndsWithMinusOneWithoutEndOfRunHandlers)
 
 } // namespace
 } // namespace marrowtune
-// SPDX-License-Identifier: MIT

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tests/app/gui_test_support.h"
 
 #include "app/program.h"
@@ -31,4 +32,3 @@ void FakeDesktop::popUpMenu(QMenu& menu, QPoint at)
 }
 
 } // namespace marrowtune::test
-// SPDX-License-Identifier: MIT

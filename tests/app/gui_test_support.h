@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Shared set-up for the window tests: one QApplication on Qt's offscreen platform
 // (tests/support/qt_application.h); the fake desktop's popup recording is defined beside it.
@@ -17,4 +18,3 @@ std::unique_ptr<MainWindow> makeWindowWithFakeDesktop(FakeDesktop*& desktop,
                                                       std::unique_ptr<ScriptComponent> script = {});
 
 } // namespace marrowtune::test
-// SPDX-License-Identifier: MIT

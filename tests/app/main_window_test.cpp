@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/main_window.h"
 #include "app/program.h"
 #include "app/qt_text.h"
@@ -511,4 +512,3 @@ TEST(MainWindowEventsTest, RowsForMissingOrUnfitUnitsRefuseTheWindow)
 
 } // namespace
 } // namespace marrowtune
-// SPDX-License-Identifier: MIT

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/fatal_error.h"
 #include "app/main_window.h"
 #include "app/program.h"
@@ -143,4 +144,3 @@ TEST(RunProgramDeathTest, StartsWithTheStartThemeAndEndsThroughTheAuthorsPage)
 
 } // namespace
 } // namespace marrowtune
-// SPDX-License-Identifier: MIT

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tests/app/recording_skin.h"
 
 #include "app/main_window.h"
@@ -75,4 +76,3 @@ const std::vector<std::string>& RecordingSkin::calls() const
 }
 
 } // namespace marrowtune::test
-// SPDX-License-Identifier: MIT

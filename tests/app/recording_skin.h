@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The program's skin library replaced by one that records what reaches it, so the start-up and
 // 换肤 tests see the calls without loading the library.
@@ -30,4 +31,3 @@ private:
 };
 
 } // namespace marrowtune::test
-// SPDX-License-Identifier: MIT

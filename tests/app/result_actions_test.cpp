@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/main_window.h"
 #include "app/program.h"
 #include "app/result_actions.h"
@@ -171,4 +172,3 @@ TEST_F(ResultActionsTest, ListenOpensThePageWithTheLinkUnencoded)
 
 } // namespace
 } // namespace marrowtune
-// SPDX-License-Identifier: MIT

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/main_window.h"
 #include "app/program.h"
 #include "marrowtune/config.h"
@@ -179,4 +180,3 @@ TEST_F(SearchButtonsTest, MenuSearchesForTheRightClickedCell)
 
 } // namespace
 } // namespace marrowtune
-// SPDX-License-Identifier: MIT

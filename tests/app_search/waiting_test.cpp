@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/main_window.h"
 #include "app/program.h"
 #include "platform/system_classes.h"
@@ -205,4 +206,3 @@ TEST(WaitingProgramDeathTest, ClosingDuringTheWaitEndsTheProgram)
 
 } // namespace
 } // namespace marrowtune
-// SPDX-License-Identifier: MIT

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/skin/skin_themes.h"
 #include "platform/skin/skin_library.h"
 #include "tests/support/wine.h"
@@ -169,4 +170,3 @@ TEST(SkinFilesWinTest, ProgramDirectoryHoldsTheProgram)
 
 } // namespace
 } // namespace marrowtune::skin
-// SPDX-License-Identifier: MIT

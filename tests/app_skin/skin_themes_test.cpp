@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/fatal_error.h"
 #include "app/skin/skin_themes.h"
 #include "tests/support/gbk.h"
@@ -285,4 +286,3 @@ TEST(SkinControllerTest, FirstStartWritesBindsAndDrawsTheStartTheme)
 
 } // namespace
 } // namespace marrowtune::skin
-// SPDX-License-Identifier: MIT

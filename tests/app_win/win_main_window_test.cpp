@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/win/main_window_layout.h"
 #include "app/win/win_main_window.h"
 #include "marrowtune/config.h"
@@ -516,4 +517,3 @@ TEST_F(WinWaitingTest, ClosingDuringTheWaitClosesAtOnce)
 
 } // namespace
 } // namespace marrowtune
-// SPDX-License-Identifier: MIT

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "automation/automation_object.h"
 #include "platform/com/runtime.h"
 #include "platform/system_classes.h"
@@ -135,4 +136,3 @@ TEST(AutomationVariant, BytesAndClear)
 
 } // namespace
 } // namespace marrowtune
-// SPDX-License-Identifier: MIT

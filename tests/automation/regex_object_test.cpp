@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "automation/regex_object.h"
 #include "platform/com/runtime.h"
 #include "platform/system_classes.h"
@@ -223,4 +224,3 @@ TEST_F(RegexObjectTest, SecondCreateReplacesEverything)
 
 } // namespace
 } // namespace marrowtune
-// SPDX-License-Identifier: MIT

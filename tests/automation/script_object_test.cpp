@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "automation/script_object.h"
 #include "platform/system_classes.h"
 #include "tests/support/wine.h"
@@ -146,4 +147,3 @@ TEST_F(ScriptObjectTest, DestroyReleasesTheHost)
 
 } // namespace
 } // namespace marrowtune
-// SPDX-License-Identifier: MIT

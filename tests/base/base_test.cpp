@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The shared helpers' edges; the GBK-aware find is covered through findText in the text tests.
 
 #include "base/ascii.h"
@@ -64,4 +65,3 @@ TEST(BaseTest, TruncatedToInt)
 
 } // namespace
 } // namespace marrowtune
-// SPDX-License-Identifier: MIT

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "cli/cli.h"
 #include "marrowtune/config.h"
 #include "platform/system_classes.h"
@@ -258,4 +259,3 @@ TEST(CliOutput, FailedWriteIsReported)
 
 } // namespace
 } // namespace marrowtune::cli
-// SPDX-License-Identifier: MIT

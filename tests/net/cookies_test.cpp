@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "net/cookies.h"
 
 #include <gtest/gtest.h>
@@ -69,4 +70,3 @@ TEST(CookieListHasNameTest, MatchesNamesExactly)
 
 } // namespace
 } // namespace marrowtune
-// SPDX-License-Identifier: MIT

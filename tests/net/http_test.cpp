@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "net/http.h"
 #include "platform/inet/inet_testing.h"
 #include "tests/support/httplib_server.h"
@@ -459,4 +460,3 @@ TEST(HttpRealServerTest, ReadsAnIndependentServersAnswers)
 
 } // namespace
 } // namespace marrowtune
-// SPDX-License-Identifier: MIT

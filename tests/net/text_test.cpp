@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "net/text.h"
 #include "tests/support/gbk.h"
 
@@ -266,4 +267,3 @@ TEST(TextTest, CodePageConversions)
 
 } // namespace
 } // namespace marrowtune
-// SPDX-License-Identifier: MIT

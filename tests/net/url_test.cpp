@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "net/url.h"
 
 #include <gtest/gtest.h>
@@ -49,4 +50,3 @@ TEST(UrlTest, HostSwitches)
 
 } // namespace
 } // namespace marrowtune
-// SPDX-License-Identifier: MIT

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "search/keyword_search.h"
 #include "search/messages.h"
 #include "search/zone_lookup.h"
@@ -226,4 +227,3 @@ TEST(SearchMessagesTest, AreTheExactGbkTexts)
 
 } // namespace
 } // namespace marrowtune::test
-// SPDX-License-Identifier: MIT

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "marrowtune/config.h"
 #include "platform/system_classes.h"
 #include "search/rewrite.h"
@@ -237,4 +238,3 @@ TEST(HostEnvironment, ValuesReplaceTheBuildsOrAreRefused)
 
 } // namespace
 } // namespace marrowtune
-// SPDX-License-Identifier: MIT

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Shared pieces of the search tests: a loopback service, a plain view, answer builders and a
 // script component that records which rewriting function a link went to.
@@ -104,4 +105,3 @@ protected:
 };
 
 } // namespace marrowtune::test
-// SPDX-License-Identifier: MIT

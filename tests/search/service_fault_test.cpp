@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/inet/inet_testing.h"
 #include "search/messages.h"
 #include "search/zone_lookup.h"
@@ -104,4 +105,3 @@ TEST_F(ServiceFaultTest, QqBoxLineBreakStaysInsideItsLines)
 
 } // namespace
 } // namespace marrowtune::test
-// SPDX-License-Identifier: MIT

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The two service patterns the searches use, over crafted GBK answers.
 
 #include "automation/regex_object.h"
@@ -146,4 +147,3 @@ TEST_F(ServicePatternTest, SearchAnswer)
 
 } // namespace
 } // namespace marrowtune
-// SPDX-License-Identifier: MIT

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/system_classes.h"
 #include "search/stamps.h"
 
@@ -129,4 +130,3 @@ TEST(RandomStamp, OwnStampsHaveTheHostForm)
 
 } // namespace
 } // namespace marrowtune
-// SPDX-License-Identifier: MIT

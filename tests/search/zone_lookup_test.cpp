@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "search/keyword_search.h"
 #include "search/messages.h"
 #include "search/zone_lookup.h"
@@ -158,4 +159,3 @@ TEST_F(ZoneLookupTest, ReplacesRowsAndDisablesPaging)
 
 } // namespace
 } // namespace marrowtune::test
-// SPDX-License-Identifier: MIT

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Test helper: GBK bytes of a UTF-8 source literal, so expectations can be written in Chinese.
 
@@ -24,4 +25,3 @@ inline std::string utf8(std::string_view gbkText)
 }
 
 } // namespace marrowtune::test
-// SPDX-License-Identifier: MIT

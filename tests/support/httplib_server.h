@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A cpp-httplib server on 127.0.0.1 with an ephemeral port, run on its own thread: a tidy,
 // independent HTTP implementation to check the client against (chunked bodies, keep-alive,
@@ -61,4 +62,3 @@ private:
 };
 
 } // namespace marrowtune::test
-// SPDX-License-Identifier: MIT

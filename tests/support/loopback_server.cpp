@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tests/support/loopback_server.h"
 
 #include "tests/support/sockets.h"
@@ -364,4 +365,3 @@ void LoopbackServer::holdUntilStopped()
 }
 
 } // namespace marrowtune::test
-// SPDX-License-Identifier: MIT

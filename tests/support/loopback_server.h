@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A scripted HTTP server on 127.0.0.1 for tests. It records each request exactly as it came
 // off the wire (request line, header lines in order, body) and answers with exactly the bytes
@@ -120,4 +121,3 @@ private:
 };
 
 } // namespace marrowtune::test
-// SPDX-License-Identifier: MIT

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Test helper: the one QApplication of a test process, always on Qt's offscreen platform.
 
@@ -21,4 +22,3 @@ inline void ensureApplication()
 }
 
 } // namespace marrowtune::test
-// SPDX-License-Identifier: MIT

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The few socket calls the loopback server makes, over BSD sockets or Winsock. A socket is an
 // int on both: Winsock's handles are small numbers in practice, and -1 stays "no socket".
@@ -148,4 +149,3 @@ inline void closeListening(int socket)
 }
 
 } // namespace marrowtune::test::sockets
-// SPDX-License-Identifier: MIT

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tests/support/wine.h"
 
 #ifdef _WIN32
@@ -18,4 +19,3 @@ bool underWine()
 }
 
 } // namespace marrowtune::test
-// SPDX-License-Identifier: MIT

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Whether the tests run under Wine, for the few expectations where Wine differs from Windows
 // (each such place says how).
@@ -8,4 +9,3 @@ namespace marrowtune::test {
 bool underWine();
 
 } // namespace marrowtune::test
-// SPDX-License-Identifier: MIT

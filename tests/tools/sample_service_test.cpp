@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tests/support/gbk.h"
 #include "tools/sample-service/catalogue.h"
 #include "tools/sample-service/sample_service.h"
@@ -231,4 +232,3 @@ TEST_F(SampleServiceHttp, MirrorAndPages)
 
 } // namespace
 } // namespace marrowtune::sample
-// SPDX-License-Identifier: MIT

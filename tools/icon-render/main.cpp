@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // marrowtune_icon_render DIR SIZE...: writes DIR/SIZExSIZE/apps/<id>.png for each size, drawn
 // as the window draws its icon, for the installed hicolor theme.
 
@@ -31,4 +32,3 @@ int main(int argc, char** argv)
     }
     return 0;
 }
-// SPDX-License-Identifier: MIT

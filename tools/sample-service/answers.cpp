@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tools/sample-service/answers.h"
 
 #include "marrowtune/config.h"
@@ -255,4 +256,3 @@ std::string audioClip(std::int64_t seed)
 }
 
 } // namespace marrowtune::sample
-// SPDX-License-Identifier: MIT

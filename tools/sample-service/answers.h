@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The sample service's answers, built as plain functions over the catalogue. They are written
 // in UTF-8; sample_service.cpp converts the text answers to GBK when it sends them.
@@ -48,4 +49,3 @@ std::string audioClip(std::int64_t seed);
 std::string escapeHtml(std::string_view text);
 
 } // namespace marrowtune::sample
-// SPDX-License-Identifier: MIT

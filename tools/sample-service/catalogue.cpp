@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tools/sample-service/catalogue.h"
 
 #include "base/ascii.h"
@@ -274,4 +275,3 @@ const CatalogueSong* findSongByMirrorId(std::int64_t mirrorId)
 }
 
 } // namespace marrowtune::sample
-// SPDX-License-Identifier: MIT

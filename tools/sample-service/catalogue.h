@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The sample service's built-in catalogue: a few hundred made-up songs and a handful of Zone
 // users. All texts are UTF-8; the service converts its answers to GBK when it sends them.
@@ -58,4 +59,3 @@ const CatalogueSong* findSongByMirrorId(std::int64_t mirrorId);
 std::int64_t mirrorSongId(std::int64_t cdnFileId);
 
 } // namespace marrowtune::sample
-// SPDX-License-Identifier: MIT

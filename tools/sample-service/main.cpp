@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // marrowtune-sample-service [--port N]: the local stand-in for the music services, on
 // 127.0.0.1, until SIGINT or SIGTERM.
 
@@ -77,4 +78,3 @@ int main(int argc, char** argv)
     service.stop();
     return 0;
 }
-// SPDX-License-Identifier: MIT

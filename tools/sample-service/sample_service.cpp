@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tools/sample-service/sample_service.h"
 
 #include "base/ascii.h"
@@ -178,4 +179,3 @@ void SampleService::stop()
 }
 
 } // namespace marrowtune::sample
-// SPDX-License-Identifier: MIT

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The local sample service: an HTTP server on 127.0.0.1 that stands in for the Zone playlist
 // service, the song-search service, the mirror host, the listen-online page and the author's
@@ -37,4 +38,3 @@ private:
 };
 
 } // namespace marrowtune::sample
-// SPDX-License-Identifier: MIT

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Saves pictures of the main window to PNG files: the first as the program shows it at start,
 // the optional second with a few result rows, a selected row and the list menu's items set as
 // a right click on the singer cell sets them. With --live it goes the program's own road
@@ -124,4 +125,3 @@ int main(int argc, char* argv[])
     }
     return saved ? 0 : 1;
 }
-// SPDX-License-Identifier: MIT

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Renders a mock of the program's window (its controls at their fixed rectangles, with sample
 // rows) in skin themes, offscreen, into one PNG: either a contact sheet of many themes or one
 // theme at full size.
@@ -146,4 +147,3 @@ int main(int argc, char** argv)
     }
     return failures == 0 ? 0 : 1;
 }
-// SPDX-License-Identifier: MIT

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Build-time packer: reads the readable theme source (themes/themes.txt) and writes each theme
 // in its binary form (theme_NN.she) and all of them in one pack for embedding.
 //
@@ -189,4 +190,3 @@ int main(int argc, char** argv)
     }
     return writeFile(dir + "/skin_themes.pack", pack) ? 0 : 1;
 }
-// SPDX-License-Identifier: MIT

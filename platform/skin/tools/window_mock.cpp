@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/skin/tools/window_mock.h"
 
 #include "embedded/MainWindowTemplate.h"
@@ -65,4 +66,3 @@ QWidget* buildWindowMock()
 }
 
 } // namespace marrowtune::skin
-// SPDX-License-Identifier: MIT

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A stand-in for the program's window, for looking at themes and testing them: the window
 // template itself (app/resources/main_window.ui, built in), with some result rows added and the
@@ -12,4 +13,3 @@ namespace marrowtune::skin {
 QWidget* buildWindowMock();
 
 } // namespace marrowtune::skin
-// SPDX-License-Identifier: MIT

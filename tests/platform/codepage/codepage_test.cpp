@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/codepage/codepage.h"
 
 #include <cstring>
@@ -148,4 +149,3 @@ TEST(CodepageTest, WholeGbkTable)
 
 } // namespace
 } // namespace marrowtune::codepage
-// SPDX-License-Identifier: MIT

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/com/dispatch.h"
 
 #include <gtest/gtest.h>
@@ -177,4 +178,3 @@ TEST(Dispatch, SharedMemberTable)
 
 } // namespace
 } // namespace marrowtune::com
-// SPDX-License-Identifier: MIT

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/com/runtime.h"
 
 #include <gtest/gtest.h>
@@ -92,4 +93,3 @@ TEST_F(Runtime, RefusesTakenOrMalformedNames)
 
 } // namespace
 } // namespace marrowtune::com
-// SPDX-License-Identifier: MIT

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/com/dispatch.h"
 #include "platform/com/variant.h"
 
@@ -117,4 +118,3 @@ TEST(VariantObject, CopiesShareOneReference)
 
 } // namespace
 } // namespace marrowtune::com
-// SPDX-License-Identifier: MIT

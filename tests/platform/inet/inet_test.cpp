@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/inet/inet.h"
 #include "platform/inet/inet_testing.h"
 #include "tests/support/loopback_server.h"
@@ -459,4 +460,3 @@ TEST_F(InetTest, SeamMakesTheCurlCallsFail)
 
 } // namespace
 } // namespace marrowtune::inet
-// SPDX-License-Identifier: MIT

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/com/runtime.h"
 #include "platform/regexp/pattern.h"
 #include "platform/regexp/regexp.h"
@@ -286,4 +287,3 @@ TEST_F(RegExpTest, HasNoSingleline)
 
 } // namespace
 } // namespace marrowtune::regexp
-// SPDX-License-Identifier: MIT

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/com/dispatch.h"
 #include "platform/com/runtime.h"
 #include "platform/scripthost/script_control.h"
@@ -185,4 +186,3 @@ TEST_F(ScriptControlTest, TimeoutBoundsEveryRun)
 
 } // namespace
 } // namespace marrowtune::scripthost
-// SPDX-License-Identifier: MIT

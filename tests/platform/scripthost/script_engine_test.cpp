@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/scripthost/script_engine.h"
 
 #include <cmath>
@@ -234,4 +235,3 @@ TEST(ScriptEngine, Cesu8RoundTripsSurrogatesAndReplacesBadBytes)
 
 } // namespace
 } // namespace marrowtune::scripthost
-// SPDX-License-Identifier: MIT

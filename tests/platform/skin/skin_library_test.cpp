@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/skin/skin_library.h"
 #include "platform/skin/theme.h"
 #include "platform/skin/tools/window_mock.h"
@@ -207,4 +208,3 @@ TEST(SkinGeometryDeathTest, ThemesKeepEveryWidgetsGeometry)
 
 } // namespace
 } // namespace marrowtune::skin
-// SPDX-License-Identifier: MIT

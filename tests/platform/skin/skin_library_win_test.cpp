@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/skin/skin_library.h"
 #include "platform/skin/theme.h"
 #include "tests/platform/skin/theme_files.h"
@@ -272,4 +273,3 @@ TEST(SkinLibraryWinTest, WindowsCreatedLaterWearTheTheme)
 
 } // namespace
 } // namespace marrowtune::skin
-// SPDX-License-Identifier: MIT

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Test helper: the packed theme files the build writes, read back.
 
@@ -19,4 +20,3 @@ inline std::vector<unsigned char> readTheme(int n)
 }
 
 } // namespace marrowtune::skin
-// SPDX-License-Identifier: MIT

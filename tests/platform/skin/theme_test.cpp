@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/skin/theme.h"
 #include "tests/platform/skin/theme_files.h"
 
@@ -125,4 +126,3 @@ TEST(ThemeFormatTest, RoundTripsEveryField)
 
 } // namespace
 } // namespace marrowtune::skin
-// SPDX-License-Identifier: MIT
