@@ -42,8 +42,11 @@ __asm__(\"${_embed_section}\\n\"
         \".byte 0\\n\"
         \"${_embed_section_end}\\n\");
 
-extern \"C\" const unsigned char marrowtune_embedded_${ARG_NAME}_begin[];
-extern \"C\" const unsigned char marrowtune_embedded_${ARG_NAME}_end[];
+// The assembler names are given, since some targets (32-bit Windows) prefix C names with _.
+extern \"C\" const unsigned char marrowtune_embedded_${ARG_NAME}_begin[]
+    __asm__(\"marrowtune_embedded_${ARG_NAME}_begin\");
+extern \"C\" const unsigned char marrowtune_embedded_${ARG_NAME}_end[]
+    __asm__(\"marrowtune_embedded_${ARG_NAME}_end\");
 
 namespace marrowtune::embedded {
 std::span<const unsigned char> ${ARG_NAME}()

@@ -1,11 +1,21 @@
 # SPDX-License-Identifier: MIT
-# Cross-building for 64-bit Windows with Debian's mingw-w64 (posix threads, so std::thread and
-# std::mutex work). Every program is linked statically, so the .exe files need no runtime DLLs
-# beside them. Programs built here run under Wine (scripts/wine-run.sh).
-set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR x86_64)
+# Cross-building for Windows with Debian's mingw-w64 (posix threads, so std::thread and
+# std::mutex work). MARROWTUNE_WINDOWS_ARCH picks the target: x86_64 (64-bit Windows, the
+# default) or i686 (32-bit Windows). Every program is linked statically, so the .exe files need
+# no runtime DLLs beside them. Programs built here run under Wine (scripts/wine-run.sh); the
+# 32-bit ones need Wine's 32-bit half (wine32).
+set(MARROWTUNE_WINDOWS_ARCH x86_64 CACHE STRING "Windows target: x86_64 or i686")
+set_property(CACHE MARROWTUNE_WINDOWS_ARCH PROPERTY STRINGS x86_64 i686)
+if(NOT MARROWTUNE_WINDOWS_ARCH MATCHES "^(x86_64|i686)$")
+  message(FATAL_ERROR "MARROWTUNE_WINDOWS_ARCH is x86_64 or i686, not '${MARROWTUNE_WINDOWS_ARCH}'")
+endif()
+# try_compile projects read this file again: they must see the same target.
+list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES MARROWTUNE_WINDOWS_ARCH)
 
-set(_mingw x86_64-w64-mingw32)
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR ${MARROWTUNE_WINDOWS_ARCH})
+
+set(_mingw ${MARROWTUNE_WINDOWS_ARCH}-w64-mingw32)
 set(CMAKE_C_COMPILER ${_mingw}-gcc-posix)
 set(CMAKE_CXX_COMPILER ${_mingw}-g++-posix)
 set(CMAKE_RC_COMPILER ${_mingw}-windres)

@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
 # Installs what the Windows build needs on top of scripts/install-deps.sh: the mingw-w64
-# cross compiler (posix threads, for std::thread and std::mutex), Wine to run the programs and
-# tests, the CJK font the Wine prefix maps the dialog fonts to, and the packaging tools.
+# cross compilers (posix threads, for std::thread and std::mutex) for 64-bit Windows (the test
+# build) and 32-bit Windows (the release), Wine with its 32-bit half (wine32, from Debian's
+# i386 architecture) to run both, the CJK font the Wine prefix maps the dialog fonts to, and
+# the packaging tools.
 # Idempotent: only packages that are missing are installed; apt-get update runs only then.
 set -euo pipefail
 
 packages=(
-  g++-mingw-w64-x86-64-posix
-  wine wine64 fonts-wine
+  g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
+  wine wine64 wine32:i386 fonts-wine
   fonts-wqy-microhei
   xvfb xauth
   # the Win32 window's layout is generated from its Designer template
@@ -29,6 +31,12 @@ done
 
 sudo=""
 if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+
+# wine32 comes from the i386 architecture; adding it needs a fresh package list.
+if [[ " ${missing[*]} " == *":i386 "* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+  echo "install-deps-windows: adding the i386 architecture (for wine32)"
+  $sudo dpkg --add-architecture i386
+fi
 
 if [ ${#missing[@]} -eq 0 ]; then
   echo "install-deps-windows: all ${#packages[@]} packages present"

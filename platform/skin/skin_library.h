@@ -11,6 +11,8 @@
 // messages: background brushes, list colours, menu backgrounds, and its own painting of push
 // buttons, group boxes, the list header and the frames of edit boxes and lists.
 
+#include <type_traits>
+
 #ifdef _WIN32
 #define MARROWTUNE_SKIN_EXPORT // the exports are named in SkinH_EL.def
 #else
@@ -39,5 +41,10 @@ inline constexpr char LibraryFileName[] = "SkinH_EL.dll";
 /// Pointer types of the two exports, for binding by name.
 using AttachResFunction = int (*)(const unsigned char*, int, const char*, int, int, int);
 using SetAeroFunction = int (*)(int);
+// The program calls the exports through these types. On 32-bit Windows the calling convention
+// is part of a function's type, so a library built with another one than the program's
+// pointers would corrupt the stack on every call: it fails to compile instead.
+static_assert(std::is_same_v<decltype(&SkinH_AttachRes), AttachResFunction>);
+static_assert(std::is_same_v<decltype(&SkinH_SetAero), SetAeroFunction>);
 
 } // namespace marrowtune::skin
