@@ -3,7 +3,7 @@
 PRESET ?= sample
 JOBS ?= $(shell nproc)
 
-.PHONY: run test test-sanitizers deps build package format format-check tidy tidy-changed clean deps-windows build-windows test-windows package-windows
+.PHONY: run test test-sanitizers deps build package format format-check tidy tidy-changed clean deps-windows build-windows build-windows-release test-windows package-windows
 
 run: deps
 	cmake --preset $(PRESET)
@@ -37,7 +37,9 @@ build: deps
 	cmake --preset $(PRESET)
 	cmake --build --preset $(PRESET) -j $(JOBS)
 
-# The Windows build: cross-built with mingw-w64, its tests run under Wine (see README).
+# The Windows builds, cross-built with mingw-w64 (see README): `windows` is the 64-bit test
+# build on the sample hosts, whose suites run under Wine; `windows-release` is what users get,
+# 32-bit and on the real services.
 deps-windows: deps
 	scripts/install-deps-windows.sh
 
@@ -45,16 +47,28 @@ build-windows: deps-windows
 	cmake --preset windows
 	cmake --build --preset windows -j $(JOBS)
 
-# The Windows packages: build/windows/marrowtune-<version>-win64.zip and the NSIS installer
-# build/windows/marrowtune-<version>-win64.exe (Start-menu entry, uninstaller).
-package-windows: build-windows
-	cd build/windows && cpack -G ZIP && cpack -G NSIS
+build-windows-release: deps-windows
+	cmake --preset windows-release
+	cmake --build --preset windows-release -j $(JOBS)
 
-# The suites under Wine, then the installer: installed silently, checked, uninstalled.
-test-windows: package-windows
+# The Windows packages, from the release build: build/windows-release/marrowtune-<version>-win32.zip
+# and the NSIS installer build/windows-release/marrowtune-<version>-win32.exe (Start-menu
+# entry, uninstaller).
+package-windows: build-windows-release
+	cd build/windows-release && cpack -G ZIP && cpack -G NSIS
+
+# The suites under Wine; the test build's installer installed silently, checked and
+# uninstalled; then the same for the release's installer, whose installed marrowtune-cli.exe
+# must list what the Linux one lists from the sample service (both built here for that).
+test-windows: build-windows package-windows
 	scripts/wine-prefix.sh build/windows/wineprefix
 	ctest --preset windows -j $(JOBS)
+	cd build/windows && cpack -G NSIS
 	scripts/windows-installer-test.sh build/windows
+	cmake --preset sample
+	cmake --build --preset sample -j $(JOBS) --target marrowtune-sample-service marrowtune-cli
+	scripts/windows-installer-test.sh --prefix build/windows/wineprefix --default-folder \
+	  --search build/sample build/windows-release
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -25,11 +25,17 @@ set(CPACK_NSIS_EXECUTABLES_DIRECTORY .)
 set(CPACK_NSIS_PACKAGE_NAME Marrowtune)
 set(CPACK_NSIS_DISPLAY_NAME Marrowtune)
 set(CPACK_NSIS_INSTALLED_ICON_NAME marrowtune.exe)
-set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
-# A 64-bit installer for the 64-bit programs (NSIS builds a 32-bit one unless told): it runs
-# wherever they run, also where no 32-bit Windows layer is installed (Wine without wine32).
-# CPack has no setting for the target; it rides on the line that names the compressor.
-set(CPACK_NSIS_COMPRESSOR "lzma\n  Target amd64-unicode")
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  # A 64-bit installer for the 64-bit programs (NSIS builds a 32-bit one unless told): it runs
+  # wherever they run, also where no 32-bit Windows layer is installed (Wine without wine32).
+  # CPack has no setting for the target; it rides on the line that names the compressor.
+  set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
+  set(CPACK_NSIS_COMPRESSOR "lzma\n  Target amd64-unicode")
+else()
+  # The 32-bit programs (the release) get NSIS's own 32-bit installer, which installs into the
+  # 32-bit Program Files ("Program Files (x86)" on 64-bit Windows).
+  set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES")
+endif()
 set(CPACK_NSIS_URL_INFO_ABOUT ${CPACK_PACKAGE_HOMEPAGE_URL})
 set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
 set(CPACK_NSIS_MODIFY_PATH OFF)
