@@ -1,11 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "app/skin/skin_themes.h"
 #include "platform/skin/skin_library.h"
+#include "tests/support/files.h"
 #include "tests/support/wine.h"
 
-#include <fstream>
 #include <gtest/gtest.h>
-#include <iterator>
 #include <string>
 #include <vector>
 #include <windows.h>
@@ -15,11 +14,7 @@ namespace {
 
 using Bytes = std::vector<unsigned char>;
 
-Bytes readFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using test::readFile;
 
 // A fresh directory under the temporary folder, with a Chinese name, removed afterwards.
 class TemporaryDirectory {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "app/fatal_error.h"
 #include "app/skin/skin_themes.h"
+#include "tests/support/files.h"
 #include "tests/support/gbk.h"
 #include "tests/support/qt_application.h"
 
@@ -11,7 +12,6 @@
 #include <cstdio>
 #include <fstream>
 #include <gtest/gtest.h>
-#include <iterator>
 #include <set>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -21,11 +21,7 @@ namespace {
 
 using Bytes = std::vector<unsigned char>;
 
-Bytes readFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using test::readFile;
 
 void writeFile(const std::string& path, const std::string& content)
 {

@@ -2,9 +2,9 @@
 #pragma once
 // Test helper: the packed theme files the build writes, read back.
 
+#include "tests/support/files.h"
+
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -15,8 +15,7 @@ inline std::vector<unsigned char> readTheme(int n)
 {
     char name[32];
     std::snprintf(name, sizeof name, "/theme_%02d.she", n);
-    std::ifstream in(std::string(MARROWTUNE_SKIN_THEMES_DIR) + name, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    return test::readFile(std::string(MARROWTUNE_SKIN_THEMES_DIR) + name);
 }
 
 } // namespace marrowtune::skin
