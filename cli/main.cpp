@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // marrowtune-cli: see cli/cli.h and `marrowtune-cli --help`.
 
+#include "base/command_line.h"
 #include "cli/cli.h"
 #include "platform/system_classes.h"
 #include "search/service_hosts.h"
@@ -12,11 +13,7 @@
 #include <vector>
 
 #ifdef _WIN32
-// shellapi.h needs windows.h before it.
-// clang-format off
 #include <windows.h>
-#include <shellapi.h>
-// clang-format on
 #endif
 
 namespace {
@@ -30,18 +27,7 @@ std::vector<std::string> utf8Arguments(int argc, char** argv)
     (void)argc;
     (void)argv;
     SetConsoleOutputCP(CP_UTF8);
-    std::vector<std::string> arguments;
-    int count = 0;
-    wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
-    for (int i = 1; wide != nullptr && i < count; ++i) {
-        const int size = WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, nullptr, 0, nullptr, nullptr);
-        std::string argument(size > 0 ? static_cast<std::size_t>(size) : 1, '\0');
-        WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, argument.data(), size, nullptr, nullptr);
-        argument.resize(argument.size() - 1); // the terminating zero
-        arguments.push_back(std::move(argument));
-    }
-    LocalFree(wide);
-    return arguments;
+    return marrowtune::commandLineArguments();
 #else
     return std::vector<std::string>(argv + 1, argv + argc);
 #endif
