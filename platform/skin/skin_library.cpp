@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "platform/skin/skin_library.h"
-
+#include "platform/skin/skin_drawing.h"
 #include "platform/skin/theme.h"
 
 #include <QApplication>
@@ -9,23 +8,8 @@
 #include <QStyleFactory>
 #include <QThread>
 
-#include <optional>
-#include <span>
-
 namespace marrowtune::skin {
 namespace {
-
-struct SkinState {
-    std::optional<Theme> theme;
-    bool aero = false;
-    bool styleSet = false;
-};
-
-SkinState& state()
-{
-    static SkinState s;
-    return s;
-}
 
 QColor qcolour(Rgb c)
 {
@@ -169,62 +153,30 @@ QApplication* guiApplication()
     return app;
 }
 
-void applyCurrent(QApplication& app)
+} // namespace
+
+bool canDraw()
 {
-    SkinState& s = state();
-    if (!s.theme) {
+    return guiApplication() != nullptr;
+}
+
+void drawWith(const Look& look)
+{
+    QApplication* app = guiApplication();
+    if (!app) {
         return;
     }
-    if (!s.styleSet) {
+    static bool styleSet = false;
+    if (!styleSet) {
         // Fusion draws everything from the palette, so the theme looks the same on every
         // platform; the style sheet then adds the gradients and frames.
         if (QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion"))) {
             QApplication::setStyle(fusion);
         }
-        s.styleSet = true;
+        styleSet = true;
     }
-    const Look look = deriveLook(*s.theme, s.aero);
     QApplication::setPalette(paletteFor(look));
-    app.setStyleSheet(styleSheetFor(look));
+    app->setStyleSheet(styleSheetFor(look));
 }
 
-} // namespace
 } // namespace marrowtune::skin
-
-extern "C" int SkinH_AttachRes(const unsigned char* theme, int size, const char* /*text*/,
-                               int /*reserved1*/, int /*reserved2*/, int /*reserved3*/)
-{
-    using namespace marrowtune::skin;
-    try {
-        QApplication* app = guiApplication();
-        if (!app || !theme || size <= 0) {
-            return 0;
-        }
-        auto decoded = decodeTheme(std::span(theme, static_cast<std::size_t>(size)));
-        if (!decoded) {
-            return 0;
-        }
-        state().theme = std::move(*decoded);
-        applyCurrent(*app);
-        return 1;
-    } catch (...) {
-        // Nothing may escape through the C interface; a failed allocation changes nothing.
-        return 0;
-    }
-}
-
-extern "C" int SkinH_SetAero(int on)
-{
-    using namespace marrowtune::skin;
-    try {
-        QApplication* app = guiApplication();
-        if (!app) {
-            return 0;
-        }
-        state().aero = on != 0;
-        applyCurrent(*app);
-        return 1;
-    } catch (...) {
-        return 0;
-    }
-}

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "platform/skin/skin_library.h"
+#include "platform/skin/skin_drawing.h"
 #include "platform/skin/theme.h"
 
 #include <windows.h>
@@ -10,7 +10,6 @@
 #include <cwchar>
 #include <map>
 #include <optional>
-#include <span>
 #include <string>
 #include <vector>
 
@@ -26,8 +25,6 @@ constexpr wchar_t HotProperty[] = L"MarrowtuneSkinHot";
 enum class Kind : DWORD_PTR { Container, Button, Edit, ListView, Header };
 
 struct SkinState {
-    std::optional<Theme> theme;
-    bool aero = false;
     std::optional<Look> look;
     // Solid brushes by colour. They are never deleted: a menu keeps the brush it was given,
     // and the number of colours a session can meet is small.
@@ -759,50 +756,19 @@ BOOL CALLBACK applyToTopLevel(HWND window, LPARAM /*unused*/)
     return TRUE;
 }
 
-void applyCurrent()
+} // namespace
+
+bool canDraw()
 {
-    SkinState& s = state();
-    if (!s.theme) {
-        return;
-    }
-    s.look = deriveLook(*s.theme, s.aero);
+    return true;
+}
+
+void drawWith(const Look& look)
+{
+    state().look = look;
     forgetPanelBrushes();
     installHook();
     EnumThreadWindows(GetCurrentThreadId(), applyToTopLevel, 0);
 }
 
-} // namespace
 } // namespace marrowtune::skin
-
-extern "C" int SkinH_AttachRes(const unsigned char* theme, int size, const char* /*text*/,
-                               int /*reserved1*/, int /*reserved2*/, int /*reserved3*/)
-{
-    using namespace marrowtune::skin;
-    try {
-        if (!theme || size <= 0) {
-            return 0;
-        }
-        auto decoded = decodeTheme(std::span(theme, static_cast<std::size_t>(size)));
-        if (!decoded) {
-            return 0;
-        }
-        state().theme = std::move(*decoded);
-        applyCurrent();
-        return 1;
-    } catch (...) {
-        // Nothing may escape through the C interface; a failed allocation changes nothing.
-        return 0;
-    }
-}
-
-extern "C" int SkinH_SetAero(int on)
-{
-    using namespace marrowtune::skin;
-    try {
-        state().aero = on != 0;
-        applyCurrent();
-        return 1;
-    } catch (...) {
-        return 0;
-    }
-}
