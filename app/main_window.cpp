@@ -363,41 +363,33 @@ void MainWindow::raiseEvent(QObject* unit, UnitEvent event)
     for (const BoundEvent& bound : m_events) {
         if (bound.unit == unit && bound.event == event) {
             const BusyCursor busy;
-            beginHandler();
-            struct End {
-                MainWindow& window;
-                ~End() { window.endHandler(); }
-            } const end{*this};
-            bound.handler(*this);
+            m_handlerRuns.run([this] { beginHandlers(); }, [&] { bound.handler(*this); },
+                              [this] { endHandlers(); });
         }
     }
     // The window closed while a handler ran: its about-to-be-destroyed event comes now.
-    if (m_handlersRunning == 0 && std::exchange(m_closeRequested, false) &&
-        !std::exchange(m_closed, true)) {
+    if (m_handlerRuns.deferredCloseDue()) {
         raiseEvent(this, UnitEvent::AboutToBeDestroyed);
     }
 }
 
-void MainWindow::beginHandler()
+// The first handler starts: input to the window is dropped and requests wait in whileWaiting.
+void MainWindow::beginHandlers()
 {
-    if (m_handlersRunning++ == 0) {
-        QCoreApplication::instance()->installEventFilter(m_inputGate.get());
-        setRequestWaitHook([this] { whileWaiting(); });
-    }
+    QCoreApplication::instance()->installEventFilter(m_inputGate.get());
+    setRequestWaitHook([this] { whileWaiting(); });
 }
 
-void MainWindow::endHandler()
+void MainWindow::endHandlers()
 {
-    if (--m_handlersRunning == 0) {
-        setRequestWaitHook({});
-        QCoreApplication::instance()->removeEventFilter(m_inputGate.get());
-    }
+    setRequestWaitHook({});
+    QCoreApplication::instance()->removeEventFilter(m_inputGate.get());
 }
 
 void MainWindow::whileWaiting()
 {
     // Once the user has closed the window, every request the handler still makes ends at once.
-    if (m_closeRequested) {
+    if (m_handlerRuns.closeRequested()) {
         cancelAllRequests();
     }
     QCoreApplication::processEvents();
@@ -410,17 +402,9 @@ void MainWindow::raiseCreated()
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
-    if (m_handlersRunning > 0) {
-        // The user wants out now: the window goes at once and the request waited on ends as a
-        // failed one. The about-to-be-destroyed event follows once the handler has unwound,
-        // before the message loop ends.
-        m_closeRequested = true;
-        cancelAllRequests();
-        event->accept();
-        return;
-    }
-    // Closing is final: the window is destroyed afterwards and never shown again.
-    if (!std::exchange(m_closed, true)) {
+    // While a handler runs the window goes at once; the about-to-be-destroyed event follows
+    // once the handler has unwound, before the message loop ends.
+    if (!m_handlerRuns.deferClose() && m_handlerRuns.ending()) {
         raiseEvent(this, UnitEvent::AboutToBeDestroyed);
     }
     event->accept();

@@ -3,6 +3,7 @@
 // The program's one window, built from its template at run time.
 
 #include "app/event_table.h"
+#include "app/handler_runs.h"
 #include "app/qt_desktop.h"
 #include "app/result_actions.h"
 #include "search/search_context.h"
@@ -97,8 +98,8 @@ private:
     bool bindEvents(std::span<const EventBinding> events);
     bool connectUnit(QObject* target, UnitEvent event);
     void raiseEvent(QObject* unit, UnitEvent event);
-    void beginHandler();
-    void endHandler();
+    void beginHandlers();
+    void endHandlers();
     void whileWaiting();
     bool filterListEvent(QEvent* event);
     bool filterListViewportEvent(QEvent* event);
@@ -120,9 +121,7 @@ private:
     std::vector<BoundEvent> m_events;
     std::optional<ListMenuPlace> m_keyboardMenuPlace; // set while the keyboard opens the menu
     std::unique_ptr<QObject> m_inputGate; // drops input to the window while a handler runs
-    int m_handlersRunning = 0;
-    bool m_closeRequested = false; // the user closed the window while a handler ran
-    bool m_closed = false;
+    HandlerRuns m_handlerRuns;
 };
 
 } // namespace marrowtune

@@ -320,7 +320,7 @@ LRESULT Win32MainWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lPara
         popUpMenuNow();
         return 0;
     case WM_SETCURSOR:
-        if (m_handlersRunning > 0) {
+        if (m_handlerRuns.running()) {
             SetCursor(LoadCursorW(nullptr, IDC_WAIT));
             return TRUE;
         }
@@ -340,16 +340,13 @@ LRESULT Win32MainWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lPara
 
 void Win32MainWindow::close()
 {
-    if (m_handlersRunning > 0) {
-        // The user wants out now: the window goes at once and the request waited on ends as a
-        // failed one. The about-to-be-destroyed event follows once the handler has unwound.
-        m_closeRequested = true;
-        cancelAllRequests();
+    if (m_handlerRuns.deferClose()) {
+        // The window goes at once; the about-to-be-destroyed event follows once the handler
+        // has unwound.
         ShowWindow(m_window, SW_HIDE);
         return;
     }
-    // Closing is final: the window is destroyed afterwards and never shown again.
-    if (!std::exchange(m_closed, true)) {
+    if (m_handlerRuns.ending()) {
         raiseEvent(0, UnitEvent::AboutToBeDestroyed);
     }
     if (m_window != nullptr) {
@@ -364,16 +361,11 @@ void Win32MainWindow::raiseEvent(int unit, UnitEvent event)
         if (bound.unit != unit || bound.event != event) {
             continue;
         }
-        beginHandler();
-        struct End {
-            Win32MainWindow& window;
-            ~End() { window.endHandler(); }
-        } const end{*this};
-        bound.handler(*this);
+        m_handlerRuns.run([this] { beginHandlers(); }, [&] { bound.handler(*this); },
+                          [this] { endHandlers(); });
     }
     // The window closed while a handler ran: its about-to-be-destroyed event comes now.
-    if (m_handlersRunning == 0 && std::exchange(m_closeRequested, false) &&
-        !std::exchange(m_closed, true)) {
+    if (m_handlerRuns.deferredCloseDue()) {
         raiseEvent(0, UnitEvent::AboutToBeDestroyed);
         if (m_window != nullptr) {
             DestroyWindow(m_window);
@@ -381,27 +373,24 @@ void Win32MainWindow::raiseEvent(int unit, UnitEvent event)
     }
 }
 
-void Win32MainWindow::beginHandler()
+// The first handler starts: the busy cursor shows and requests wait in pumpMessages.
+void Win32MainWindow::beginHandlers()
 {
-    if (m_handlersRunning++ == 0) {
-        SetCursor(LoadCursorW(nullptr, IDC_WAIT));
-        setRequestWaitHook([this] {
-            // Once the user has closed the window, every request the handler still makes ends
-            // at once.
-            if (m_closeRequested) {
-                cancelAllRequests();
-            }
-            pumpMessages();
-        });
-    }
+    SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+    setRequestWaitHook([this] {
+        // Once the user has closed the window, every request the handler still makes ends at
+        // once.
+        if (m_handlerRuns.closeRequested()) {
+            cancelAllRequests();
+        }
+        pumpMessages();
+    });
 }
 
-void Win32MainWindow::endHandler()
+void Win32MainWindow::endHandlers()
 {
-    if (--m_handlersRunning == 0) {
-        setRequestWaitHook({});
-        SetCursor(LoadCursorW(nullptr, IDC_ARROW));
-    }
+    setRequestWaitHook({});
+    SetCursor(LoadCursorW(nullptr, IDC_ARROW));
 }
 
 void Win32MainWindow::pumpMessages()
@@ -415,7 +404,7 @@ void Win32MainWindow::pumpMessages()
             PostQuitMessage(static_cast<int>(message.wParam)); // for the message loop
             return;
         }
-        if (m_handlersRunning > 0 && m_window != nullptr && isInputTo(m_window, message)) {
+        if (m_handlerRuns.running() && m_window != nullptr && isInputTo(m_window, message)) {
             if (message.message == WM_KEYDOWN && message.wParam == VK_ESCAPE) {
                 cancelAllRequests();
             }

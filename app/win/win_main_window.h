@@ -4,6 +4,7 @@
 // shared event table's dispatch, and the controls behind SearchView.
 
 #include "app/event_rows.h"
+#include "app/handler_runs.h"
 #include "app/result_actions.h"
 #include "app/win/win_desktop.h"
 #include "search/search_context.h"
@@ -99,8 +100,8 @@ private:
     LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     bool translateAccelerator(const MSG& message);
     void raiseEvent(int unit, UnitEvent event);
-    void beginHandler();
-    void endHandler();
+    void beginHandlers();
+    void endHandlers();
     void pumpMessages();
     void close();
     void showListMenuForFocusedRow();
@@ -128,9 +129,7 @@ private:
     std::unique_ptr<Win32Desktop> m_desktop;
     std::vector<BoundEvent> m_events;
     std::optional<ListMenuPlace> m_keyboardMenuPlace; // set while the keyboard opens the menu
-    int m_handlersRunning = 0;
-    bool m_closeRequested = false; // the user closed the window while a handler ran
-    bool m_closed = false;
+    HandlerRuns m_handlerRuns;
 };
 
 } // namespace marrowtune
