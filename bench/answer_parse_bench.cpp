@@ -7,9 +7,11 @@
 
 #include "automation/regex_object.h"
 #include "automation/script_object.h"
+#include "bench/search_answer.h"
 #include "marrowtune/config.h"
 #include "net/text.h"
 #include "platform/system_classes.h"
+#include "search/keyword_search.h"
 
 #include <benchmark/benchmark.h>
 #include <cstdio>
@@ -20,17 +22,7 @@
 namespace marrowtune {
 namespace {
 
-Text gbk(std::u16string_view wide)
-{
-    return wideToMultiByte(wide, CodePage::Gbk);
-}
-
-Text searchPattern()
-{
-    return Text(R"re(songname:"([\s\S]{1,200})",singerid:\d+,singername:"([\s\S]{1,200})",)re"
-                R"re(albumid:\d+,albumname:"([\s\S]{1,200})",songurl:"(http://stream\d+\.)re") +
-           replaceText(config::MusicCdnHostSuffix, ".", "\\.") + R"re(/\d+\.wma)")re";
-}
+using bench::gbk;
 
 // An answer shaped like the service's: a header with the hit count, then twenty entries with
 // the fields the pattern reads among the ones it skips.
@@ -45,19 +37,13 @@ Text searchAnswer()
     Text answer = "searchCallback({totalnum:245,curnum:20,curpage:1,keyword:\"" +
                   gbk(u"\u5468\u6770\u4f26") + "\",list:[";
     for (int i = 0; i < 20; ++i) {
-        const Text id = std::to_string(1200000 + i * 7919);
         if (i > 0) {
             answer += ",";
         }
-        answer += "{idx:" + std::to_string(i + 1) + ",songid:" + id + ",songname:\"" +
-                  gbk(songs[i % 5]) + " " + std::to_string(i) +
-                  "\",singerid:" + std::to_string(4558 + i) + ",singername:\"" +
-                  gbk(singers[i % 3]) + "\",albumid:" + std::to_string(8220 + i) + ",albumname:\"" +
-                  gbk(albums[i % 3]) + "\",songurl:\"http://stream1" + std::to_string(i % 10) +
-                  "." + Text(config::MusicCdnHostSuffix) + "/" + id +
-                  ".wma\",size:4123456,playtime:269,pubtime:1041350400,type:3,"
+        answer += bench::songEntryHead(i, songs[i % 5], singers[i % 3], albums[i % 3]) +
+                  "size:4123456,playtime:269,pubtime:1041350400,type:3,"
                   "lyric:\"http://lyric.example/" +
-                  id + ".lrc\",rate:128,vip:0,alertid:" + std::to_string(i % 4) + "}";
+                  bench::songId(i) + ".lrc\",rate:128,vip:0,alertid:" + std::to_string(i % 4) + "}";
     }
     answer += "]})";
     return answer;
@@ -93,7 +79,7 @@ std::vector<Text> parseWithScript(ScriptObject& script, const Text& pattern, con
 }
 
 struct Fixture {
-    Text pattern = searchPattern();
+    Text pattern = songSearchPattern(config::MusicCdnHostSuffix);
     Text answer = searchAnswer();
 
     Fixture()

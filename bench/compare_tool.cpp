@@ -8,6 +8,7 @@
 //                                        read) RUNS times and prints the median in microseconds
 
 #include "automation/regex_object.h"
+#include "bench/search_answer.h"
 #include "marrowtune/config.h"
 #include "net/text.h"
 #include "platform/system_classes.h"
@@ -25,11 +26,6 @@
 namespace marrowtune {
 namespace {
 
-Text gbk(std::u16string_view wide)
-{
-    return wideToMultiByte(wide, CodePage::Gbk);
-}
-
 // Shaped like the service's answer: a header with the hit count, then the entries with the
 // fields the pattern reads among ones it skips.
 Text searchAnswer(int songs, std::size_t pad)
@@ -42,15 +38,9 @@ Text searchAnswer(int songs, std::size_t pad)
     Text answer = "searchJsonCallback({totalnum:" + std::to_string(songs) +
                   ",curnum:" + std::to_string(songs) + ",curpage:1,perpage:20,\nsonglist:[\n";
     for (int i = 0; i < songs; ++i) {
-        const Text id = std::to_string(1200000 + i * 7919);
         answer += (i > 0 ? ",\n" : "");
-        answer += "{idx:" + std::to_string(i + 1) + ",songid:" + id + ",songname:\"" +
-                  gbk(names[i % 5]) + " " + std::to_string(i) +
-                  "\",singerid:" + std::to_string(4558 + i) + ",singername:\"" +
-                  gbk(singers[i % 3]) + "\",albumid:" + std::to_string(8220 + i) + ",albumname:\"" +
-                  gbk(albums[i % 3]) + "\",songurl:\"http://stream1" + std::to_string(i % 10) +
-                  "." + Text(config::MusicCdnHostSuffix) + "/" + id +
-                  ".wma\",size:4123456,playtime:269,lyric:\"" + filler + "\",rate:128}";
+        answer += bench::songEntryHead(i, names[i % 5], singers[i % 3], albums[i % 3]) +
+                  "size:4123456,playtime:269,lyric:\"" + filler + "\",rate:128}";
     }
     return answer + "\n]})\n";
 }
