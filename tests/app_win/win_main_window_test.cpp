@@ -71,15 +71,21 @@ RECT clientRectOf(HWND control)
     return rect;
 }
 
-std::wstring listText(HWND list, int row, int column)
+// The text a list or header message writes into the buffer it is given with `item`.
+template <typename Item> std::wstring itemText(HWND control, UINT message, int index, Item item)
 {
     wchar_t text[512] = {};
-    LVITEMW item{};
-    item.iSubItem = column;
     item.pszText = text;
     item.cchTextMax = 512;
-    SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+    SendMessageW(control, message, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
     return text;
+}
+
+std::wstring listText(HWND list, int row, int column)
+{
+    LVITEMW item{};
+    item.iSubItem = column;
+    return itemText(list, LVM_GETITEMTEXTW, row, item);
 }
 
 // A right click on the list, on row `item` (-1: below the last row), as the list reports it.
@@ -182,13 +188,10 @@ TEST_F(WinMainWindowTest, ListAndTabOrderFollowTheTemplate)
     HWND header = ListView_GetHeader(list);
     ASSERT_EQ(Header_GetItemCount(header), 4);
     for (int i = 0; i < 4; ++i) {
-        wchar_t caption[64] = {};
         HDITEMW item{};
         item.mask = HDI_TEXT;
-        item.pszText = caption;
-        item.cchTextMax = 64;
-        SendMessageW(header, HDM_GETITEMW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&item));
-        EXPECT_EQ(std::make_pair(std::wstring(caption), ListView_GetColumnWidth(list, i)),
+        EXPECT_EQ(std::make_pair(itemText(header, HDM_GETITEMW, i, item),
+                                 ListView_GetColumnWidth(list, i)),
                   columns[i]);
     }
     const DWORD extended = ListView_GetExtendedListViewStyle(list);
