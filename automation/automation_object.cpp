@@ -129,18 +129,15 @@ R AutomationObject::callMethod(std::string_view member, AutomationArgs args) con
     return invokeAs<R>(*this, member, com::InvokeKind::Method, std::move(args));
 }
 
-template Text AutomationObject::getProperty<Text>(std::string_view, AutomationArgs) const;
-template double AutomationObject::getProperty<double>(std::string_view, AutomationArgs) const;
-template AutomationObject AutomationObject::getProperty<AutomationObject>(std::string_view,
-                                                                          AutomationArgs) const;
-template com::Variant AutomationObject::getProperty<com::Variant>(std::string_view,
-                                                                  AutomationArgs) const;
-template Text AutomationObject::callMethod<Text>(std::string_view, AutomationArgs) const;
-template double AutomationObject::callMethod<double>(std::string_view, AutomationArgs) const;
-template AutomationObject AutomationObject::callMethod<AutomationObject>(std::string_view,
-                                                                         AutomationArgs) const;
-template com::Variant AutomationObject::callMethod<com::Variant>(std::string_view,
-                                                                 AutomationArgs) const;
+// The result types callers use, each for both kinds of call.
+#define MARROWTUNE_AUTOMATION_RESULT(R)                                                            \
+    template R AutomationObject::getProperty<R>(std::string_view, AutomationArgs) const;           \
+    template R AutomationObject::callMethod<R>(std::string_view, AutomationArgs) const;
+MARROWTUNE_AUTOMATION_RESULT(Text)
+MARROWTUNE_AUTOMATION_RESULT(double)
+MARROWTUNE_AUTOMATION_RESULT(AutomationObject)
+MARROWTUNE_AUTOMATION_RESULT(com::Variant)
+#undef MARROWTUNE_AUTOMATION_RESULT
 
 Text variantToText(const com::Variant& value)
 {

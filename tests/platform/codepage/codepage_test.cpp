@@ -8,12 +8,15 @@
 namespace marrowtune::codepage {
 namespace {
 
-struct WideCase {
+// One conversion: `input` in `codePage` (or to it) gives `output`.
+template <class Input, class Output> struct ConversionCase {
     const char* name;
-    std::string_view bytes;
+    Input input;
     CodePage codePage;
-    std::u16string_view wide;
+    Output output;
 };
+using WideCase = ConversionCase<std::string_view, std::u16string_view>;
+using NarrowCase = ConversionCase<std::u16string_view, std::string_view>;
 
 // Each code page decodes its own bytes; invalid and incomplete sequences become U+FFFD per byte.
 TEST(CodepageTest, ToWide)
@@ -43,15 +46,8 @@ TEST(CodepageTest, ToWide)
         {"unsupported code page", "abc", static_cast<CodePage>(1252), u""},
     };
     for (const WideCase& c : cases)
-        EXPECT_EQ(toWide(c.bytes, c.codePage), c.wide) << c.name;
+        EXPECT_EQ(toWide(c.input, c.codePage), c.output) << c.name;
 }
-
-struct NarrowCase {
-    const char* name;
-    std::u16string_view wide;
-    CodePage codePage;
-    std::string_view bytes;
-};
 
 // Units the target cannot write become "?" in GBK and U+FFFD in UTF-8; output always fits.
 TEST(CodepageTest, FromWide)
@@ -79,7 +75,7 @@ TEST(CodepageTest, FromWide)
         {"unsupported code page", u"abc", static_cast<CodePage>(1252), ""},
     };
     for (const NarrowCase& c : cases)
-        EXPECT_EQ(fromWide(c.wide, c.codePage), c.bytes) << c.name;
+        EXPECT_EQ(fromWide(c.input, c.codePage), c.output) << c.name;
 }
 
 // The C library's own GBK mapping of one pair, or 0 when it has none.
