@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "app/fatal_error.h"
 #include "app/skin/skin_themes.h"
+#include "platform/codepage/codepage.h"
 #include "platform/skin/skin_library.h"
 
 #include <algorithm>
@@ -11,29 +12,16 @@
 namespace marrowtune::skin {
 namespace {
 
+// File names go to the wide calls as UTF-16; wchar_t is a UTF-16 unit on Windows.
 std::wstring wide(const std::string& utf8)
 {
-    if (utf8.empty()) {
-        return {};
-    }
-    const int size =
-        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring text(static_cast<std::size_t>(std::max(size, 0)), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), text.data(), size);
-    return text;
+    const std::u16string units = codepage::toWide(utf8, CodePage::Utf8);
+    return {units.begin(), units.end()};
 }
 
 std::string utf8(const std::wstring& text)
 {
-    if (text.empty()) {
-        return {};
-    }
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                         nullptr, 0, nullptr, nullptr);
-    std::string bytes(static_cast<std::size_t>(std::max(size, 0)), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(), size,
-                        nullptr, nullptr);
-    return bytes;
+    return codepage::fromWide(std::u16string(text.begin(), text.end()), CodePage::Utf8);
 }
 
 bool writeAll(HANDLE file, std::span<const unsigned char> bytes)
