@@ -7,6 +7,10 @@
 #include <QStyle>
 #include <QStyleFactory>
 #include <QThread>
+#include <QWidget>
+
+#include <algorithm>
+#include <optional>
 
 namespace marrowtune::skin {
 namespace {
@@ -153,6 +157,97 @@ QApplication* guiApplication()
     return app;
 }
 
+void applyLook(QApplication* app, const Look& look)
+{
+    static bool styleSet = false;
+    if (!styleSet) {
+        // Fusion draws everything from the palette, so the theme looks the same on every
+        // platform; the style sheet then adds the gradients and frames.
+        if (QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion"))) {
+            QApplication::setStyle(fusion);
+        }
+        styleSet = true;
+    }
+    QApplication::setPalette(paletteFor(look));
+    app->setStyleSheet(styleSheetFor(look));
+}
+
+bool anyWindowOnScreen()
+{
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    return std::any_of(windows.begin(), windows.end(),
+                       [](const QWidget* w) { return w->isVisible(); });
+}
+
+// Qt polishes every styled widget again whenever the application's style sheet changes, and
+// the list's scroll bars and header are polished as soon as they are built: a program that
+// sets a theme and then the aero look on its new window, before showing it, would pay for two
+// whole style sheets. While no window is on screen the latest look therefore waits and is
+// applied once: at the next turn of the event loop, or as soon as a widget is polished or
+// shown or a window exposed, whichever comes first; nothing can be drawn before that.
+class PendingLook : public QObject {
+public:
+    void keep(QApplication* app, const Look& look)
+    {
+        const bool wasPending = m_look.has_value();
+        m_look = look;
+        if (wasPending) {
+            return;
+        }
+        app->installEventFilter(this);
+        QCoreApplication::postEvent(this, new QEvent(QEvent::User), Qt::HighEventPriority);
+    }
+
+    void apply()
+    {
+        if (!m_look) {
+            return;
+        }
+        // Taken first: applying sends the very events that would apply it again.
+        const Look look = std::move(*m_look);
+        m_look.reset();
+        if (QApplication* app = guiApplication()) {
+            app->removeEventFilter(this);
+            applyLook(app, look);
+        }
+    }
+
+protected:
+    bool event(QEvent* event) override
+    {
+        if (event->type() == QEvent::User) {
+            apply();
+            return true;
+        }
+        return QObject::event(event);
+    }
+
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        switch (event->type()) {
+        case QEvent::Polish:
+        case QEvent::PolishRequest:
+        case QEvent::Show:
+        case QEvent::Expose:
+        case QEvent::UpdateRequest:
+            apply();
+            break;
+        default:
+            break;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    std::optional<Look> m_look;
+};
+
+PendingLook& pendingLook()
+{
+    static PendingLook pending;
+    return pending;
+}
+
 } // namespace
 
 bool canDraw()
@@ -166,17 +261,12 @@ void drawWith(const Look& look)
     if (!app) {
         return;
     }
-    static bool styleSet = false;
-    if (!styleSet) {
-        // Fusion draws everything from the palette, so the theme looks the same on every
-        // platform; the style sheet then adds the gradients and frames.
-        if (QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion"))) {
-            QApplication::setStyle(fusion);
-        }
-        styleSet = true;
+    PendingLook& pending = pendingLook();
+    pending.keep(app, look);
+    if (anyWindowOnScreen()) {
+        // A window is on screen: the new look is seen at once.
+        pending.apply();
     }
-    QApplication::setPalette(paletteFor(look));
-    app->setStyleSheet(styleSheetFor(look));
 }
 
 } // namespace marrowtune::skin

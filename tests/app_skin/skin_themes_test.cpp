@@ -274,9 +274,12 @@ TEST(SkinControllerTest, FirstStartWritesBindsAndDrawsTheStartTheme)
     SkinController skin(path(dir), SkinLibraryImage(), systemLoader());
     skin.attachTheme(SkinThemes()[StartThemeNumber - 1]);
     EXPECT_EQ(readFile(skin.libraryPath()), toBytes(SkinLibraryImage()));
+    // With no window on screen the look is applied at the next turn of the event loop.
+    QCoreApplication::sendPostedEvents();
     const QString plain = qApp->styleSheet();
     EXPECT_FALSE(plain.isEmpty());
     skin.setAero(1);
+    QCoreApplication::sendPostedEvents();
     EXPECT_NE(qApp->styleSheet(), plain);
 }
 

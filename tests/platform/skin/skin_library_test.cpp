@@ -10,6 +10,7 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTableWidget>
 
 #include <cstdio>
@@ -23,6 +24,23 @@ int attach(const std::vector<unsigned char>& bytes)
 {
     return SkinH_AttachRes(bytes.data(), static_cast<int>(bytes.size()), "", 0, 0, 0);
 }
+
+// With no window on screen the look waits for the next turn of the event loop.
+void settle()
+{
+    QCoreApplication::sendPostedEvents();
+}
+
+struct EventCounter : QObject {
+    explicit EventCounter(QEvent::Type type) : type(type) {}
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        count += event->type() == type ? 1 : 0;
+        return QObject::eventFilter(watched, event);
+    }
+    QEvent::Type type;
+    int count = 0;
+};
 
 QColor qcolour(Rgb c)
 {
@@ -61,6 +79,7 @@ TEST_F(SkinLibraryTest, AcceptsEveryThemeAndDrawsTheApplicationWithIt)
         const auto theme = decodeTheme(bytes);
         ASSERT_TRUE(theme) << n;
         ASSERT_EQ(attach(bytes), 1) << n;
+        settle();
         EXPECT_EQ(QApplication::palette().color(QPalette::Window), qcolour(theme->window)) << n;
         EXPECT_EQ(QApplication::palette().color(QPalette::Text), qcolour(theme->text)) << n;
         EXPECT_TRUE(
@@ -73,6 +92,7 @@ TEST_F(SkinLibraryTest, AcceptsEveryThemeAndDrawsTheApplicationWithIt)
 TEST_F(SkinLibraryTest, DamagedThemeChangesNothing)
 {
     ASSERT_EQ(attach(readTheme(9)), 1);
+    settle();
     const QString sheet = qApp->styleSheet();
     const QPalette palette = QApplication::palette();
     auto good = readTheme(3);
@@ -92,6 +112,7 @@ TEST_F(SkinLibraryTest, DamagedThemeChangesNothing)
     EXPECT_EQ(SkinH_AttachRes(nullptr, 100, "", 0, 0, 0), 0);
     EXPECT_EQ(SkinH_AttachRes(good.data(), -1, nullptr, 0, 0, 0), 0);
     EXPECT_EQ(SkinH_AttachRes(good.data(), 0, "", 0, 0, 0), 0);
+    settle();
     EXPECT_EQ(qApp->styleSheet(), sheet);
     EXPECT_EQ(QApplication::palette(), palette);
 }
@@ -115,17 +136,64 @@ TEST_F(SkinLibraryTest, LaterWindowsWearTheThemeAndALaterCallReplacesIt)
     }
 }
 
+// Catches a window drawn before the look it was given, and a start (theme, then aero, then
+// show) that applies two style sheets: Qt polishes every styled widget again on each one, and
+// the list's scroll bars are polished as soon as they are built.
+TEST_F(SkinLibraryTest, CallsBeforeTheFirstShowAreAppliedOnceBeforeItIsDrawn)
+{
+    const Look aeroLook = deriveLook(*decodeTheme(readTheme(9)), true);
+    // The first look ever applied also sets the style the themes build on.
+    attach(readTheme(9));
+    settle();
+    // How often a new window's scroll bar is told its style changed, from the theme calls made
+    // before the window is first shown up to the end of showing it.
+    const auto styleChanges = [](void (*show)(QWidget&), bool withAero) {
+        SkinH_SetAero(0);
+        settle();
+        std::unique_ptr<QWidget> mock(buildWindowMock());
+        mock->setAttribute(Qt::WA_DontShowOnScreen);
+        QWidget* scrollBar = mock->findChild<QTableWidget*>()->horizontalScrollBar();
+        EventCounter counter(QEvent::StyleChange);
+        scrollBar->installEventFilter(&counter);
+        attach(readTheme(9));
+        if (withAero) {
+            SkinH_SetAero(1);
+        }
+        show(*mock);
+        scrollBar->removeEventFilter(&counter);
+        return counter.count;
+    };
+    struct {
+        const char* what;
+        void (*show)(QWidget&);
+    } const ways[] = {
+        {"show", [](QWidget& w) { w.show(); }},
+        {"event loop", [](QWidget&) { QCoreApplication::processEvents(); }},
+    };
+    for (const auto& way : ways) {
+        const int themeOnly = styleChanges(way.show, false);
+        EXPECT_EQ(styleChanges(way.show, true), themeOnly) << way.what;
+        EXPECT_TRUE(
+            qApp->styleSheet().contains(QString::fromStdString(colourName(aeroLook.panelTopEdge))))
+            << way.what;
+    }
+}
+
 // Catches an aero look that is lost on the next theme, or that uses see-through colours
 // (which show black without a compositing window manager).
 TEST_F(SkinLibraryTest, AeroStaysAcrossThemesAndIsOpaque)
 {
     ASSERT_EQ(attach(readTheme(9)), 1);
+    settle();
     const QString plain = qApp->styleSheet();
     ASSERT_EQ(SkinH_SetAero(1), 1);
+    settle();
     const QString aero = qApp->styleSheet();
     EXPECT_NE(aero, plain);
     ASSERT_EQ(attach(readTheme(12)), 1);
+    settle();
     ASSERT_EQ(attach(readTheme(9)), 1);
+    settle();
     EXPECT_EQ(qApp->styleSheet(), aero);
     EXPECT_FALSE(aero.contains(QStringLiteral("rgba")));
     EXPECT_FALSE(aero.contains(QStringLiteral("alpha")));
