@@ -6,6 +6,8 @@ option(MARROWTUNE_BUILD_TESTS "Build the GoogleTest suites" ON)
 option(MARROWTUNE_BUILD_BENCHMARKS "Build the Google Benchmark programs" OFF)
 option(MARROWTUNE_BUILD_SAMPLE_SERVICE "Build the local sample service (make run)" OFF)
 option(MARROWTUNE_BUILD_FUZZERS "Build the libFuzzer programs in fuzz/ (Clang only)" OFF)
+option(MARROWTUNE_CLI_STATIC_CXX_RUNTIME
+       "Link marrowtune-cli with the static C++ runtime (GCC on Linux; off with sanitizers)" ON)
 
 set(CMAKE_CXX_STANDARD 20)
 set(CMAKE_CXX_STANDARD_REQUIRED ON)
