@@ -2,6 +2,7 @@
 #include "platform/scripthost/script_engine.h"
 
 #include "embedded/JscriptPrelude.h"
+#include "embedded/JscriptPreludeBytecode.h"
 
 #include <algorithm>
 #include <cmath>
@@ -462,75 +463,62 @@ ScriptOutcome runJob(duk_context* ctx, RunKind kind, const std::u16string& code,
     return outcome;
 }
 
-// The prelude as the engine's bytecode, kept by the first heap that compiles it: later heaps in
-// the process load that instead, which costs a small part of compiling the source again. Only
-// bytecode this very library made is ever loaded.
-struct PreludeBytecode {
-    std::mutex mutex;
-    std::vector<unsigned char> bytes;
+// The prelude as the engine's bytecode, made at build time by the packaged Duktape: loading it
+// costs a small part of compiling the source. It starts with the version of the library that
+// made it (a 32-bit number in the machine's byte order); bytecode is only valid for the engine
+// that made it, so a heap whose library reports another version compiles the source instead.
+struct PreludeCode {
+    std::span<const unsigned char> bytecode;
+    std::uint32_t version = 0;
 };
 
-PreludeBytecode& preludeBytecode()
+PreludeCode preludeCode()
 {
-    static PreludeBytecode kept;
-    return kept;
+    PreludeCode code;
+    const auto embedded = embedded::JscriptPreludeBytecode();
+    if (embedded.size() > sizeof code.version) {
+        std::memcpy(&code.version, embedded.data(), sizeof code.version);
+        code.bytecode = embedded.subspan(sizeof code.version);
+    }
+    return code;
 }
 
-// Leaves the prelude's bytecode on the stack when it compiled the source, else undefined.
-duk_ret_t installProtected(duk_context* ctx, void* udata)
+duk_ret_t installProtected(duk_context* ctx, void*)
 {
-    const auto* bytecode = static_cast<const std::vector<unsigned char>*>(udata);
     duk_push_global_object(ctx);
     duk_get_prop_string(ctx, -1, "Math");
     duk_push_c_function(ctx, mathRandom, 0);
     duk_put_prop_string(ctx, -2, "random");
     duk_pop(ctx);
+    // Read before the global goes: the running library's own version.
+    duk_get_prop_string(ctx, -1, "Duktape");
+    duk_get_prop_string(ctx, -1, "version");
+    const duk_uint_t runningVersion = duk_get_uint(ctx, -1);
+    duk_pop_2(ctx);
     // The engine's own global would let a script register finalizers, which run while the
     // heap is destroyed where no run limit reaches them; none of our scripts needs it.
     duk_del_prop_string(ctx, -1, "Duktape");
     duk_pop(ctx);
 
-    if (!bytecode->empty()) {
-        void* buffer = duk_push_fixed_buffer(ctx, bytecode->size());
-        std::memcpy(buffer, bytecode->data(), bytecode->size());
+    const PreludeCode code = preludeCode();
+    if (!code.bytecode.empty() && runningVersion == code.version) {
+        void* buffer = duk_push_fixed_buffer(ctx, code.bytecode.size());
+        std::memcpy(buffer, code.bytecode.data(), code.bytecode.size());
         duk_load_function(ctx);
-        duk_push_undefined(ctx);
     } else {
         const auto prelude = embedded::JscriptPrelude();
         duk_push_string(ctx, "prelude");
         duk_compile_lstring_filename(ctx, 0, reinterpret_cast<const char*>(prelude.data()),
                                      prelude.size());
-        duk_dup(ctx, -1);
-        duk_dump_function(ctx);
     }
-    // [function, bytecode or undefined]
-    duk_swap(ctx, -2, -1);
     duk_call(ctx, 0);
     duk_pop(ctx);
-    return 1;
+    return 0;
 }
 
 bool installPrelude(duk_context* ctx)
 {
-    PreludeBytecode& kept = preludeBytecode();
-    std::vector<unsigned char> bytecode;
-    {
-        std::lock_guard lock(kept.mutex);
-        bytecode = kept.bytes;
-    }
-    const bool installed = duk_safe_call(ctx, installProtected, &bytecode, 0, 1) == 0;
-    duk_size_t size = 0;
-    const auto* made = installed
-                           ? static_cast<const unsigned char*>(duk_get_buffer_data(ctx, -1, &size))
-                           : nullptr;
-    if (made && size > 0) {
-        std::lock_guard lock(kept.mutex);
-        if (kept.bytes.empty()) {
-            kept.bytes.assign(made, made + size);
-        }
-    }
-    duk_pop(ctx);
-    return installed;
+    return duk_safe_call(ctx, installProtected, nullptr, 0, 0) == 0;
 }
 
 } // namespace
