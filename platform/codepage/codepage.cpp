@@ -3,12 +3,8 @@
 
 #include "platform/codepage/gbk_table.h"
 
-#include <array>
-#include <cerrno>
 #include <cstdint>
 #include <cstring>
-#include <iconv.h>
-#include <memory>
 
 namespace marrowtune::codepage {
 namespace {
@@ -24,60 +20,11 @@ bool isSurrogateTrail(char16_t unit)
     return unit >= 0xDC00 && unit <= 0xDFFF;
 }
 
-// One iconv descriptor for reading UTF-8, opened on first use and kept for the thread's life:
-// opening a descriptor costs far more than converting a service answer. GBK goes through the
-// generated table instead (code page 0, the system's ANSI code page, is GBK here).
-class Converter {
-public:
-    Converter(const char* to, const char* from) : m_cd(iconv_open(to, from)) {}
-    ~Converter()
-    {
-        if (valid())
-            iconv_close(m_cd);
-    }
-    Converter(const Converter&) = delete;
-    Converter& operator=(const Converter&) = delete;
-
-    // (iconv_t)-1 is how iconv_open reports failure; there is no other way to spell it.
-    // NOLINTNEXTLINE(performance-no-int-to-ptr)
-    bool valid() const { return m_cd != reinterpret_cast<iconv_t>(-1); }
-    iconv_t get() const { return m_cd; }
-    void reset() const { iconv(m_cd, nullptr, nullptr, nullptr, nullptr); }
-
-private:
-    iconv_t m_cd;
-};
-
-const Converter& utf8Converter()
-{
-    thread_local Converter utf8ToWide("UTF-16LE", "UTF-8");
-    return utf8ToWide;
-}
-
 constexpr char16_t EuroSign = u'\u20AC';
 
 bool isGbkTrail(unsigned char byte)
 {
     return byte >= GbkFirstTrail && byte <= GbkLastTrail && byte != 0x7F;
-}
-
-// GBK bytes of every BMP unit, built once from the decoding table: a pair as lead * 256 + trail,
-// 0x80 for the euro sign, 0 when the unit has no GBK form (ASCII never looks here).
-const std::array<std::uint16_t, 0x10000>& unicodeToGbk()
-{
-    static const auto table = [] {
-        auto built = std::make_unique<std::array<std::uint16_t, 0x10000>>();
-        built->fill(0);
-        for (int i = 0; i < GbkTableSize; ++i) {
-            const char16_t unit = GbkToUnicode[i];
-            if (unit != 0)
-                (*built)[unit] = static_cast<std::uint16_t>(
-                    (GbkFirstLead + i / GbkTrailCount) << 8 | (GbkFirstTrail + i % GbkTrailCount));
-        }
-        (*built)[EuroSign] = 0x80;
-        return built;
-    }();
-    return *table;
 }
 
 bool eightAscii(const unsigned char* bytes)
@@ -129,9 +76,79 @@ std::u16string gbkToWide(std::string_view text)
     return out;
 }
 
+// Decoded here rather than through iconv, with the same results as the C library's UTF-8
+// decoder and our replacement rule: a sequence that is not valid UTF-8 (a stray continuation
+// byte, an overlong form, a surrogate, a code point above U+10FFFF, a lead byte F5-FF, a
+// sequence cut short) gives one U+FFFD for its first byte, and decoding goes on with the next
+// byte. Opening an iconv descriptor loads the C library's conversion modules, which would cost
+// the command line more than all its conversions together.
+std::u16string utf8ToWide(std::string_view text)
+{
+    // Every input byte yields at most one UTF-16 unit (a 4-byte sequence yields two).
+    std::u16string out(text.size(), u'\0');
+    char16_t* outPtr = out.data();
+    const auto* in = reinterpret_cast<const unsigned char*>(text.data());
+    const auto* end = in + text.size();
+    while (in < end) {
+        while (end - in >= 8 && eightAscii(in)) {
+            for (int i = 0; i < 8; ++i) {
+                outPtr[i] = static_cast<char16_t>(in[i]);
+            }
+            in += 8;
+            outPtr += 8;
+        }
+        if (in == end) {
+            break;
+        }
+        const unsigned lead = *in;
+        if (lead < 0x80) {
+            *outPtr++ = static_cast<char16_t>(lead);
+            ++in;
+            continue;
+        }
+        // The sequence's length and the range its second byte must lie in, which is what rules
+        // out overlong forms, surrogates and code points above U+10FFFF.
+        std::ptrdiff_t length = 0;
+        unsigned low = 0x80;
+        unsigned high = 0xBF;
+        if (lead >= 0xC2 && lead <= 0xDF) {
+            length = 2;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            length = 3;
+            low = lead == 0xE0 ? 0xA0 : 0x80;
+            high = lead == 0xED ? 0x9F : 0xBF;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            length = 4;
+            low = lead == 0xF0 ? 0x90 : 0x80;
+            high = lead == 0xF4 ? 0x8F : 0xBF;
+        }
+        bool valid = length != 0 && end - in >= length && in[1] >= low && in[1] <= high;
+        for (std::ptrdiff_t k = 2; valid && k < length; ++k) {
+            valid = (in[k] & 0xC0) == 0x80;
+        }
+        if (!valid) {
+            *outPtr++ = ReplacementCharacter;
+            ++in;
+            continue;
+        }
+        char32_t code = lead & (0x7Fu >> length);
+        for (std::ptrdiff_t k = 1; k < length; ++k) {
+            code = (code << 6) | (in[k] & 0x3Fu);
+        }
+        in += length;
+        if (code < 0x10000) {
+            *outPtr++ = static_cast<char16_t>(code);
+        } else {
+            *outPtr++ = static_cast<char16_t>(0xD800 + ((code - 0x10000) >> 10));
+            *outPtr++ = static_cast<char16_t>(0xDC00 + ((code - 0x10000) & 0x3FF));
+        }
+    }
+    out.resize(static_cast<std::size_t>(outPtr - out.data()));
+    return out;
+}
+
 std::string wideToGbk(std::u16string_view wide)
 {
-    const auto& table = unicodeToGbk();
     std::string out(wide.size() * 2, '\0');
     char* outPtr = out.data();
     for (std::size_t i = 0; i < wide.size(); ++i) {
@@ -140,7 +157,7 @@ std::string wideToGbk(std::u16string_view wide)
             *outPtr++ = static_cast<char>(unit);
             continue;
         }
-        const std::uint16_t bytes = table[unit];
+        const std::uint16_t bytes = UnicodeToGbk[unit];
         if (bytes > 0xFF) {
             *outPtr++ = static_cast<char>(bytes >> 8);
             *outPtr++ = static_cast<char>(bytes & 0xFF);
@@ -169,37 +186,7 @@ std::u16string toWide(std::string_view text, CodePage codePage)
 {
     if (!isSupported(codePage) || text.empty())
         return {};
-    if (codePage != CodePage::Utf8)
-        return gbkToWide(text);
-    const Converter& cd = utf8Converter();
-    if (!cd.valid())
-        return {};
-    cd.reset();
-
-    // Every input byte yields at most one UTF-16 unit (a 4-byte UTF-8 sequence yields two), so
-    // the text's length in units always suffices.
-    std::u16string out(text.size(), u'\0');
-    char* in = const_cast<char*>(text.data());
-    size_t inLeft = text.size();
-    char* outPtr = reinterpret_cast<char*>(out.data());
-    size_t outLeft = out.size() * sizeof(char16_t);
-
-    while (inLeft > 0) {
-        if (iconv(cd.get(), &in, &inLeft, &outPtr, &outLeft) != static_cast<size_t>(-1))
-            break;
-        if (errno != EILSEQ && errno != EINVAL)
-            break; // E2BIG cannot happen with the size above
-        // An invalid or incomplete sequence: one replacement character for its first byte, then
-        // go on with the next byte.
-        std::memcpy(outPtr, &ReplacementCharacter, sizeof(char16_t));
-        outPtr += sizeof(char16_t);
-        outLeft -= sizeof(char16_t);
-        ++in;
-        --inLeft;
-        cd.reset();
-    }
-    out.resize(out.size() - outLeft / sizeof(char16_t));
-    return out;
+    return codePage == CodePage::Utf8 ? utf8ToWide(text) : gbkToWide(text);
 }
 
 std::string fromWide(std::u16string_view wide, CodePage codePage)

@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: MIT
 #pragma once
-// The GBK double-byte table, generated at build time (gbk_table_generator.cpp): one UTF-16 unit
-// per lead byte 0x81-0xFE and trail byte 0x40-0xFE, 0 where the pair is not defined.
+// The GBK tables, generated at build time (gbk_table_generator.cpp): one UTF-16 unit per lead
+// byte 0x81-0xFE and trail byte 0x40-0xFE, 0 where the pair is not defined; and the GBK bytes
+// of every BMP unit.
+
+#include <cstdint>
 
 namespace marrowtune::codepage {
 
@@ -15,5 +18,8 @@ inline constexpr int GbkTableSize = (0xFE - GbkFirstLead + 1) * GbkTrailCount;
 extern const int GbkDefinedCount;
 /// The unit of each pair, indexed by (lead - 0x81) * 191 + (trail - 0x40); 0 when undefined.
 extern const char16_t GbkToUnicode[GbkTableSize];
+/// The GBK bytes of each BMP unit: a pair as lead * 256 + trail, 0x80 for the euro sign, 0 when
+/// the unit has no GBK form.
+extern const std::uint16_t UnicodeToGbk[0x10000];
 
 } // namespace marrowtune::codepage

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: MIT
-// Writes the GBK decoding table as C++ source: every double-byte code the platform's iconv
+// Writes the GBK tables as C++ source: for decoding, every double-byte code the platform's iconv
 // ("GBK") defines, plus the three user-defined areas that code page 936 maps to the private use
-// area. Run at build time, so the table always matches the C library it was built against.
+// area; for encoding, the same mapping the other way, with 0x80 alone as the euro sign. Run at
+// build time, so the tables always match the C library they were built against, and a program
+// finds them ready instead of building the encoding table when it first writes GBK.
 //
 // Usage: gbk_table_generator <output.cpp>
 
@@ -18,6 +20,7 @@ constexpr int LastLead = 0xFE;
 constexpr int FirstTrail = 0x40;
 constexpr int LastTrail = 0xFE;
 constexpr int TrailCount = LastTrail - FirstTrail + 1;
+constexpr std::uint16_t EuroSign = 0x20AC;
 
 int slot(int lead, int trail)
 {
@@ -99,6 +102,16 @@ int main(int argc, char** argv)
         return 1;
     }
 
+    // Each unit's bytes as lead * 256 + trail; where two pairs give one unit, the later pair's.
+    std::vector<std::uint16_t> encoding(0x10000);
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        if (table[i] != 0)
+            encoding[table[i]] =
+                static_cast<std::uint16_t>((FirstLead + static_cast<int>(i) / TrailCount) << 8 |
+                                           (FirstTrail + static_cast<int>(i) % TrailCount));
+    }
+    encoding[EuroSign] = 0x80;
+
     std::FILE* file = std::fopen(argv[1], "w");
     if (!file) {
         std::perror(argv[1]);
@@ -113,6 +126,9 @@ int main(int argc, char** argv)
                  defined);
     for (std::size_t i = 0; i < table.size(); ++i)
         std::fprintf(file, "%d,%s", table[i], i % 16 == 15 ? "\n" : "");
+    std::fprintf(file, "\n};\n\nconst std::uint16_t UnicodeToGbk[0x10000] = {\n");
+    for (std::size_t i = 0; i < encoding.size(); ++i)
+        std::fprintf(file, "%d,%s", encoding[i], i % 16 == 15 ? "\n" : "");
     std::fprintf(file, "\n};\n\n} // namespace marrowtune::codepage\n");
     return std::fclose(file) == 0 ? 0 : 1;
 }

@@ -78,6 +78,74 @@ TEST(CodepageTest, FromWide)
         EXPECT_EQ(fromWide(c.input, c.codePage), c.output) << c.name;
 }
 
+// The C library's UTF-8 decoding with the program's replacement rule: an invalid or incomplete
+// sequence gives one U+FFFD for its first byte and decoding goes on with the next byte.
+std::u16string platformUtf8(std::string_view text)
+{
+    static const iconv_t cd = iconv_open("UTF-16LE", "UTF-8");
+    std::u16string out(text.size(), u'\0');
+    char* in = const_cast<char*>(text.data());
+    size_t inLeft = text.size();
+    char* outPtr = reinterpret_cast<char*>(out.data());
+    size_t outLeft = out.size() * sizeof(char16_t);
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    while (inLeft > 0 && iconv(cd, &in, &inLeft, &outPtr, &outLeft) == static_cast<size_t>(-1)) {
+        const char16_t replacement = u'\uFFFD';
+        std::memcpy(outPtr, &replacement, sizeof replacement);
+        outPtr += sizeof replacement;
+        outLeft -= sizeof replacement;
+        ++in;
+        --inLeft;
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    }
+    out.resize(out.size() - outLeft / sizeof(char16_t));
+    return out;
+}
+
+// UTF-8 is decoded by hand: every code point's encoding and every kind of invalid sequence, in
+// the middle of a text and at its end, give what the C library gives.
+TEST(CodepageTest, Utf8AsThePlatformDecodesIt)
+{
+    std::string every;
+    for (char32_t code = 0; code <= 0x10FFFF; ++code) {
+        if (code >= 0xD800 && code <= 0xDFFF)
+            continue;
+        const std::u16string unit =
+            code < 0x10000
+                ? std::u16string(1, static_cast<char16_t>(code))
+                : std::u16string{static_cast<char16_t>(0xD800 + ((code - 0x10000) >> 10)),
+                                 static_cast<char16_t>(0xDC00 + (code & 0x3FF))};
+        every += fromWide(unit, CodePage::Utf8);
+    }
+    EXPECT_EQ(toWide(every, CodePage::Utf8), platformUtf8(every));
+    EXPECT_EQ(toWide(every, CodePage::Utf8).size(), 0x10000u - 0x800u + 2u * 0x100000u);
+
+    const std::pair<const char*, std::string_view> invalid[] = {
+        {"stray continuation", "\x80\xBF\x80"},
+        {"overlong 2-byte", "\xC0\x80\xC1\xBF"},
+        {"overlong 3-byte", "\xE0\x80\x80\xE0\x9F\xBF"},
+        {"overlong 4-byte", "\xF0\x80\x80\x80\xF0\x8F\xBF\xBF"},
+        {"surrogates", "\xED\xA0\x80\xED\xBF\xBF\xED\xA0\xBD\xED\xB8\x80"},
+        {"above U+10FFFF", "\xF4\x90\x80\x80\xF7\xBF\xBF\xBF"},
+        {"leads F5-FF", "\xF5\x80\x80\x80\xF8\x88\x80\x80\x80\xFC\x84\x80\x80\x80\x80\xFE\xFF"},
+        {"cut short, 2-byte", "\xC3"},
+        {"cut short, 3-byte", "\xE4\xB8"},
+        {"cut short, 4-byte", "\xF0\x9F\x8E"},
+        {"cut short before ASCII", "\xE4\xB8"
+                                   "A\xF0\x9F"
+                                   "A\xC3"
+                                   "A"},
+        {"cut short before a lead", "\xE4\xB8\xE4\xB8\xAD\xF0\xC3\xA9"},
+        {"lead after lead", "\xE4\xE4\xB8\xAD"},
+    };
+    for (const auto& [name, bytes] : invalid) {
+        const std::string midText = "a" + std::string(bytes) + "\xE4\xB8\xAD";
+        const std::string atEnd = "a" + std::string(bytes);
+        EXPECT_EQ(toWide(midText, CodePage::Utf8), platformUtf8(midText)) << name;
+        EXPECT_EQ(toWide(atEnd, CodePage::Utf8), platformUtf8(atEnd)) << name << " at the end";
+    }
+}
+
 // The C library's own GBK mapping of one pair, or 0 when it has none.
 char16_t platformGbk(unsigned char lead, unsigned char trail)
 {
