@@ -12,10 +12,11 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QEvent>
 #include <QFile>
-#include <QTimer>
 
 #include <cstdio>
+#include <functional>
 
 namespace marrowtune {
 
@@ -26,6 +27,38 @@ namespace {
 void initialiseAutomation()
 {
     registerSystemClasses();
+}
+
+// Runs `work` once, from the event loop, after `widget` has painted for the first time.
+void runAfterFirstPaint(QWidget& widget, std::function<void()> work)
+{
+    class FirstPaint : public QObject {
+    public:
+        FirstPaint(QObject* parent, std::function<void()> work)
+            : QObject(parent), m_work(std::move(work))
+        {
+        }
+
+        bool eventFilter(QObject* watched, QEvent* event) override
+        {
+            if (event->type() == QEvent::Paint) {
+                watched->removeEventFilter(this);
+                // After the paint has finished, not in the middle of it.
+                QMetaObject::invokeMethod(
+                    this,
+                    [this] {
+                        m_work();
+                        deleteLater();
+                    },
+                    Qt::QueuedConnection);
+            }
+            return QObject::eventFilter(watched, event);
+        }
+
+    private:
+        std::function<void()> m_work;
+    };
+    widget.installEventFilter(new FirstPaint(&widget, std::move(work)));
 }
 
 } // namespace
@@ -49,6 +82,15 @@ std::unique_ptr<MainWindow> createMainWindow(const QString& templatePath,
     return window;
 }
 
+void showMainWindow(MainWindow& window)
+{
+    window.raiseCreated();
+    window.show();
+    // The stamps' host (a thread, a heap and its prelude) starts only after the first frame:
+    // a zero timer would fire before the window system asks for that frame.
+    runAfterFirstPaint(window, [] { prepareStampScript(); });
+}
+
 int runProgram()
 {
     // Nothing is taken from the command line: the program has no arguments.
@@ -65,11 +107,7 @@ int runProgram()
     std::unique_ptr<MainWindow> window = createMainWindow(
         MainWindowTemplatePath.toString(), std::make_unique<ScriptControlComponent>());
     window->useSearchContext(programSearchContext());
-    window->raiseCreated();
-    window->show();
-    // Once the window is up, the stamps' script host starts on a thread of its own, so that
-    // the first search does not wait for it.
-    QTimer::singleShot(0, [] { prepareStampScript(); });
+    showMainWindow(*window);
     QApplication::exec();
     return 0;
 }

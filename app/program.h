@@ -31,4 +31,8 @@ int runProgram();
 std::unique_ptr<MainWindow> createMainWindow(const QString& templatePath,
                                              std::unique_ptr<ScriptComponent> script);
 
+/// Runs the window's created event, shows it, and once its first frame is painted starts the
+/// stamps' script host in the background, so that the first search does not wait for it.
+void showMainWindow(MainWindow& window);
+
 } // namespace marrowtune

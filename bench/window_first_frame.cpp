@@ -50,8 +50,7 @@ int main(int argc, char** argv)
         static std::unique_ptr<MainWindow> window = createMainWindow(
             MainWindowTemplatePath.toString(), std::make_unique<ScriptControlComponent>());
         window->installEventFilter(&firstPaint);
-        window->raiseCreated();
-        window->show();
+        showMainWindow(*window);
         return QApplication::exec();
     }
     static QWidget window;

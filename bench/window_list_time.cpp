@@ -76,8 +76,7 @@ int main(int argc, char** argv)
     static std::unique_ptr<MainWindow> window = createMainWindow(
         MainWindowTemplatePath.toString(), std::make_unique<ScriptControlComponent>());
     window->useSearchContext(programSearchContext());
-    window->raiseCreated();
-    window->show();
+    showMainWindow(*window);
 
     auto* keywordBox = window->findChild<QLineEdit*>(QStringLiteral("编辑框1"));
     auto* searchButton = window->findChild<QPushButton*>(QStringLiteral("按钮1"));
