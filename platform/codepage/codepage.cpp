@@ -34,6 +34,19 @@ bool eightAscii(const unsigned char* bytes)
     return (eight & 0x8080808080808080u) == 0;
 }
 
+// Texts are mostly ASCII: copies eight bytes at a time while none has its high bit set, and
+// moves both positions past what it copied.
+void copyAsciiRun(const unsigned char*& in, const unsigned char* end, char16_t*& out)
+{
+    while (end - in >= 8 && eightAscii(in)) {
+        for (int i = 0; i < 8; ++i) {
+            out[i] = static_cast<char16_t>(in[i]);
+        }
+        in += 8;
+        out += 8;
+    }
+}
+
 std::u16string gbkToWide(std::string_view text)
 {
     std::u16string out(text.size(), u'\0');
@@ -41,14 +54,7 @@ std::u16string gbkToWide(std::string_view text)
     const auto* in = reinterpret_cast<const unsigned char*>(text.data());
     const auto* end = in + text.size();
     while (in < end) {
-        // Answers are mostly ASCII: eight bytes at a time while none has its high bit set.
-        while (end - in >= 8 && eightAscii(in)) {
-            for (int i = 0; i < 8; ++i) {
-                outPtr[i] = static_cast<char16_t>(in[i]);
-            }
-            in += 8;
-            outPtr += 8;
-        }
+        copyAsciiRun(in, end, outPtr);
         if (in == end) {
             break;
         }
@@ -90,13 +96,7 @@ std::u16string utf8ToWide(std::string_view text)
     const auto* in = reinterpret_cast<const unsigned char*>(text.data());
     const auto* end = in + text.size();
     while (in < end) {
-        while (end - in >= 8 && eightAscii(in)) {
-            for (int i = 0; i < 8; ++i) {
-                outPtr[i] = static_cast<char16_t>(in[i]);
-            }
-            in += 8;
-            outPtr += 8;
-        }
+        copyAsciiRun(in, end, outPtr);
         if (in == end) {
             break;
         }
