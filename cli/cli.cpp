@@ -283,8 +283,8 @@ Result runCommand(const Command& command, const ServiceHosts& hosts)
     prepareStampScript();
     prepareRequests();
     ScriptControlComponent script;
-    script.prepare();
     loadRewriteScriptOnFirstUse(script, hosts);
+    script.prepare();
     PlainSearchView view(script);
     std::optional<Outcome> pageOutcome;
     if (command.zone) {

@@ -18,7 +18,17 @@ bool ScriptControlComponent::isReady() const
 void ScriptControlComponent::prepare()
 {
     com::Variant ignored;
-    m_host.invoke("Prepare", com::InvokeKind::Method, {}, ignored);
+    if (m_pendingCode.empty()) {
+        m_host.invoke("Prepare", com::InvokeKind::Method, {}, ignored);
+        return;
+    }
+    // The first pending code goes with the start: the host adds it on its own thread while the
+    // caller goes on, and the first use waits only for what is left. A host without this member
+    // (the system's own) keeps it pending.
+    if (m_host.invoke("Prepare", com::InvokeKind::Method, {m_pendingCode.front()}, ignored) ==
+        com::Status::Ok) {
+        m_pendingCode.erase(m_pendingCode.begin());
+    }
 }
 
 void ScriptControlComponent::addCodeOnFirstUse(const Text& code)

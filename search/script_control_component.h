@@ -29,8 +29,8 @@ public:
 
     /// True when the host was created and speaks JScript.
     bool isReady() const;
-    /// Starts the host's engine in the background, so that the first use waits only for what
-    /// is left of its start.
+    /// Starts the host's engine in the background with the first code kept for first use, so
+    /// that the first use waits only for what is left of that start and that code.
     void prepare();
 
 private:

@@ -6,7 +6,9 @@
 #include "platform/com/runtime.h"
 #include "platform/scripthost/script_engine.h"
 
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace marrowtune::scripthost {
@@ -74,16 +76,17 @@ class ScriptErrorObject : public com::DispatchObject {
 public:
     ScriptErrorObject()
     {
-        addPropertyGet("Number", VariantType::Int32, [this] { return Variant(m_failure.number); });
-        addPropertyGet("Source", VariantType::String, [this] { return Variant(m_failure.source); });
+        addPropertyGet("Number", VariantType::Int32, [this] { return Variant(current().number); });
+        addPropertyGet("Source", VariantType::String, [this] { return Variant(current().source); });
         addPropertyGet("Description", VariantType::String,
-                       [this] { return Variant(m_failure.description); });
+                       [this] { return Variant(current().description); });
         addPropertyGet("HelpFile", VariantType::String, [] { return Variant(u""); });
         addPropertyGet("HelpContext", VariantType::Int32, [] { return Variant(0); });
-        addPropertyGet("Text", VariantType::String, [this] { return Variant(m_failure.text); });
-        addPropertyGet("Line", VariantType::Int32, [this] { return Variant(m_failure.line); });
-        addPropertyGet("Column", VariantType::Int32, [this] { return Variant(m_failure.column); });
+        addPropertyGet("Text", VariantType::String, [this] { return Variant(current().text); });
+        addPropertyGet("Line", VariantType::Int32, [this] { return Variant(current().line); });
+        addPropertyGet("Column", VariantType::Int32, [this] { return Variant(current().column); });
         addMember(com::method("Clear"), [this](Invocation&) {
+            current();
             clear();
             return Status::Ok;
         });
@@ -91,22 +94,36 @@ public:
 
     void set(ScriptFailure failure) { m_failure = std::move(failure); }
     void clear() { m_failure = ScriptFailure{}; }
+    /// Called before every read: the host settles code it is still adding in the background.
+    void setBeforeRead(std::function<void()> beforeRead) { m_beforeRead = std::move(beforeRead); }
 
 private:
+    const ScriptFailure& current()
+    {
+        if (m_beforeRead) {
+            m_beforeRead();
+        }
+        return m_failure;
+    }
+
     ScriptFailure m_failure;
+    std::function<void()> m_beforeRead;
 };
 
 class ScriptControlObject : public com::DispatchObject {
 public:
     ScriptControlObject() : m_error(std::make_shared<ScriptErrorObject>())
     {
+        // The Error object may be read on its own, and may outlive the host.
+        m_error->setBeforeRead([this] { settleQueuedCode(); });
         addPropertyGet("Language", VariantType::String, [this] { return Variant(m_language); });
-        addMember(com::propertyPut("Language", {VariantType::String}),
-                  [this](Invocation& call) { return putLanguage(call); });
+        addSettledMember(com::propertyPut("Language", {VariantType::String}),
+                         [this](Invocation& call) { return putLanguage(call); });
         addPropertyGet("Timeout", VariantType::Int32, [this] {
             return Variant(static_cast<std::int32_t>(m_engine.runLimit().count()));
         });
-        addMember(com::propertyPut("Timeout", {VariantType::Int32}), [this](Invocation& call) {
+        addSettledMember(com::propertyPut("Timeout", {VariantType::Int32}), [this](
+                                                                                Invocation& call) {
             // A script must never hold its caller forever, so "no limit" is not offered.
             if (call.args[0].intValue() < 1) {
                 return call.raise(u"Invalid procedure call or argument", errors::InvalidArgument);
@@ -114,43 +131,85 @@ public:
             m_engine.setRunLimit(std::chrono::milliseconds(call.args[0].intValue()));
             return Status::Ok;
         });
-        addMember(com::propertyGet("Error", VariantType::Object), [this](Invocation& call) {
+        addSettledMember(com::propertyGet("Error", VariantType::Object), [this](Invocation& call) {
             call.result = Variant(com::ObjectPtr(m_error));
             return Status::Ok;
         });
-        addMember(com::method("Eval", {VariantType::String}, VariantType::Any),
-                  [this](Invocation& call) {
-                      return finish(call, run([&] { return m_engine.eval(text(call, 0)); }));
-                  });
-        addMember(com::method("ExecuteStatement", {VariantType::String}), [this](Invocation& call) {
-            return finish(call, run([&] { return m_engine.execute(text(call, 0)); }));
-        });
-        addMember(com::method("AddCode", {VariantType::String}), [this](Invocation& call) {
-            return finish(call, run([&] { return m_engine.execute(text(call, 0)); }));
-        });
+        addSettledMember(com::method("Eval", {VariantType::String}, VariantType::Any),
+                         [this](Invocation& call) {
+                             return finish(call, run([&] { return m_engine.eval(text(call, 0)); }));
+                         });
+        addSettledMember(
+            com::method("ExecuteStatement", {VariantType::String}), [this](Invocation& call) {
+                return finish(call, run([&] { return m_engine.execute(text(call, 0)); }));
+            });
+        addSettledMember(com::method("AddCode", {VariantType::String}),
+                         [this](Invocation& call) { return addCode(call); });
         com::MemberInfo runInfo = com::method("Run", {VariantType::String}, VariantType::Any);
         runInfo.varArgs = true;
-        addMember(std::move(runInfo), [this](Invocation& call) { return callProcedure(call); });
+        addSettledMember(std::move(runInfo),
+                         [this](Invocation& call) { return callProcedure(call); });
         // Not one of the class's documented members: the program's own batch form of Run.
-        addMember(
+        addSettledMember(
             com::method("RunEach", {VariantType::String, VariantType::String}, VariantType::String),
             [this](Invocation& call) { return callProcedureEach(call); });
         // Also the program's own: starts the engine in the background, so that the first run
-        // does not wait for the whole start of its thread, heap and prelude.
-        addMember(com::method("Prepare"), [this](Invocation&) {
-            if (m_language == JScriptName) {
-                m_engine.start();
+        // does not wait for the whole start of its thread, heap and prelude. Given code, it is
+        // AddCode done on the engine's thread as soon as the heap is ready: the next call on the
+        // host (or a read of its Error object) first waits for it, and its failure is then in
+        // the Error object exactly as AddCode's would be.
+        com::MemberInfo prepareInfo = com::method("Prepare", {VariantType::String});
+        prepareInfo.optionalParams = 1;
+        addSettledMember(std::move(prepareInfo), [this](Invocation& call) {
+            if (call.args.empty()) {
+                if (m_language == JScriptName) {
+                    m_engine.start();
+                }
+            } else if (m_language == JScriptName) {
+                m_engine.queueExecute(text(call, 0));
+            } else {
+                // No engine to give it to: it fails now, as AddCode does, and says so in Error.
+                addCode(call);
             }
             return Status::Ok;
         });
-        addMember(com::method("Reset"), [this](Invocation&) {
+        addSettledMember(com::method("Reset"), [this](Invocation&) {
             m_engine.reset();
             m_error->clear();
             return Status::Ok;
         });
     }
 
+    ~ScriptControlObject() override { m_error->setBeforeRead({}); }
+
 private:
+    // Every member that runs code, reads the error or changes what later runs see first
+    // settles code queued by Prepare, so the order of effects is that of a synchronous AddCode.
+    void addSettledMember(com::MemberInfo info, com::MemberHandler handler)
+    {
+        addMember(std::move(info), [this, handler = std::move(handler)](Invocation& call) {
+            settleQueuedCode();
+            return handler(call);
+        });
+    }
+
+    void settleQueuedCode()
+    {
+        std::optional<ScriptOutcome> outcome = m_engine.takeQueuedOutcome();
+        if (!outcome) {
+            return;
+        }
+        m_error->clear();
+        if (!outcome->ok) {
+            m_error->set(std::move(outcome->failure));
+        }
+    }
+
+    Status addCode(Invocation& call)
+    {
+        return finish(call, run([&] { return m_engine.execute(text(call, 0)); }));
+    }
+
     static const std::u16string& text(const Invocation& call, std::size_t index)
     {
         return call.args[index].stringValue();

@@ -16,6 +16,7 @@
 #include <system_error>
 #include <thread>
 #include <type_traits>
+#include <utility>
 #include <variant>
 
 namespace marrowtune::scripthost {
@@ -593,6 +594,8 @@ struct ScriptEngine::Worker {
     bool started = false;
     bool done = false;
     bool quit = false;
+    // When the worker took its present job: a queued job's run limit counts from there.
+    std::chrono::steady_clock::time_point jobStarted;
     RunKind kind = RunKind::Eval;
     std::u16string code;
     std::vector<ScriptValue> arguments;
@@ -616,6 +619,7 @@ struct ScriptEngine::Worker {
                 break;
             }
             self->pending = false;
+            self->jobStarted = std::chrono::steady_clock::now();
             const RunKind kind = self->kind;
             const std::u16string code = std::move(self->code);
             const std::vector<ScriptValue> arguments = std::move(self->arguments);
@@ -666,6 +670,9 @@ ScriptEngine::~ScriptEngine()
 
 void ScriptEngine::reset()
 {
+    // A queued job still running is waited for as any run is, so a job that never ends cannot
+    // hold the reset (or the engine's destruction) for ever.
+    settleQueued();
     if (!m_worker) {
         return;
     }
@@ -713,13 +720,84 @@ void ScriptEngine::start()
     startWorker();
 }
 
-bool ScriptEngine::startWorker()
+void ScriptEngine::queueExecute(std::u16string code)
+{
+    settleQueued();
+    m_queuedOutcome.reset();
+    if (m_worker) {
+        // The worker is idle (every run waits for its end) or still making its heap: either
+        // way it picks the job up as soon as it can.
+        std::lock_guard lock(m_worker->mutex);
+        m_worker->kind = RunKind::Execute;
+        m_worker->code = std::move(code);
+        m_worker->arguments.clear();
+        m_worker->pending = true;
+        m_worker->done = false;
+        m_worker->jobReady.notify_all();
+    } else if (!startWorker(&code)) {
+        m_queuedOutcome =
+            ScriptOutcome{false, {}, simpleFailure(errors::OutOfMemory, u"Out of memory")};
+        return;
+    }
+    m_queued = true;
+}
+
+std::optional<ScriptOutcome> ScriptEngine::takeQueuedOutcome()
+{
+    settleQueued();
+    return std::exchange(m_queuedOutcome, std::nullopt);
+}
+
+void ScriptEngine::settleQueued()
+{
+    if (!m_queued) {
+        return;
+    }
+    m_queued = false;
+    std::unique_lock lock(m_worker->mutex);
+    if (!m_worker->jobDone.wait_for(lock, HostStartLimit,
+                                    [&] { return m_worker->started && !m_worker->pending; })) {
+        // As for a run handed over while the heap is still being made: the job is given up.
+        m_worker->pending = false;
+        m_queuedOutcome =
+            ScriptOutcome{false, {}, simpleFailure(errors::OutOfMemory, u"Out of memory")};
+        return;
+    }
+    if (!m_worker->jobDone.wait_until(lock, m_worker->jobStarted + m_runLimit,
+                                      [&] { return m_worker->done; })) {
+        m_queuedOutcome = abandonRun(lock);
+        return;
+    }
+    m_queuedOutcome = std::move(m_worker->outcome);
+}
+
+ScriptOutcome ScriptEngine::abandonRun(std::unique_lock<std::mutex>& lock)
+{
+    // The run cannot be interrupted: leave it to its thread, which ends when (if ever) the
+    // script does, and go on with a fresh heap next time.
+    m_worker->quit = true;
+    lock.unlock();
+    m_worker->thread.detach();
+    m_worker.reset();
+    return {false,
+            {},
+            simpleFailure(errors::TimedOut, u"The script did not finish in time and was "
+                                            u"abandoned; its global state is lost.")};
+}
+
+bool ScriptEngine::startWorker(std::u16string* queuedCode)
 {
     if (m_worker) {
         return true;
     }
     auto worker = std::make_shared<Worker>();
     worker->heap.limit = m_memoryLimit;
+    if (queuedCode) {
+        // Filled in before the thread starts: the worker runs it right after the prelude.
+        worker->kind = RunKind::Execute;
+        worker->code = std::move(*queuedCode);
+        worker->pending = true;
+    }
     try {
         worker->thread = std::thread(&Worker::main, worker);
     } catch (const std::system_error&) {
@@ -733,6 +811,7 @@ ScriptOutcome ScriptEngine::runOnWorker(RunKind kind, std::u16string code,
                                         std::vector<ScriptValue> arguments,
                                         std::vector<ScriptOutcome>* outcomes)
 {
+    settleQueued();
     if (!startWorker()) {
         return {false, {}, simpleFailure(errors::OutOfMemory, u"Out of memory")};
     }
@@ -749,16 +828,7 @@ ScriptOutcome ScriptEngine::runOnWorker(RunKind kind, std::u16string code,
     m_worker->done = false;
     m_worker->jobReady.notify_all();
     if (!m_worker->jobDone.wait_for(lock, m_runLimit, [&] { return m_worker->done; })) {
-        // The run cannot be interrupted: leave it to its thread, which ends when (if ever) the
-        // script does, and go on with a fresh heap next time.
-        m_worker->quit = true;
-        lock.unlock();
-        m_worker->thread.detach();
-        m_worker.reset();
-        return {false,
-                {},
-                simpleFailure(errors::TimedOut, u"The script did not finish in time and was "
-                                                u"abandoned; its global state is lost.")};
+        return abandonRun(lock);
     }
     if (outcomes) {
         *outcomes = std::move(m_worker->outcomes);

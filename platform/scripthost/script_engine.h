@@ -12,6 +12,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -99,6 +101,14 @@ public:
     /// Starts the engine's worker, which makes the heap and its prelude, without waiting for
     /// it: the next run waits only for what is left of that start.
     void start();
+    /// Hands `code` to the worker to run as `execute` as soon as its heap is ready, starting the
+    /// worker when needed, without waiting for it. The next run, reset or takeQueuedOutcome
+    /// first waits for it, bounded by the run limit counted from when it began; an earlier
+    /// queued job is waited for first and its outcome, if not taken, dropped.
+    void queueExecute(std::u16string code);
+    /// The queued job's outcome, once, after waiting for it; nothing when no job was queued
+    /// or its outcome was already taken.
+    std::optional<ScriptOutcome> takeQueuedOutcome();
     /// Changes the longest time one run may take.
     void setRunLimit(std::chrono::milliseconds limit) { m_runLimit = limit; }
     std::chrono::milliseconds runLimit() const { return m_runLimit; }
@@ -107,13 +117,17 @@ public:
 
 private:
     struct Worker;
-    bool startWorker();
+    bool startWorker(std::u16string* queuedCode = nullptr);
+    void settleQueued();
+    ScriptOutcome abandonRun(std::unique_lock<std::mutex>& lock);
     ScriptOutcome runOnWorker(RunKind kind, std::u16string code, std::vector<ScriptValue> arguments,
                               std::vector<ScriptOutcome>* outcomes = nullptr);
 
     std::chrono::milliseconds m_runLimit;
     std::size_t m_memoryLimit;
     std::shared_ptr<Worker> m_worker;
+    bool m_queued = false;
+    std::optional<ScriptOutcome> m_queuedOutcome;
 };
 
 /// UTF-16 to the engine's internal form (CESU-8: each surrogate encoded on its own).

@@ -136,6 +136,37 @@ TEST_F(ScriptControlTest, ErrorObjectDescribesTheLastFailure)
     EXPECT_EQ(get(m_error, "Number"), Variant(0));
 }
 
+// Catches code handed to Prepare (added on the engine's thread in the background) ending
+// otherwise than AddCode of it would: the same Error object, read straight after the call, and
+// the same code in place for the next run.
+TEST_F(ScriptControlTest, PreparedCodeEndsAsAddCodeWould)
+{
+    const char16_t* const codes[] = {u"var a = 1;\nfunction (", u"var a = 1;\nnothing.x = 2;",
+                                     u"function f(x) { return x + 1; }"};
+    for (const char16_t* code : codes) {
+        com::ObjectPtr added;
+        ASSERT_EQ(com::createObject("ScriptControl", added), Status::Ok);
+        Variant addedError;
+        ASSERT_EQ(added->invoke("Error", InvokeKind::PropertyGet, {}, addedError), Status::Ok);
+        Variant ignored;
+        ASSERT_EQ(added->invoke("Language", InvokeKind::PropertyPut, {u"JScript"}, ignored),
+                  Status::Ok);
+        added->invoke("AddCode", InvokeKind::Method, {code}, ignored);
+
+        ASSERT_EQ(put("Language", u"JScript"), Status::Ok);
+        ASSERT_EQ(call("Prepare", {code}), Status::Ok);
+        for (const char* field : {"Number", "Source", "Description", "Line", "Column", "Text"}) {
+            EXPECT_EQ(get(m_error, field), get(addedError.objectValue(), field)) << field;
+        }
+        Variant prepared;
+        Variant direct;
+        call("Eval", {u"typeof f + typeof a"}, &prepared);
+        added->invoke("Eval", InvokeKind::Method, {u"typeof f + typeof a"}, direct);
+        EXPECT_EQ(prepared, direct);
+        ASSERT_EQ(put("Language", u"JScript"), Status::Ok); // a fresh engine for the next code
+    }
+}
+
 // Catches Run dropping or retyping its variable argument list.
 TEST_F(ScriptControlTest, RunPassesEveryArgument)
 {

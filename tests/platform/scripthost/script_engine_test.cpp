@@ -191,6 +191,19 @@ TEST(ScriptEngine, AbandonsARunThatNeverEnds)
     EXPECT_EQ(evalShown(engine, u"typeof kept"), "string undefined");
 }
 
+// Catches a queued job that never ends holding the next run, or leaving its heap in use: the
+// next run abandons it within the run limit and gets a fresh heap; its outcome is the time-out.
+TEST(ScriptEngine, AbandonsAQueuedJobThatNeverEnds)
+{
+    ScriptEngine engine(100ms);
+    engine.queueExecute(u"var kept = 1; for (;;) {}");
+    EXPECT_EQ(evalShown(engine, u"typeof kept"), "string undefined");
+    const std::optional<ScriptOutcome> queued = engine.takeQueuedOutcome();
+    ASSERT_TRUE(queued);
+    EXPECT_EQ(queued->failure.number, errors::TimedOut);
+    EXPECT_FALSE(engine.takeQueuedOutcome());
+}
+
 // Catches a batch that outlives the run limit hanging its caller or giving partial results:
 // the limit bounds the whole batch, and every call then shares the time-out.
 TEST(ScriptEngine, BatchOverTheRunLimitTimesOutAsAWhole)
