@@ -273,7 +273,9 @@ int finishOutput(std::ostream& out, std::ostream& err, int status)
     return status;
 }
 
-Result runCommand(const Command& command, const ServiceHosts& hosts)
+// `script` receives the rewrite script's host, which outlives the run.
+Result runCommand(const Command& command, const ServiceHosts& hosts,
+                  std::unique_ptr<ScriptControlComponent>& script)
 {
     SearchContext context{hosts, {}};
     // Both hosts start on threads of their own: the stamps' host is needed before the first
@@ -282,10 +284,10 @@ Result runCommand(const Command& command, const ServiceHosts& hosts)
     // the stamps' host has the other core to itself.
     prepareStampScript();
     prepareRequests();
-    ScriptControlComponent script;
-    loadRewriteScriptOnFirstUse(script, hosts);
-    script.prepare();
-    PlainSearchView view(script);
+    script = std::make_unique<ScriptControlComponent>();
+    loadRewriteScriptOnFirstUse(*script, hosts);
+    script->prepare();
+    PlainSearchView view(*script);
     std::optional<Outcome> pageOutcome;
     if (command.zone) {
         view.setQqNumberText(utf8ToGbk(command.argument));
@@ -392,8 +394,17 @@ std::string gbkProblem(std::string_view utf8)
     return {};
 }
 
+CommandLine::CommandLine() = default;
+CommandLine::~CommandLine() = default;
+
 int runCli(const std::vector<std::string>& arguments, const ServiceHosts& hosts, std::ostream& out,
            std::ostream& err)
+{
+    return CommandLine().run(arguments, hosts, out, err);
+}
+
+int CommandLine::run(const std::vector<std::string>& arguments, const ServiceHosts& hosts,
+                     std::ostream& out, std::ostream& err)
 {
     Command command;
     CLI::App app{"Runs the Marrowtune searches without a window: songs matching a keyword, or "
@@ -455,7 +466,10 @@ int runCli(const std::vector<std::string>& arguments, const ServiceHosts& hosts,
         return usageError(err, (command.zone ? "QQ: " : "KEYWORD: ") + problem);
     }
 
-    const Result result = runCommand(command, hosts);
+    // The rewrite script's host outlives the run: stopping its thread and freeing its heap
+    // (a few tenths of a millisecond) waits until the object ends, after the output is out.
+    m_rewriteScript.reset();
+    const Result result = runCommand(command, hosts, m_rewriteScript);
     if (result.outcome != Outcome::Listed) {
         const std::string text = !result.stderrText.empty() ? result.stderrText
                                  : result.messageRow        ? *result.messageRow

@@ -8,8 +8,13 @@
 #include "search/service_hosts.h"
 
 #include <iosfwd>
+#include <memory>
 #include <string>
 #include <vector>
+
+namespace marrowtune {
+class ScriptControlComponent;
+} // namespace marrowtune
 
 namespace marrowtune::cli {
 
@@ -37,9 +42,27 @@ std::string escapeCell(std::string_view utf8);
 /// text when it is, otherwise one line naming the first offending byte or character.
 std::string gbkProblem(std::string_view utf8);
 
-/// Runs the command line `arguments` (without the program name; UTF-8) against `hosts`. Writes
-/// the data to `out`, messages (each prefixed "marrowtune-cli: ") to `err`, and returns the
-/// exit status.
+/// Runs command lines. What a run needs after its output is written (the rewrite script's host,
+/// its thread and heap) is kept until the next run or the object's end, so a program that ends
+/// the process right after the output does not wait for it to be taken down.
+class CommandLine {
+public:
+    CommandLine();
+    ~CommandLine();
+    CommandLine(const CommandLine&) = delete;
+    CommandLine& operator=(const CommandLine&) = delete;
+
+    /// Runs the command line `arguments` (without the program name; UTF-8) against `hosts`.
+    /// Writes the data to `out`, messages (each prefixed "marrowtune-cli: ") to `err`, and
+    /// returns the exit status.
+    int run(const std::vector<std::string>& arguments, const ServiceHosts& hosts, std::ostream& out,
+            std::ostream& err);
+
+private:
+    std::unique_ptr<ScriptControlComponent> m_rewriteScript;
+};
+
+/// Runs the command line `arguments` as CommandLine::run does, with a CommandLine of its own.
 int runCli(const std::vector<std::string>& arguments, const ServiceHosts& hosts, std::ostream& out,
            std::ostream& err);
 

@@ -45,10 +45,12 @@ int main(int argc, char** argv)
     }
     marrowtune::registerSystemClasses();
     const std::vector<std::string> arguments = utf8Arguments(argc, argv);
-    const int status = marrowtune::cli::runCli(arguments, hosts, std::cout, std::cerr);
-    // Once the output is out, the rest of a normal exit (the stamps' script host stopped and its
-    // heap freed, the network library's clean-up) only delays the end: the system reclaims all
-    // of it with the process.
+    // Never destroyed: the process ends below.
+    marrowtune::cli::CommandLine commandLine;
+    const int status = commandLine.run(arguments, hosts, std::cout, std::cerr);
+    // Once the output is out, the rest of a normal exit (the script hosts stopped and their heaps
+    // freed, the network library's clean-up) only delays the end: the system reclaims all of it
+    // with the process.
     std::cout.flush();
     std::fflush(nullptr);
     std::_Exit(status);
