@@ -11,6 +11,7 @@
 #include <cstring>
 #include <duktape.h>
 #include <mutex>
+#include <optional>
 #include <span>
 #include <sys/random.h>
 #include <system_error>
@@ -594,8 +595,10 @@ struct ScriptEngine::Worker {
     bool started = false;
     bool done = false;
     bool quit = false;
-    // When the worker took its present job: a queued job's run limit counts from there.
-    std::chrono::steady_clock::time_point jobStarted;
+    // Where the present job's run limit counts from: when it was handed to a worker that had
+    // its heap, or, for a job handed over while the heap was being made, when the worker took
+    // it (right after the prelude, in the same hold of the lock that marks it started).
+    std::optional<std::chrono::steady_clock::time_point> jobStarted;
     RunKind kind = RunKind::Eval;
     std::u16string code;
     std::vector<ScriptValue> arguments;
@@ -619,7 +622,9 @@ struct ScriptEngine::Worker {
                 break;
             }
             self->pending = false;
-            self->jobStarted = std::chrono::steady_clock::now();
+            if (!self->jobStarted) {
+                self->jobStarted = std::chrono::steady_clock::now();
+            }
             const RunKind kind = self->kind;
             const std::u16string code = std::move(self->code);
             const std::vector<ScriptValue> arguments = std::move(self->arguments);
@@ -725,15 +730,8 @@ void ScriptEngine::queueExecute(std::u16string code)
     settleQueued();
     m_queuedOutcome.reset();
     if (m_worker) {
-        // The worker is idle (every run waits for its end) or still making its heap: either
-        // way it picks the job up as soon as it can.
         std::lock_guard lock(m_worker->mutex);
-        m_worker->kind = RunKind::Execute;
-        m_worker->code = std::move(code);
-        m_worker->arguments.clear();
-        m_worker->pending = true;
-        m_worker->done = false;
-        m_worker->jobReady.notify_all();
+        postJob(RunKind::Execute, std::move(code), {});
     } else if (!startWorker(&code)) {
         m_queuedOutcome =
             ScriptOutcome{false, {}, simpleFailure(errors::OutOfMemory, u"Out of memory")};
@@ -755,34 +753,49 @@ void ScriptEngine::settleQueued()
     }
     m_queued = false;
     std::unique_lock lock(m_worker->mutex);
-    if (!m_worker->jobDone.wait_for(lock, HostStartLimit,
-                                    [&] { return m_worker->started && !m_worker->pending; })) {
-        // As for a run handed over while the heap is still being made: the job is given up.
-        m_worker->pending = false;
-        m_queuedOutcome =
-            ScriptOutcome{false, {}, simpleFailure(errors::OutOfMemory, u"Out of memory")};
-        return;
-    }
-    if (!m_worker->jobDone.wait_until(lock, m_worker->jobStarted + m_runLimit,
-                                      [&] { return m_worker->done; })) {
-        m_queuedOutcome = abandonRun(lock);
-        return;
-    }
-    m_queuedOutcome = std::move(m_worker->outcome);
+    m_queuedOutcome = awaitJob(lock, nullptr);
 }
 
-ScriptOutcome ScriptEngine::abandonRun(std::unique_lock<std::mutex>& lock)
+void ScriptEngine::postJob(RunKind kind, std::u16string code, std::vector<ScriptValue> arguments)
 {
-    // The run cannot be interrupted: leave it to its thread, which ends when (if ever) the
-    // script does, and go on with a fresh heap next time.
-    m_worker->quit = true;
-    lock.unlock();
-    m_worker->thread.detach();
-    m_worker.reset();
-    return {false,
-            {},
-            simpleFailure(errors::TimedOut, u"The script did not finish in time and was "
-                                            u"abandoned; its global state is lost.")};
+    m_worker->kind = kind;
+    m_worker->code = std::move(code);
+    m_worker->arguments = std::move(arguments);
+    m_worker->pending = true;
+    m_worker->done = false;
+    m_worker->jobStarted.reset();
+    if (m_worker->started) {
+        m_worker->jobStarted = std::chrono::steady_clock::now();
+    }
+    m_worker->jobReady.notify_all();
+}
+
+ScriptOutcome ScriptEngine::awaitJob(std::unique_lock<std::mutex>& lock,
+                                     std::vector<ScriptOutcome>* outcomes)
+{
+    // The run limit is for the script, not for making the heap: a host started on a busy
+    // machine must not time out its first run. Making the heap is bounded on its own.
+    if (!m_worker->jobDone.wait_for(lock, HostStartLimit, [&] { return m_worker->started; })) {
+        m_worker->pending = false;
+        return {false, {}, simpleFailure(errors::OutOfMemory, u"Out of memory")};
+    }
+    if (!m_worker->jobDone.wait_until(lock, *m_worker->jobStarted + m_runLimit,
+                                      [&] { return m_worker->done; })) {
+        // The run cannot be interrupted: leave it to its thread, which ends when (if ever) the
+        // script does, and go on with a fresh heap next time.
+        m_worker->quit = true;
+        lock.unlock();
+        m_worker->thread.detach();
+        m_worker.reset();
+        return {false,
+                {},
+                simpleFailure(errors::TimedOut, u"The script did not finish in time and was "
+                                                u"abandoned; its global state is lost.")};
+    }
+    if (outcomes) {
+        *outcomes = std::move(m_worker->outcomes);
+    }
+    return std::move(m_worker->outcome);
 }
 
 bool ScriptEngine::startWorker(std::u16string* queuedCode)
@@ -816,24 +829,10 @@ ScriptOutcome ScriptEngine::runOnWorker(RunKind kind, std::u16string code,
         return {false, {}, simpleFailure(errors::OutOfMemory, u"Out of memory")};
     }
     std::unique_lock lock(m_worker->mutex);
-    // The run limit is for the script, not for making the heap: a host started on a busy
-    // machine must not time out its first run. Making the heap is bounded on its own.
-    if (!m_worker->jobDone.wait_for(lock, HostStartLimit, [&] { return m_worker->started; })) {
-        return {false, {}, simpleFailure(errors::OutOfMemory, u"Out of memory")};
-    }
-    m_worker->kind = kind;
-    m_worker->code = std::move(code);
-    m_worker->arguments = std::move(arguments);
-    m_worker->pending = true;
-    m_worker->done = false;
-    m_worker->jobReady.notify_all();
-    if (!m_worker->jobDone.wait_for(lock, m_runLimit, [&] { return m_worker->done; })) {
-        return abandonRun(lock);
-    }
-    if (outcomes) {
-        *outcomes = std::move(m_worker->outcomes);
-    }
-    return std::move(m_worker->outcome);
+    // Handed over at once, even while the heap is still being made: the worker takes it right
+    // after the prelude instead of first waking this thread to be given it.
+    postJob(kind, std::move(code), std::move(arguments));
+    return awaitJob(lock, outcomes);
 }
 
 } // namespace marrowtune::scripthost

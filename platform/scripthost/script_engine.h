@@ -119,7 +119,12 @@ private:
     struct Worker;
     bool startWorker(std::u16string* queuedCode = nullptr);
     void settleQueued();
-    ScriptOutcome abandonRun(std::unique_lock<std::mutex>& lock);
+    // Hands a job to the worker; the worker's lock is held.
+    void postJob(RunKind kind, std::u16string code, std::vector<ScriptValue> arguments);
+    // Waits for the job handed over, within the start limit and then the run limit; abandons
+    // the worker when the run overstays.
+    ScriptOutcome awaitJob(std::unique_lock<std::mutex>& lock,
+                           std::vector<ScriptOutcome>* outcomes);
     ScriptOutcome runOnWorker(RunKind kind, std::u16string code, std::vector<ScriptValue> arguments,
                               std::vector<ScriptOutcome>* outcomes = nullptr);
 
