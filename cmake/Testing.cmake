@@ -9,10 +9,10 @@ function(marrowtune_add_test name)
   if(WIN32)
     # Each case in a Wine process of its own would cost a Wine start each: one test a program.
     # Every program runs in a virtual desktop of its own on Wine's null display driver (no X
-    # server needed). Not on the prefix's default desktop: the first program there that needs
-    # one starts that desktop's explorer, which keeps the program's output streams, so ctest
-    # waited for every other program on it to end as well, and two suites side by side there
-    # have hung until the timeout.
+    # server needed). Not on the prefix's default desktop: its explorer, started by the first
+    # program there that needs a desktop, keeps that program's output streams open, so ctest
+    # waited for every other program on the desktop to end as well, and two suites run side by
+    # side there have hung until the timeout.
     add_test(NAME ${name} COMMAND ${PROJECT_SOURCE_DIR}/scripts/wine-gtest-headless.sh
                                   --prefix ${PROJECT_BINARY_DIR}/wineprefix $<TARGET_FILE:${name}>)
     set_tests_properties(${name} PROPERTIES TIMEOUT 300)

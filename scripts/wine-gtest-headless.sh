@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
-# Runs a GoogleTest program that creates windows under Wine without an X server:
+# Runs a GoogleTest program under Wine without an X server; ctest runs every Windows test so:
 #   scripts/wine-gtest-headless.sh [--prefix DIR] PROGRAM.exe [ARGS...]
 # The program runs in a virtual desktop of its own on Wine's null display driver (windows
-# exist, receive messages and draw into bitmaps; nothing reaches a screen). Wine's explorer,
-# which hosts the desktop, does not hand back the program's exit status, so the result is read
-# from the program's XML report: no report, or any failure or error in it, fails the run.
+# exist, receive messages and draw into bitmaps; nothing reaches a screen), never on the
+# prefix's shared default desktop, whose explorer would hold this program's output open while
+# other programs use that desktop (cmake/Testing.cmake). Wine's explorer, which hosts the
+# desktop, does not hand back the program's exit status, so the result is read from the
+# program's XML report: no report, or any failure or error in it, fails the run.
 set -euo pipefail
 
 here="$(cd "$(dirname "$0")" && pwd)"
