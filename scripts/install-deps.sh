@@ -2,6 +2,7 @@
 # SPDX-License-Identifier: MIT
 # Installs every Debian package Marrowtune needs to build, test and run.
 # Idempotent: only packages that are missing are installed; apt-get update runs only then.
+# apt-get is tried again when a mirror fails for a while (scripts/apt-common.sh).
 set -euo pipefail
 
 packages=(
@@ -38,8 +39,13 @@ fi
 
 sudo=""
 if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+apt_name=install-deps
+# shellcheck source=apt-common.sh
+. "$(dirname "$0")/apt-common.sh"
 
 echo "install-deps: installing ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
-$sudo apt-get update -qq
-$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+# These packages come from the machine's own architecture: the indexes of another one (i386,
+# added for the Windows build's Wine), of source packages and of translations are not needed.
+apt_update "/binary-($(dpkg --print-foreign-architectures | paste -sd '|' -))/|/source/Sources|/i18n/"
+apt_install "${missing[@]}"
