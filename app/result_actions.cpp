@@ -31,6 +31,9 @@ int columnAtOffset(int offset, const std::array<int, 3>& edges)
 
 Text listenOnlineUrl(const Text& link, const ServiceHosts& hosts)
 {
+    if (hosts.listenPageHost.empty()) {
+        return link;
+    }
     return "http://" + hosts.listenPageHost + "/musci/mp3.html?url=" + link;
 }
 
@@ -76,6 +79,9 @@ void listenOnline(const SearchView& view, Desktop& desktop, const ServiceHosts& 
 
 void openAuthorPage(Desktop& desktop, const ServiceHosts& hosts)
 {
+    if (hosts.authorPageUrl.empty()) {
+        return;
+    }
     openInBrowser(desktop, hosts.authorPageUrl);
 }
 

@@ -69,7 +69,7 @@ public:
 /// The column (0 to 3) of a click `offset` pixels right of the list's origin, split at `edges`.
 int columnAtOffset(int offset, const std::array<int, 3>& edges = ColumnEdges);
 /// The listen-online address on `hosts`' listen page host for a link, which is carried exactly
-/// as given.
+/// as given; the link itself when there is no listen page.
 Text listenOnlineUrl(const Text& link, const ServiceHosts& hosts);
 
 /// Right click in the list (or the menu key on it): sets the menu's captions and visibility for
@@ -78,9 +78,10 @@ Text listenOnlineUrl(const Text& link, const ServiceHosts& hosts);
 void showListMenu(SearchView& view, ListMenuHost& host, const Desktop& desktop);
 /// Copy item: puts the text between the copy item's parentheses on the clipboard.
 void copyCellText(const SearchView& view, Desktop& desktop);
-/// Listen item: opens the listen-online page for the selected row's link.
+/// Listen item: opens the listen-online page for the selected row's link (without a listen
+/// page, the link).
 void listenOnline(const SearchView& view, Desktop& desktop, const ServiceHosts& hosts);
-/// The window is going away: opens the author's home page.
+/// The window is going away: opens the author's home page, when there is one.
 void openAuthorPage(Desktop& desktop, const ServiceHosts& hosts);
 /// Opens a URL in the default browser; the outcome is not looked at.
 void openInBrowser(Desktop& desktop, const Text& url);

@@ -26,7 +26,10 @@ const char* const ProgramHelpText =
     "\n"
     "Environment: MARROWTUNE_ZONE_PLAYLIST_HOST, MARROWTUNE_SONG_SEARCH_HOST,\n"
     "MARROWTUNE_STREAM_REDIRECT_HOST, MARROWTUNE_MUSIC_CDN_HOST_SUFFIX, MARROWTUNE_MIRROR_HOST,\n"
-    "MARROWTUNE_LISTEN_PAGE_HOST and MARROWTUNE_AUTHOR_PAGE_URL replace the built-in hosts.\n";
+    "MARROWTUNE_LISTEN_PAGE_HOST and MARROWTUNE_AUTHOR_PAGE_URL replace the built-in hosts.\n"
+    "Set to the empty text, MARROWTUNE_MIRROR_HOST, MARROWTUNE_LISTEN_PAGE_HOST and\n"
+    "MARROWTUNE_AUTHOR_PAGE_URL mean none: links stay as the service gives them, 在线试听\n"
+    "opens the link itself, nothing opens when the window closes.\n";
 
 std::optional<int> handleCommandLine(const std::vector<std::string>& arguments)
 {

@@ -52,7 +52,6 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Search the QQ music services for songs")
 string(CONCAT CPACK_PACKAGE_DESCRIPTION
        "A window and a command-line tool that search the QQ music services for songs by name, "
        "singer or album, and list the background music of a QQ Zone.")
-set(CPACK_PACKAGE_HOMEPAGE_URL "https://marrowtune.example/about")
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_GENERATOR DEB TGZ)
 set(CPACK_STRIP_FILES ON)

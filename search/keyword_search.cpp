@@ -105,9 +105,12 @@ SearchStatus searchSongs(SearchView& view, PagingState& paging, const Text& enco
     constexpr std::size_t FieldCount = std::size(Fields);
     std::vector<Text> fields = regex.subMatchTexts(Fields);
     regex.clear();
-    appendSongRows(view, std::move(fields), FieldCount, [&view](const std::vector<Text>& links) {
-        return callGetHiURLEach(view.scriptComponent(), links);
-    });
+    // Without a mirror there is nowhere to rewrite links to: they stay as the service gave them.
+    const bool mirror = !hosts.mirrorHost.empty();
+    appendSongRows(view, std::move(fields), FieldCount,
+                   [&view, mirror](const std::vector<Text>& links) {
+                       return mirror ? callGetHiURLEach(view.scriptComponent(), links) : links;
+                   });
     return SearchStatus::Listed;
 }
 

@@ -35,8 +35,9 @@ Text rewriteScript(const ServiceHosts& hosts)
 Text makeRewriteScript(std::string_view streamRedirectHost, std::string_view musicCdnHostSuffix,
                        std::string_view mirrorHost)
 {
+    // Without a mirror (empty) the script is still valid; its functions are then never called.
     if (!isHostText(streamRedirectHost) || !isHostText(musicCdnHostSuffix) ||
-        !isHostText(mirrorHost)) {
+        (!mirrorHost.empty() && !isHostText(mirrorHost))) {
         return {};
     }
     // The same substitution the build makes; host texts cannot form a placeholder, so the

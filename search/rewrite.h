@@ -17,7 +17,7 @@ struct ServiceHosts;
 /// RewriteScript for `hosts`: the build's script when its three hosts are the build's.
 Text rewriteScript(const ServiceHosts& hosts);
 /// RewriteScript for other host values; empty text when a value is not a plain host name
-/// (letters, digits, ".", "-", "_" and ":" only).
+/// (letters, digits, ".", "-", "_" and ":" only), except an empty mirror host (none).
 Text makeRewriteScript(std::string_view streamRedirectHost, std::string_view musicCdnHostSuffix,
                        std::string_view mirrorHost);
 

@@ -53,7 +53,9 @@ ServiceHosts hostsFromEnvironment(const char* (*lookUp)(const char*), std::strin
             continue;
         }
         const bool url = field == &ServiceHosts::authorPageUrl;
-        if (url ? !isPageUrl(value) : !isHostText(value)) {
+        const bool optional =
+            field == &ServiceHosts::mirrorHost || field == &ServiceHosts::listenPageHost || url;
+        if (!(optional && *value == '\0') && (url ? !isPageUrl(value) : !isHostText(value))) {
             problem = std::string(name) +
                       (url ? " must be an http:// or https:// URL without spaces"
                            : " must be a host name (letters, digits, '.', '-', '_', ':')") +

@@ -3,7 +3,8 @@
 // The hosts the searches, the link rewriting and the window's links use. They are the build's
 // configuration values unless the environment overrides them at start (variables named as the
 // CMake cache variables). Whoever runs the searches holds its own copy (see SearchContext);
-// tests point theirs at a loopback server.
+// tests point theirs at a loopback server. The mirror host, the listen-page host and the author
+// page are optional: empty text means there is none.
 
 #include "base/text.h"
 
@@ -21,11 +22,12 @@ struct ServiceHosts {
     Text musicCdnHostSuffix;
     /// `StreamRedirectHost`: the stream-redirect host Zone links may point at.
     Text streamRedirectHost;
-    /// `MirrorHost`: the host rewritten links point at.
+    /// `MirrorHost`: the host rewritten links point at; empty: none, links stay as the services
+    /// give them.
     Text mirrorHost;
-    /// `ListenPageHost`: the host of the listen-online page.
+    /// `ListenPageHost`: the host of the listen-online page; empty: none, the link itself opens.
     Text listenPageHost;
-    /// `AuthorPageUrl`: the author's home page.
+    /// `AuthorPageUrl`: the author's home page, opened when the window closes; empty: none.
     Text authorPageUrl;
 
     /// The values this build was configured with.
@@ -39,8 +41,9 @@ bool isHostText(std::string_view value);
 bool isPageUrl(std::string_view value);
 
 /// The build's values with every MARROWTUNE_* host variable that `lookUp` finds put in their
-/// place; `problem` gets one line naming the first value that breaks the host rule (and the
-/// build's values are returned). `lookUp` gives nullptr for a variable that is not set.
+/// place (an optional one set to the empty text: none); `problem` gets one line naming the first
+/// value that breaks the host rule (and the build's values are returned). `lookUp` gives nullptr
+/// for a variable that is not set.
 ServiceHosts hostsFromEnvironment(const char* (*lookUp)(const char*), std::string& problem);
 /// Reads the host variables from the process environment once at start into `hosts`;
 /// returns the problem line when one is malformed (`hosts` is then left as it was).

@@ -104,8 +104,12 @@ void lookupZoneMusic(SearchView& view, const SearchContext& context)
     constexpr std::size_t FieldCount = std::size(Fields);
     std::vector<Text> fields = regex.subMatchTexts(Fields);
     regex.clear();
+    // Without a mirror there is nowhere to rewrite links to: they stay as the service gave them.
+    const bool mirror = !context.hosts.mirrorHost.empty();
     appendSongRows(view, std::move(fields), FieldCount,
-                   [&view](const std::vector<Text>& links) { return zoneLinkForms(view, links); });
+                   [&view, mirror](const std::vector<Text>& links) {
+                       return mirror ? zoneLinkForms(view, links) : links;
+                   });
 }
 
 } // namespace marrowtune

@@ -170,5 +170,17 @@ TEST_F(ResultActionsTest, ListenOpensThePageWithTheLinkUnencoded)
               "http://" + Text(config::ListenPageHost) + "/musci/mp3.html?url=");
 }
 
+// Catches a build without a listen page or author page that opens a page on an empty host.
+TEST_F(ResultActionsTest, WithoutListenAndAuthorPagesTheLinkOpensAndClosingOpensNothing)
+{
+    window->searchContext().hosts.listenPageHost.clear();
+    window->searchContext().hosts.authorPageUrl.clear();
+    select(SongRow);
+    rightClickAt(500);
+    choose(MenuItem::ListenOnline);
+    window->close();
+    EXPECT_EQ(desktop->opened, std::vector<Text>{Link});
+}
+
 } // namespace
 } // namespace marrowtune

@@ -178,8 +178,9 @@ TEST_F(KeywordSearchTest, FailedNewSearchKeepsThePagingState)
     }
 }
 
-// Catches rows with columns out of place, a link not rewritten by getHiURL, entries with an
-// empty name group that still give rows, and a missing total that is not read as 0.
+// Catches rows with columns out of place, a link not rewritten by getHiURL (or rewritten
+// without a mirror), entries with an empty name group that still give rows, and a missing
+// total that is not read as 0.
 TEST_F(KeywordSearchTest, RowsAndPatternEdges)
 {
     const std::string link = std::string("http://stream3.") + CdnSuffix + "/77.wma";
@@ -194,6 +195,9 @@ TEST_F(KeywordSearchTest, RowsAndPatternEdges)
     EXPECT_EQ(utf8Rows(m_view),
               (Rows{{"累死爱情", "苏晚晴", "累死爱情 精选集", "getHiURL(" + link + ")"}}));
     EXPECT_EQ(buttons(), (Buttons{"1/0", false, false}));
+    m_context.hosts.mirrorHost.clear();
+    search("x");
+    EXPECT_EQ(utf8Rows(m_view), (Rows{{"累死爱情", "苏晚晴", "累死爱情 精选集", link}}));
 }
 
 // Catches a menu search that reads the wrong item or cuts the cell text at the wrong ")", and

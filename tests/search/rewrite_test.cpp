@@ -154,7 +154,7 @@ TEST(RewriteScript, BuildTextMatchesTheBuilderForTheConfiguredHosts)
                                 config::MirrorHost));
     EXPECT_NE(rewriteScript(built).find(config::MirrorHost), Text::npos);
     EXPECT_EQ(makeRewriteScript(Redirect, "a\"b", Mirror), "");
-    EXPECT_EQ(makeRewriteScript(Redirect, Suffix, ""), "");
+    EXPECT_EQ(makeRewriteScript("", Suffix, Mirror), "");
 }
 
 // Catches the configured script not loading or its functions not being reachable by name.
@@ -229,6 +229,16 @@ TEST(HostEnvironment, ValuesReplaceTheBuildsOrAreRefused)
             EXPECT_EQ(hosts.mirrorHost, ServiceHosts::buildDefaults().mirrorHost);
         }
     }
+
+    // The empty text means none for the three optional values only.
+    environment = {{"MARROWTUNE_MIRROR_HOST", ""},
+                   {"MARROWTUNE_LISTEN_PAGE_HOST", ""},
+                   {"MARROWTUNE_AUTHOR_PAGE_URL", ""}};
+    std::string problem;
+    const ServiceHosts none = hostsFromEnvironment(lookUp, problem);
+    EXPECT_EQ(problem, "");
+    EXPECT_EQ(none.mirrorHost + none.listenPageHost + none.authorPageUrl, "");
+    EXPECT_NE(rewriteScript(none), "");
 
     // A moved mirror host reaches the script the programs load.
     ServiceHosts moved = ServiceHosts::buildDefaults();

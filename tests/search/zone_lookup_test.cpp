@@ -84,7 +84,8 @@ TEST_F(ZoneLookupTest, MessagesInTheirOrder)
 }
 
 // Catches entries listed out of order, an album cell that is filled, a link test in the wrong
-// order (every "streamrdt" link also holds "strea") and case-insensitive link tests.
+// order (every "streamrdt" link also holds "strea"), case-insensitive link tests, and links
+// rewritten although there is no mirror to rewrite them to.
 TEST_F(ZoneLookupTest, ListsEntriesInOrderAndRoutesLinks)
 {
     const std::string redirect = "http://streamrdt.test.invalid/qzone/1/2.wma";
@@ -98,6 +99,12 @@ TEST_F(ZoneLookupTest, ListsEntriesInOrderAndRoutesLinks)
     lookUp("271828182");
     EXPECT_EQ(utf8Rows(m_view), (Rows{{"累死爱情", "苏晚晴", "", "thURL(" + redirect + ")"},
                                       {"Paper Moon", "Mina Vale", "", "getHiURL(" + cdn + ")"},
+                                      {"晚风", "", "", other},
+                                      {"x", "y", "", upper}}));
+    m_context.hosts.mirrorHost.clear();
+    lookUp("271828182");
+    EXPECT_EQ(utf8Rows(m_view), (Rows{{"累死爱情", "苏晚晴", "", redirect},
+                                      {"Paper Moon", "Mina Vale", "", cdn},
                                       {"晚风", "", "", other},
                                       {"x", "y", "", upper}}));
 }
