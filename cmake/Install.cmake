@@ -1,7 +1,7 @@
 # SPDX-License-Identifier: MIT
 # What `cmake --install` puts where, and the packages CPack builds from it:
 #   bin/marrowtune, bin/marrowtune-cli
-#   lib/marrowtune/SkinH_EL.dll (found through the window program's RUNPATH)
+#   lib/marrowtune/SkinH_EL.dll (found relative to the window program, checked before binding)
 #   share/applications, share/metainfo, share/icons/hicolor, share/man/man1,
 #   share/bash-completion/completions, share/doc/marrowtune
 include(GNUInstallDirs)

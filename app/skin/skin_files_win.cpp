@@ -6,9 +6,13 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cwchar>
+#include <iterator>
+#include <random>
+#include <vector>
 #include <windows.h>
 
-// The library file and its binding on Windows: the file functions and LoadLibraryW.
+// The library file and its binding on Windows: the file functions and LoadLibraryExW.
 namespace marrowtune::skin {
 namespace {
 
@@ -37,14 +41,15 @@ bool writeAll(HANDLE file, std::span<const unsigned char> bytes)
     return true;
 }
 
-// A new, hidden temporary file beside the library's place; INVALID_HANDLE_VALUE when none can
-// be made.
+// A new, hidden temporary file of an unpredictable name beside the library's place, made with
+// CREATE_NEW so that nothing already there is opened; INVALID_HANDLE_VALUE when none can be made.
 HANDLE createTemporary(const std::wstring& directory, std::wstring& name)
 {
-    const DWORD process = GetCurrentProcessId();
+    std::random_device random;
     for (unsigned attempt = 0; attempt < 100; ++attempt) {
-        name = directory + L"\\SkinH_EL.dll." + std::to_wstring(process) + L"." +
-               std::to_wstring(GetTickCount() + attempt) + L".tmp";
+        wchar_t suffix[32] = {};
+        std::swprintf(suffix, std::size(suffix), L"%08x%08x", random(), random());
+        name = directory + L"\\SkinH_EL.dll." + suffix + L".tmp";
         HANDLE file = CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                   FILE_ATTRIBUTE_HIDDEN, nullptr);
         if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS) {
@@ -52,6 +57,79 @@ HANDLE createTemporary(const std::wstring& directory, std::wstring& name)
         }
     }
     return INVALID_HANDLE_VALUE;
+}
+
+// Closes a handle when it goes out of scope.
+class Handle {
+public:
+    explicit Handle(HANDLE handle) : m_handle(handle) {}
+    ~Handle()
+    {
+        if (m_handle != INVALID_HANDLE_VALUE) {
+            CloseHandle(m_handle);
+        }
+    }
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+    HANDLE get() const { return m_handle; }
+
+private:
+    HANDLE m_handle;
+};
+
+// Loads the library at `path` if it holds the image. The file stays open, shared for reading
+// only, from the check until it is loaded: nobody can change, replace or delete the checked
+// bytes meanwhile. It is loaded by its full path, and what it imports only from the system
+// folder, never through the search order (the current folder, PATH).
+void* openVerified(const std::string& path, std::span<const unsigned char> image)
+{
+    std::wstring name = wide(path);
+    std::replace(name.begin(), name.end(), L'/', L'\\');
+    const Handle file(CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER size{};
+    if (file.get() == INVALID_HANDLE_VALUE || !GetFileSizeEx(file.get(), &size) ||
+        static_cast<unsigned long long>(size.QuadPart) != image.size()) {
+        return nullptr;
+    }
+    std::vector<unsigned char> bytes(image.size());
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const auto chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 20));
+        DWORD n = 0;
+        if (!ReadFile(file.get(), bytes.data() + done, chunk, &n, nullptr) || n == 0) {
+            return nullptr;
+        }
+        done += n;
+    }
+    if (!isCarriedImage(bytes, image)) {
+        return nullptr;
+    }
+    // A library that fails to load must fail the call, not ask the user about it.
+    DWORD oldMode = 0;
+    SetThreadErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX, &oldMode);
+    HMODULE library = LoadLibraryExW(name.c_str(), nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    SetThreadErrorMode(oldMode, nullptr);
+    return reinterpret_cast<void*>(library);
+}
+
+// The image in a folder of the user's own, %LOCALAPPDATA%\Marrowtune.
+std::string localAppDataCopy(std::span<const unsigned char> image)
+{
+    wchar_t base[MAX_PATH] = {};
+    const DWORD n = GetEnvironmentVariableW(L"LOCALAPPDATA", base, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH) {
+        return {};
+    }
+    const std::wstring directory = std::wstring(base) + L"\\Marrowtune";
+    CreateDirectoryW(directory.c_str(), nullptr);
+    const DWORD attributes = GetFileAttributesW(directory.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 ||
+        (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+        return {};
+    }
+    const std::string path = utf8(directory) + "\\" + LibraryFileName;
+    return writeLibraryFile(path, image) ? path : std::string();
 }
 
 } // namespace
@@ -77,9 +155,6 @@ std::string programDirectory()
 bool writeLibraryFile(const std::string& path, std::span<const unsigned char> image)
 {
     const std::wstring target = wide(path);
-    if (GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES) {
-        return true; // whatever it is, it stays
-    }
     const auto separator = target.find_last_of(L"\\/");
     const std::wstring directory =
         separator == std::wstring::npos ? L"." : target.substr(0, separator);
@@ -92,32 +167,33 @@ bool writeLibraryFile(const std::string& path, std::span<const unsigned char> im
     const bool closed = CloseHandle(file) != 0;
     // The hidden attribute alone (a new file also gets the archive attribute).
     const bool hidden = SetFileAttributesW(temporary.c_str(), FILE_ATTRIBUTE_HIDDEN) != 0;
-    bool published = false;
-    if (written && closed && hidden) {
-        // Without MOVEFILE_REPLACE_EXISTING the move refuses an existing name.
-        published = MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH) != 0;
-        if (!published) {
-            const DWORD error = GetLastError();
-            // Written meanwhile by someone else: theirs stays.
-            published = error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS;
-        }
+    // In place of whatever had the name, as one step. A file with the read-only attribute
+    // refuses it; that attribute is taken off first.
+    const DWORD existing = GetFileAttributesW(target.c_str());
+    if (existing != INVALID_FILE_ATTRIBUTES && (existing & FILE_ATTRIBUTE_READONLY) != 0 &&
+        (existing & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+        SetFileAttributesW(target.c_str(), existing & ~DWORD{FILE_ATTRIBUTE_READONLY});
     }
-    DeleteFileW(temporary.c_str());
+    const bool published = written && closed && hidden &&
+                           MoveFileExW(temporary.c_str(), target.c_str(),
+                                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    if (!published) {
+        DeleteFileW(temporary.c_str());
+    }
     return published;
+}
+
+std::string installedLibraryDirectory()
+{
+    return {}; // the installation folder ships it beside the program
 }
 
 LibraryLoader systemLoader()
 {
     return {
-        [](const std::string& pathOrName) -> void* {
-            std::wstring name = wide(pathOrName);
-            std::replace(name.begin(), name.end(), L'/', L'\\');
-            // A damaged file must fail the load, not ask the user about it.
-            DWORD oldMode = 0;
-            SetThreadErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX, &oldMode);
-            HMODULE library = LoadLibraryW(name.c_str());
-            SetThreadErrorMode(oldMode, nullptr);
-            return reinterpret_cast<void*>(library);
+        openVerified,
+        [](std::span<const unsigned char> image, int attempt) {
+            return attempt == 0 ? localAppDataCopy(image) : std::string();
         },
         [](void* library, const char* exportName) {
             return reinterpret_cast<void*>(

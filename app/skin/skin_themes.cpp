@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "app/skin/skin_themes.h"
 
+#include "app/skin/sha256.h"
 #include "embedded/skin_library_image.h"
 #include "embedded/skin_themes_pack.h"
 #include "platform/skin/skin_library.h"
@@ -66,26 +67,59 @@ Text missingExportMessage(std::string_view exportName)
     return message;
 }
 
+bool isCarriedImage(std::span<const unsigned char> bytes, std::span<const unsigned char> image)
+{
+    return bytes.size() == image.size() && sha256(bytes) == sha256(image);
+}
+
 SkinController::SkinController(std::string programDirectory, std::span<const unsigned char> image,
-                               LibraryLoader loader)
-    : m_libraryPath(std::move(programDirectory) + PathSeparator + LibraryFileName), m_image(image),
+                               LibraryLoader loader, const std::string& installedDirectory)
+    : m_installedPath(installedDirectory.empty()
+                          ? std::string()
+                          : programDirectory + PathSeparator + installedDirectory + PathSeparator +
+                                LibraryFileName),
+      m_libraryPath(std::move(programDirectory) + PathSeparator + LibraryFileName), m_image(image),
       m_loader(std::move(loader))
 {
 }
 
+void* SkinController::locate()
+{
+    if (!m_installedPath.empty()) {
+        if (void* library = m_loader.open(m_installedPath, m_image)) {
+            return library;
+        }
+    }
+    if (void* library = m_loader.open(m_libraryPath, m_image)) {
+        return library;
+    }
+    // Missing, foreign or damaged: ours goes in its place.
+    if (writeLibraryFile(m_libraryPath, m_image)) {
+        if (void* library = m_loader.open(m_libraryPath, m_image)) {
+            return library;
+        }
+    }
+    for (int attempt = 0;; ++attempt) {
+        const std::string copy = m_loader.privateCopy(m_image, attempt);
+        if (copy.empty()) {
+            return nullptr;
+        }
+        if (void* library = m_loader.open(copy, m_image)) {
+            return library;
+        }
+    }
+}
+
 void SkinController::ensureLibrary()
 {
-    writeLibraryFile(m_libraryPath, m_image); // the outcome shows when the library is bound
+    if (!m_library) {
+        m_library = locate(); // the outcome shows when an export is bound
+    }
 }
 
 void* SkinController::bind(const char* exportName)
 {
-    if (!m_library) {
-        m_library = m_loader.open(m_libraryPath);
-    }
-    if (!m_library) {
-        m_library = m_loader.open(LibraryFileName);
-    }
+    ensureLibrary();
     void* function = m_library ? m_loader.symbol(m_library, exportName) : nullptr;
     if (!function) {
         m_loader.fatal(missingExportMessage(exportName));
@@ -121,7 +155,8 @@ void SkinController::setAero(int on)
 
 SkinController& programSkin()
 {
-    static SkinController controller(programDirectory(), SkinLibraryImage(), systemLoader());
+    static SkinController controller(programDirectory(), SkinLibraryImage(), systemLoader(),
+                                     installedLibraryDirectory());
     return controller;
 }
 

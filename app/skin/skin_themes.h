@@ -1,24 +1,32 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 // The window's skin. The program carries the skin library SkinH_EL.dll and its 58 themes
-// inside itself, writes the library out beside its executable when it is missing, binds the
-// library's two exports by name at run time and hands it a theme.
+// inside itself, binds the library's two exports by name at run time and hands it a theme.
 //
-// The library file. It is the program's directory + "/SkinH_EL.dll" ("\SkinH_EL.dll" on
-// Windows). A file of that name that already exists is never replaced, whatever it holds. A
-// missing one is written whole and atomically: the bytes go to a temporary file in the same
-// directory, are flushed to disk, and the temporary file is then renamed to the final name
-// without replacing anything, so a crash or a full disk never leaves a truncated library behind
-// for every later start to load and fail on. On Windows the file carries the hidden attribute
-// (the attribute alone). That attribute has no POSIX equivalent; there the file keeps its name
-// (a leading dot would change the name the program looks for) and is simply not hidden.
+// Our library only. A SkinH_EL.dll is bound only when its bytes are the image the program
+// carries (the same size and SHA-256), and what is loaded is exactly what was checked: on
+// Linux the checked file is loaded through its open descriptor, and only a plain file owned by
+// the user or the system and writable by no one else counts; on Windows the file stays open,
+// shared for reading only, from the check until it is loaded by its full path (no search).
+// The library is taken from the first of these that holds it:
+//  1. the installed library (Linux: lib/marrowtune/ of the program's prefix): an installed
+//     program writes nothing;
+//  2. the file beside the program, the program's directory + "/SkinH_EL.dll" ("\SkinH_EL.dll"
+//     on Windows, where the installation folder ships it), written there when it is missing
+//     and replaced when it holds anything else (another library, a damaged copy, a link);
+//  3. where that directory cannot take it, a private copy the program writes itself: Linux an
+//     anonymous memory file, else a 0700 folder under $XDG_RUNTIME_DIR; Windows a folder of the
+//     user's under %LOCALAPPDATA%.
+// A file is written whole and atomically: the bytes go to a new temporary file of an
+// unpredictable name in the same directory, are flushed to disk, and the temporary file is
+// then renamed over the final name, so a crash or a full disk never leaves a truncated
+// library behind. On Windows the file carries the hidden attribute (the attribute alone). That
+// attribute has no POSIX equivalent; there the file keeps its name (a leading dot would change
+// the name the program looks for) and is simply not hidden.
 //
-// Binding. On the first call of an export the library is loaded from the program's directory,
-// and when that copy is missing or cannot be loaded, by name from the system's search path
-// (LD_LIBRARY_PATH, the program's RUNPATH, the system's library directories; on Windows the
-// system's DLL search order): an installed program whose directory is not writable finds the
-// installed library there. It stays loaded until the program ends. Paths are UTF-8 text on both
-// systems. An export that cannot be bound ends the program by the fatal path:
+// Binding. The library is found and loaded on the first call of an export and stays loaded
+// until the program ends. Paths are UTF-8 text on both systems. An export that cannot be bound
+// (no copy of the library could be loaded) ends the program by the fatal path:
 // "无法找到指定DLL库文件“SkinH_EL.dll”中的输出命令“<export>”".
 
 #include "base/text.h"
@@ -50,15 +58,15 @@ std::span<const unsigned char> SkinLibraryImage();
 /// The 58 themes: entry n - 1 is theme n.
 const std::array<ThemeBlob, SkinThemeCount>& SkinThemes();
 
-/// Makes the library file present beside the program.
+/// Makes the library present and loaded (see above).
 void ensureSkinLibrary();
-/// Makes the library file present and draws the program's windows with theme n (1 to 58);
+/// Makes the library present and draws the program's windows with theme n (1 to 58);
 /// any other n does nothing.
 void applyTheme(int n);
 /// The click handler of 按钮3 ("换肤"): applies the next theme of the program's fixed random
 /// sequence, the same in every run (42, 24, 13, 53, 30, ...). It may repeat the theme on.
 void applyRandomTheme();
-/// Makes the library file present and turns the skin's aero look on.
+/// Makes the library present and turns the skin's aero look on.
 void enableSkinAero();
 
 namespace skin {
@@ -79,35 +87,49 @@ private:
 /// The directory of the running program's executable file (UTF-8), without a final separator.
 std::string programDirectory();
 
-/// Writes `image` to `path` unless something of that name exists (which is left untouched),
-/// atomically as described above. True when a file of that name is there afterwards.
+/// Writes `image` to `path`, atomically as described above, in place of whatever has that name
+/// (a directory stays). True when the image is there afterwards.
 bool writeLibraryFile(const std::string& path, std::span<const unsigned char> image);
+
+/// Whether `bytes` are the carried `image`: the same size and the same SHA-256.
+bool isCarriedImage(std::span<const unsigned char> bytes, std::span<const unsigned char> image);
+
+/// The folder of the installed library relative to the program's directory ("" where the
+/// installation keeps it beside the program).
+std::string installedLibraryDirectory();
 
 /// The GBK message for an export of the library that cannot be bound.
 Text missingExportMessage(std::string_view exportName);
 
 /// How the library is opened and bound, and how an unbindable export ends the program.
 struct LibraryLoader {
-    /// Opens a library by path (contains a separator) or by name (searched); null when it cannot.
-    std::function<void*(const std::string& pathOrName)> open;
+    /// Loads the library file at `path` when it is `image` (as described above), binding exactly
+    /// the bytes it checked; null when it is missing, foreign or cannot be loaded.
+    std::function<void*(const std::string& path, std::span<const unsigned char> image)> open;
+    /// Writes private copy number `attempt` (0, 1, ...) of `image` and gives its path; empty
+    /// when there is no such copy to make.
+    std::function<std::string(std::span<const unsigned char> image, int attempt)> privateCopy;
     /// Finds an export by name; null when it is not there.
     std::function<void*(void* library, const char* exportName)> symbol;
     /// Ends the program with the message; when it returns anyway, the call is skipped.
     std::function<void(const Text& message)> fatal;
 };
 
-/// dlopen / dlsym / fatalError; on Windows LoadLibraryW / GetProcAddress / fatalError.
+/// dlopen / dlsym / fatalError; on Windows LoadLibraryExW / GetProcAddress / fatalError.
 LibraryLoader systemLoader();
 
-/// The skin library of one program directory: writes it out, binds it and calls it.
+/// The skin library of one program directory: finds or writes it, binds it and calls it.
 class SkinController {
 public:
+    /// `installedDirectory`: where the installed library is, relative to `programDirectory`
+    /// ("": none apart from the file beside the program).
     SkinController(std::string programDirectory, std::span<const unsigned char> image,
-                   LibraryLoader loader);
+                   LibraryLoader loader, const std::string& installedDirectory = {});
 
     /// The library file's path: the program's directory, PathSeparator, "SkinH_EL.dll".
     const std::string& libraryPath() const { return m_libraryPath; }
-    /// Writes the library file when it is missing.
+    /// Loads the library from the first place above that holds it, writing the file beside
+    /// the program or a private copy where needed.
     void ensureLibrary();
     /// ensureLibrary, then hands a fresh copy of the theme's bytes to SkinH_AttachRes.
     void attachTheme(ThemeBlob theme);
@@ -115,8 +137,10 @@ public:
     void setAero(int on);
 
 private:
+    void* locate();
     void* bind(const char* exportName);
 
+    std::string m_installedPath;
     std::string m_libraryPath;
     std::span<const unsigned char> m_image;
     LibraryLoader m_loader;

@@ -7,6 +7,9 @@
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
 {
+    // Libraries loaded by name come from the system folder only, never from the current
+    // folder or PATH; the skin library is loaded by its full path.
+    SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
     // --help and --version are answered before any window is made.
     if (const std::optional<int> status =
             marrowtune::handleCommandLine(marrowtune::commandLineArguments())) {

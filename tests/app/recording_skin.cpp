@@ -43,7 +43,8 @@ int setAero(int on)
 skin::LibraryLoader recordingLoader()
 {
     return {
-        [](const std::string&) -> void* { return &g_calls; },
+        [](const std::string&, std::span<const unsigned char>) -> void* { return &g_calls; },
+        [](std::span<const unsigned char>, int) { return std::string(); },
         [](void*, const char* name) -> void* {
             return std::string_view(name) == "SkinH_AttachRes" ? reinterpret_cast<void*>(&attachRes)
                    : std::string_view(name) == "SkinH_SetAero" ? reinterpret_cast<void*>(&setAero)

@@ -110,23 +110,54 @@ TEST(SkinFilesWinTest, ProgramCarriesTheBuiltLibrary)
               readFile(std::string(MARROWTUNE_SKIN_THEMES_DIR) + "/theme_09.she").size());
 }
 
-// Catches a damaged library file that is loaded anyway (or asks the user about it) instead of
-// ending by the fatal path. It runs first, while no SkinH_EL.dll is loaded into the process.
-TEST(SkinFilesWinTest, UnloadableLibraryEndsByTheFatalPath)
+// Catches a damaged file or a stranger's DLL planted as SkinH_EL.dll that is loaded (the
+// planted one would end the program with 97 from its DllMain) or kept, and a window left
+// without its skin: the file is replaced by the program's own and that is bound.
+TEST(SkinFilesWinTest, ForeignLibraryFileIsReplacedAndNeverLoaded)
 {
-    ASSERT_EQ(GetModuleHandleW(L"SkinH_EL.dll"), nullptr);
-    TemporaryDirectory dir;
-    writeWide(dir.wide() + L"\\SkinH_EL.dll", "not a library");
-    LibraryLoader loader = systemLoader();
-    Text message;
-    loader.fatal = [&](const Text& m) { message = m; };
-    SkinController controller(dir.utf8(), SkinLibraryImage(), loader);
-    controller.attachTheme(SkinThemes()[8]);
-    EXPECT_EQ(message, missingExportMessage("SkinH_AttachRes"));
+    const Bytes planted = readFile(MARROWTUNE_PLANTED_LIBRARY);
+    ASSERT_FALSE(planted.empty());
+    const Bytes image(SkinLibraryImage().begin(), SkinLibraryImage().end());
+    for (const std::string& foreign :
+         {std::string("not a library"), std::string(planted.begin(), planted.end())}) {
+        TemporaryDirectory dir;
+        writeWide(dir.wide() + L"\\SkinH_EL.dll", foreign);
+        LibraryLoader loader = systemLoader();
+        bool fatal = false;
+        loader.fatal = [&](const Text&) { fatal = true; };
+        SkinController controller(dir.utf8(), SkinLibraryImage(), loader);
+        controller.attachTheme(SkinThemes()[8]);
+        EXPECT_FALSE(fatal) << foreign.size();
+        EXPECT_EQ(readWide(dir.wide() + L"\\SkinH_EL.dll"), image) << foreign.size();
+        EXPECT_EQ(dir.entries(), 1);
+    }
 }
 
-// Catches the file not written whole, not hidden (or more than hidden), written over an
-// existing file, or a temporary file left behind; and the library not bound from there.
+// Catches a folder that cannot take the library stopping the program, or a private copy
+// that is not the image: the copy goes to Marrowtune under %LOCALAPPDATA%.
+TEST(SkinFilesWinTest, FolderThatCannotTakeItGivesAPrivateCopy)
+{
+    TemporaryDirectory dir;
+    TemporaryDirectory localAppData;
+    ASSERT_TRUE(CreateDirectoryW((dir.wide() + L"\\SkinH_EL.dll").c_str(), nullptr));
+    wchar_t saved[MAX_PATH] = {};
+    GetEnvironmentVariableW(L"LOCALAPPDATA", saved, MAX_PATH);
+    SetEnvironmentVariableW(L"LOCALAPPDATA", localAppData.wide().c_str());
+    LibraryLoader loader = systemLoader();
+    bool fatal = false;
+    loader.fatal = [&](const Text&) { fatal = true; };
+    SkinController controller(dir.utf8(), SkinLibraryImage(), loader);
+    controller.attachTheme(SkinThemes()[8]);
+    SetEnvironmentVariableW(L"LOCALAPPDATA", saved);
+    EXPECT_FALSE(fatal);
+    const Bytes image(SkinLibraryImage().begin(), SkinLibraryImage().end());
+    EXPECT_EQ(readWide(localAppData.wide() + L"\\Marrowtune\\SkinH_EL.dll"), image);
+    RemoveDirectoryW((dir.wide() + L"\\SkinH_EL.dll").c_str());
+}
+
+// Catches the file not written whole, not hidden (or more than hidden), an existing file of
+// the name (also a read-only one) not replaced, or a temporary file left behind; and the
+// library not bound from there.
 TEST(SkinFilesWinTest, WritesAHiddenLibraryOnceAndBindsIt)
 {
     TemporaryDirectory dir;
@@ -151,8 +182,10 @@ TEST(SkinFilesWinTest, WritesAHiddenLibraryOnceAndBindsIt)
     TemporaryDirectory other;
     const std::wstring existing = other.wide() + L"\\SkinH_EL.dll";
     writeWide(existing, "theirs");
+    SetFileAttributesW(existing.c_str(), FILE_ATTRIBUTE_READONLY);
     EXPECT_TRUE(writeLibraryFile(other.utf8() + "\\SkinH_EL.dll", SkinLibraryImage()));
-    EXPECT_EQ(readWide(existing), (Bytes{'t', 'h', 'e', 'i', 'r', 's'}));
+    EXPECT_EQ(readWide(existing), image);
+    EXPECT_EQ(GetFileAttributesW(existing.c_str()), FILE_ATTRIBUTE_HIDDEN | wineArchive);
     EXPECT_EQ(other.entries(), 1);
 }
 

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "app/fatal_error.h"
+#include "app/skin/sha256.h"
 #include "app/skin/skin_themes.h"
 #include "tests/support/files.h"
 #include "tests/support/gbk.h"
@@ -31,6 +32,13 @@ void writeFile(const std::string& path, const std::string& content)
 Bytes toBytes(std::span<const unsigned char> span)
 {
     return {span.begin(), span.end()};
+}
+
+// The bytes of a plain file; empty for anything else.
+Bytes fileBytes(const std::string& path)
+{
+    struct stat status {};
+    return ::stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode) ? readFile(path) : Bytes();
 }
 
 std::string path(const QTemporaryDir& dir)
@@ -76,6 +84,31 @@ TEST(EmbeddedSkinTest, ProgramCarriesTheBuiltLibraryAndThemes)
     }
 }
 
+// Catches a digest that is not SHA-256's, at the padding's edges (55, 56 and 64 bytes) too.
+TEST(Sha256Test, KnownDigests)
+{
+    const std::pair<std::string, std::string> cases[] = {
+        {"", "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
+        {"abc", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
+        {std::string(55, 'a'), "9f4390f8d30c2dd92ec9f095b65e2b9ae9b0a925a5258e241c9f1e910f734318"},
+        {std::string(56, 'a'), "b35439a4ac6f0948b6d6f9e3c6af0f5f590ce20f1bde7090ef7970686ec6738a"},
+        {std::string(64, 'a'), "ffe054fe7ae0cb6dc65c3af9b61d5209f439851db43d0ba5997337df154668eb"},
+        {"abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq",
+         "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1"},
+    };
+    for (const auto& [message, hex] : cases) {
+        const auto digest = sha256(
+            std::span(reinterpret_cast<const unsigned char*>(message.data()), message.size()));
+        std::string text;
+        for (const std::uint8_t byte : digest) {
+            char two[3];
+            std::snprintf(two, sizeof two, "%02x", byte);
+            text += two;
+        }
+        EXPECT_EQ(text, hex) << message.size();
+    }
+}
+
 // Catches a first start that writes something other than the whole image, or leaves its
 // temporary file behind.
 TEST(LibraryFileTest, MissingFileIsWrittenWhole)
@@ -88,33 +121,32 @@ TEST(LibraryFileTest, MissingFileIsWrittenWhole)
     EXPECT_EQ(entries(dir), QStringList{QStringLiteral("SkinH_EL.dll")});
 }
 
-// Catches an existing file of any content or kind being replaced or touched.
-TEST(LibraryFileTest, ExistingFileIsNeverReplaced)
+// Catches a foreign file, a damaged copy or a link left in place (a link's target must not be
+// written through), a directory of the name that is not left alone, or debris left behind.
+TEST(LibraryFileTest, AnythingElseOfTheNameIsReplacedWhole)
 {
     const Bytes image(1000, 0xAB);
     struct Case {
         const char* what;
         std::function<void(const std::string&)> make;
-        std::string content; // expected afterwards ("" for a non-file)
+        bool replaced;
     } const cases[] = {
-        {"other content", [](const std::string& p) { writeFile(p, "old library"); }, "old library"},
-        {"empty file", [](const std::string& p) { writeFile(p, ""); }, ""},
-        {"directory", [](const std::string& p) { ::mkdir(p.c_str(), 0755); }, ""},
-        {"dangling link", [](const std::string& p) { ::symlink("/nonexistent/x", p.c_str()); }, ""},
+        {"other content", [](const std::string& p) { writeFile(p, "old library"); }, true},
+        {"empty file", [](const std::string& p) { writeFile(p, ""); }, true},
+        {"dangling link", [](const std::string& p) { ::symlink("/nonexistent/x", p.c_str()); },
+         true},
+        {"directory", [](const std::string& p) { ::mkdir(p.c_str(), 0755); }, false},
     };
     for (const auto& c : cases) {
         QTemporaryDir dir;
         const std::string file = path(dir) + "/SkinH_EL.dll";
         c.make(file);
-        struct stat before {};
-        ::lstat(file.c_str(), &before);
-        EXPECT_TRUE(writeLibraryFile(file, image)) << c.what;
+        EXPECT_EQ(writeLibraryFile(file, image), c.replaced) << c.what;
         struct stat after {};
         ::lstat(file.c_str(), &after);
-        EXPECT_EQ(after.st_ino, before.st_ino) << c.what;
-        EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec) << c.what;
-        if (S_ISREG(after.st_mode)) {
-            EXPECT_EQ(readFile(file), Bytes(c.content.begin(), c.content.end())) << c.what;
+        EXPECT_EQ(S_ISREG(after.st_mode), c.replaced) << c.what;
+        if (c.replaced) {
+            EXPECT_EQ(readFile(file), image) << c.what;
         }
         EXPECT_EQ(entries(dir).size(), 1) << c.what;
     }
@@ -136,7 +168,8 @@ TEST(LibraryFileTest, UnwritableDirectoryFailsCleanly)
 // What the fake loader saw and did.
 struct FakeLibrary {
     std::vector<std::string> opened;
-    std::set<std::string> loadable; // paths or names that open
+    std::set<std::string> loadable;         // paths that load when they hold the image
+    std::vector<std::string> privateCopies; // what each attempt at a private copy gives
     std::set<std::string> exports{"SkinH_AttachRes", "SkinH_SetAero"};
     std::vector<Text> fatalMessages;
 };
@@ -158,13 +191,27 @@ int fakeSetAero(int on)
     return 1;
 }
 
+// Loads a path of `loadable` whose file holds the image, as the system loader's check would;
+// a private copy is written when it is asked for.
 LibraryLoader fakeLoader(FakeLibrary& fake)
 {
     g_fake = &fake;
     return {
-        [&fake](const std::string& pathOrName) -> void* {
-            fake.opened.push_back(pathOrName);
-            return fake.loadable.count(pathOrName) ? &fake : nullptr;
+        [&fake](const std::string& path, std::span<const unsigned char> image) -> void* {
+            fake.opened.push_back(path);
+            const Bytes bytes = fileBytes(path);
+            return fake.loadable.count(path) && !bytes.empty() && bytes == toBytes(image) ? &fake
+                                                                                          : nullptr;
+        },
+        [&fake](std::span<const unsigned char> image, int attempt) {
+            if (static_cast<std::size_t>(attempt) >= fake.privateCopies.size()) {
+                return std::string();
+            }
+            const std::string& copy = fake.privateCopies[static_cast<std::size_t>(attempt)];
+            std::ofstream(copy, std::ios::binary)
+                .write(reinterpret_cast<const char*>(image.data()),
+                       static_cast<std::streamsize>(image.size()));
+            return copy;
         },
         [&fake](void*, const char* name) -> void* {
             if (!fake.exports.count(name)) {
@@ -190,27 +237,61 @@ TEST(SkinControllerTest, WritesThenBindsTheProgramsCopyAndPassesTheTheme)
     const ThemeBlob theme = SkinThemes()[8];
     skin.attachTheme(theme);
     EXPECT_EQ(readFile(skin.libraryPath()), image);
-    EXPECT_EQ(fake.opened, std::vector<std::string>{path(dir) + "/SkinH_EL.dll"});
+    EXPECT_EQ(fake.opened, std::vector<std::string>(2, path(dir) + "/SkinH_EL.dll"));
     EXPECT_EQ(g_attached, toBytes(theme));
     EXPECT_EQ(g_attachArgs, (std::vector<int>{static_cast<int>(theme.size()), 0, 0, 0, 0}));
     skin.setAero(1);
     EXPECT_EQ(g_attachArgs, std::vector<int>{1});
-    EXPECT_EQ(fake.opened.size(), 1u); // loaded once, kept
+    EXPECT_EQ(fake.opened.size(), 2u); // loaded once, kept
     EXPECT_TRUE(fake.fatalMessages.empty());
 }
 
-// Catches an unwritable program directory that stops the program although the library is on
-// the system's search path (the installed program).
-TEST(SkinControllerTest, FallsBackToTheSearchPath)
+// Catches an installed program that writes beside itself although its installed library is
+// good, a foreign file beside the program that is bound or kept, and a folder that cannot
+// take the library that stops the program although a private copy can be made.
+TEST(SkinControllerTest, TakesTheFirstPlaceThatHoldsTheLibrary)
 {
-    FakeLibrary fake;
-    fake.loadable = {"SkinH_EL.dll"};
-    SkinController skin("/nonexistent-marrowtune-dir", Bytes(8, 1), fakeLoader(fake));
-    skin.attachTheme(SkinThemes()[0]);
-    EXPECT_EQ(fake.opened, (std::vector<std::string>{"/nonexistent-marrowtune-dir/SkinH_EL.dll",
-                                                     "SkinH_EL.dll"}));
-    EXPECT_EQ(g_attached, toBytes(SkinThemes()[0]));
-    EXPECT_TRUE(fake.fatalMessages.empty());
+    const Bytes image(64, 0x22);
+    struct Case {
+        const char* what;
+        std::function<void(const std::string& dir)> prepare;
+        std::vector<std::string> opened; // relative to the program's directory
+        Bytes beside;                    // the file beside the program afterwards
+    } const cases[] = {
+        {"installed copy good",
+         [&](const std::string& d) {
+             ::mkdir((d + "/lib").c_str(), 0755);
+             std::ofstream(d + "/lib/SkinH_EL.dll", std::ios::binary)
+                 .write(reinterpret_cast<const char*>(image.data()), 64);
+         },
+         {"/lib/SkinH_EL.dll"},
+         {}},
+        {"foreign file beside",
+         [](const std::string& d) { writeFile(d + "/SkinH_EL.dll", "planted"); },
+         {"/lib/SkinH_EL.dll", "/SkinH_EL.dll", "/SkinH_EL.dll"},
+         image},
+        {"folder cannot take it",
+         [](const std::string& d) { ::mkdir((d + "/SkinH_EL.dll").c_str(), 0755); },
+         {"/lib/SkinH_EL.dll", "/SkinH_EL.dll", "/private-0", "/private-1"},
+         {}},
+    };
+    for (const auto& c : cases) {
+        QTemporaryDir dir;
+        c.prepare(path(dir));
+        FakeLibrary fake;
+        fake.privateCopies = {path(dir) + "/private-0", path(dir) + "/private-1"};
+        fake.loadable = {path(dir) + "/lib/SkinH_EL.dll", path(dir) + "/SkinH_EL.dll",
+                         path(dir) + "/private-1"};
+        SkinController skin(path(dir), image, fakeLoader(fake), "lib");
+        skin.attachTheme(SkinThemes()[0]);
+        std::vector<std::string> expected;
+        for (const std::string& relative : c.opened) {
+            expected.push_back(path(dir) + relative);
+        }
+        EXPECT_EQ(fake.opened, expected) << c.what;
+        EXPECT_EQ(fileBytes(path(dir) + "/SkinH_EL.dll"), c.beside) << c.what;
+        EXPECT_TRUE(fake.fatalMessages.empty()) << c.what;
+    }
 }
 
 // Catches a wrong fatal message (it is compared byte for byte in GBK) or a call through an
@@ -236,11 +317,14 @@ TEST(SkinControllerTest, UnboundExportEndsWithTheExactMessage)
          u"无法找到指定DLL库文件“SkinH_EL.dll”中的输出命令“SkinH_SetAero”"},
     };
     for (const auto& c : cases) {
+        QTemporaryDir dir;
         FakeLibrary fake;
-        fake.loadable = c.loadable;
+        for (const std::string& name : c.loadable) {
+            fake.loadable.insert(path(dir) + "/" + name);
+        }
         fake.exports = c.exports;
         g_attachArgs.clear();
-        SkinController skin("/nonexistent-marrowtune-dir", Bytes(8, 1), fakeLoader(fake));
+        SkinController skin(path(dir), Bytes(8, 1), fakeLoader(fake));
         c.aero ? skin.setAero(1) : skin.attachTheme(SkinThemes()[0]);
         EXPECT_EQ(fake.fatalMessages, std::vector<Text>{test::gbk(c.message)}) << c.what;
         EXPECT_TRUE(g_attachArgs.empty()) << c.what;
@@ -257,12 +341,75 @@ TEST(SkinControllerDeathTest, NoLibraryAnywhereEndsTheProgramWithMinusOne)
             setFatalErrorHandler(
                 [](const QString& text) { std::fputs(text.toUtf8().constData(), stderr); });
             LibraryLoader loader = systemLoader();
-            loader.open = [](const std::string&) -> void* { return nullptr; };
+            loader.open = [](const std::string&, std::span<const unsigned char>) -> void* {
+                return nullptr;
+            };
+            loader.privateCopy = [](std::span<const unsigned char>, int) { return std::string(); };
             SkinController skin("/nonexistent-marrowtune-dir", SkinLibraryImage(), loader);
             skin.attachTheme(SkinThemes()[8]);
         },
         testing::ExitedWithCode(255),
         "错误信息：无法找到指定DLL库文件“SkinH_EL.dll”中的输出命令“SkinH_AttachRes”\n$");
+}
+
+// Catches a shared object planted as SkinH_EL.dll whose code runs (it would end the test with
+// 97), or a window that is then left without its skin: the foreign file beside the program is
+// replaced where the folder can take it, and otherwise a private copy is bound.
+TEST(SkinControllerTest, PlantedLibraryNeverRunsAndTheSkinStillDraws)
+{
+    test::ensureApplication();
+    const Bytes planted = readFile(MARROWTUNE_PLANTED_LIBRARY);
+    ASSERT_FALSE(planted.empty());
+    for (const bool folderWritable : {true, false}) {
+        if (!folderWritable && ::geteuid() == 0) {
+            continue; // root writes into a read-only folder anyway
+        }
+        QTemporaryDir dir;
+        const std::string file = path(dir) + "/SkinH_EL.dll";
+        std::ofstream(file, std::ios::binary)
+            .write(reinterpret_cast<const char*>(planted.data()),
+                   static_cast<std::streamsize>(planted.size()));
+        ::chmod(dir.path().toLocal8Bit().constData(), folderWritable ? 0755 : 0555);
+        qApp->setStyleSheet({});
+        SkinController skin(path(dir), SkinLibraryImage(), systemLoader());
+        skin.attachTheme(SkinThemes()[StartThemeNumber - 1]);
+        QCoreApplication::sendPostedEvents();
+        EXPECT_FALSE(qApp->styleSheet().isEmpty()) << folderWritable;
+        EXPECT_EQ(readFile(file), folderWritable ? toBytes(SkinLibraryImage()) : planted);
+        ::chmod(dir.path().toLocal8Bit().constData(), 0755);
+    }
+}
+
+// Catches a private copy that cannot be loaded, or is not the image: an anonymous memory
+// file, and where there is none, the 0700 folder under $XDG_RUNTIME_DIR.
+TEST(SkinControllerTest, PrivateCopiesHoldTheImageAndLoad)
+{
+    QTemporaryDir runtime;
+    ::setenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit().constData(), 1);
+    const LibraryLoader loader = systemLoader();
+    const std::string memory = loader.privateCopy(SkinLibraryImage(), 0);
+    const std::string folder = loader.privateCopy(SkinLibraryImage(), 1);
+    EXPECT_EQ(memory.rfind("/proc/self/fd/", 0), 0u) << memory;
+    EXPECT_EQ(folder, path(runtime) + "/marrowtune/SkinH_EL.dll");
+    struct stat status {};
+    ::stat((path(runtime) + "/marrowtune").c_str(), &status);
+    EXPECT_EQ(status.st_mode & 0777, 0700u);
+    for (const std::string& copy : {memory, folder}) {
+        EXPECT_EQ(readFile(copy), toBytes(SkinLibraryImage())) << copy;
+        EXPECT_NE(loader.open(copy, SkinLibraryImage()), nullptr) << copy;
+    }
+    EXPECT_EQ(loader.privateCopy(SkinLibraryImage(), 2), "");
+    // A file that is not the image, or that someone else may write, is not loaded.
+    const Bytes image = toBytes(SkinLibraryImage());
+    std::ofstream(path(runtime) + "/other", std::ios::binary) << "not the image";
+    EXPECT_EQ(loader.open(path(runtime) + "/other", SkinLibraryImage()), nullptr);
+    ::chmod(folder.c_str(), 0666);
+    EXPECT_EQ(loader.open(folder, SkinLibraryImage()), nullptr);
+    EXPECT_TRUE(isCarriedImage(image, SkinLibraryImage()));
+    Bytes damaged = image;
+    damaged[damaged.size() / 2] ^= 1;
+    EXPECT_FALSE(isCarriedImage(damaged, SkinLibraryImage()));
+    ::unsetenv("XDG_RUNTIME_DIR");
 }
 
 // Catches a written-out library that the real loader cannot bind or that does not draw the

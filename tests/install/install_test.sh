@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
-# install_test.sh BUILD_DIR CMAKE DESKTOP_FILE_VALIDATE APPSTREAMCLI
-# Installs BUILD_DIR into a fresh prefix, makes it read-only, and runs the installed programs
-# from it as an ordinary user: the window offscreen until it has bound its skin library through
-# its RUNPATH, and marrowtune-cli --version. Validates the desktop entry and the metainfo.
+# install_test.sh BUILD_DIR CMAKE DESKTOP_FILE_VALIDATE APPSTREAMCLI PLANTED_LIBRARY
+# Installs BUILD_DIR into a fresh prefix and runs the installed window as the prefix's owner,
+# with a stranger's shared object planted as bin/SkinH_EL.dll: it must bind the installed skin
+# library, never run the planted one, and write nothing. Then makes the prefix read-only and
+# runs the installed programs from it as an ordinary user: the window offscreen until it has
+# bound its skin library, and marrowtune-cli --version. Validates the desktop entry and the
+# metainfo.
 set -euo pipefail
-build=$1 cmake=$2 validate_desktop=$3 appstreamcli=$4
+build=$1 cmake=$2 validate_desktop=$3 appstreamcli=$4 planted=$5
 id=example.marrowtune.Marrowtune
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:[A-Z]*=//p' "$build/CMakeCache.txt")
 
@@ -40,6 +43,40 @@ library=$(find "$prefix" -path '*/marrowtune/SkinH_EL.dll')
 "$validate_desktop" "$prefix/share/applications/$id.desktop" >/dev/null
 "$appstreamcli" validate --no-net "$prefix/share/metainfo/$id.metainfo.xml" >/dev/null
 
+# Waits until the window process $window_pid has the installed skin library mapped, then makes
+# sure it is still running a second later (the theme is applied and the window shown right
+# after the library is bound) without a word on stderr, and ends it.
+run_window_until_skinned() {
+  for _ in $(seq 300); do
+    if grep -qF "$library" "/proc/$window_pid/maps" 2>/dev/null; then break; fi
+    kill -0 "$window_pid" 2>/dev/null || fail "the window ended: $(cat "$work/stderr")"
+    sleep 0.1
+  done
+  grep -qF "$library" "/proc/$window_pid/maps" || fail "the skin library was never loaded"
+  sleep 1
+  kill -0 "$window_pid" 2>/dev/null || fail "the window ended: $(cat "$work/stderr")"
+  kill "$window_pid"
+  wait "$window_pid" 2>/dev/null || true
+  window_pid=""
+  [ ! -s "$work/stderr" ] || fail "the window wrote to stderr: $(cat "$work/stderr")"
+}
+
+# The prefix's owner runs the window from it; a stranger (nobody, when we are root) has put a
+# shared object named SkinH_EL.dll beside the program. Its code would end the window with 97.
+owner_runtime=$work/owner-runtime
+mkdir -m 700 "$owner_runtime"
+cp "$planted" "$prefix/bin/SkinH_EL.dll"
+if [ "$(id -u)" -eq 0 ]; then chown nobody "$prefix/bin/SkinH_EL.dll"; fi
+before=$(cd "$prefix" && find . -printf '%p %s %T@\n' | sort)
+env -u DISPLAY -u WAYLAND_DISPLAY XDG_RUNTIME_DIR="$owner_runtime" QT_QPA_PLATFORM=offscreen \
+  "$prefix/bin/marrowtune" 2>"$work/stderr" &
+window_pid=$!
+run_window_until_skinned
+[ "$(cd "$prefix" && find . -printf '%p %s %T@\n' | sort)" = "$before" ] ||
+  fail "the installed window wrote into its prefix"
+[ -z "$(ls -A "$owner_runtime")" ] || fail "the installed window wrote into \$XDG_RUNTIME_DIR"
+rm "$prefix/bin/SkinH_EL.dll"
+
 # A read-only prefix, run by an ordinary user (root would write into it regardless).
 chmod 755 "$work"
 chmod -R a-w "$prefix"
@@ -59,22 +96,10 @@ run+=(-u DISPLAY -u WAYLAND_DISPLAY HOME="$home" XDG_RUNTIME_DIR="$home")
 [ "$("${run[@]}" "$prefix/bin/marrowtune-cli" --version)" = "marrowtune-cli $version" ] ||
   fail "marrowtune-cli --version"
 
-# The window: its skin library cannot be written beside it, so it must come through RUNPATH.
+# The window binds the installed library.
 "${run[@]}" QT_QPA_PLATFORM=offscreen "$prefix/bin/marrowtune" 2>"$work/stderr" &
 window_pid=$!
-for _ in $(seq 300); do
-  if grep -qF "$library" "/proc/$window_pid/maps" 2>/dev/null; then break; fi
-  kill -0 "$window_pid" 2>/dev/null || fail "the window ended: $(cat "$work/stderr")"
-  sleep 0.1
-done
-grep -qF "$library" "/proc/$window_pid/maps" || fail "the skin library was never loaded"
-# The theme is applied and the window shown right after the library is bound: it must still
-# be running then, without a word on stderr.
-sleep 1
-kill -0 "$window_pid" 2>/dev/null || fail "the window ended: $(cat "$work/stderr")"
-kill "$window_pid"
-wait "$window_pid" 2>/dev/null || true
-window_pid=""
-[ ! -s "$work/stderr" ] || fail "the window wrote to stderr: $(cat "$work/stderr")"
+run_window_until_skinned
 [ -z "$(find "$prefix/bin" -name '*SkinH_EL*')" ] || fail "a library was written into bin"
-echo "install_test: installed programs run from a read-only prefix"
+echo "install_test: the installed window binds only its own library and writes nothing;" \
+  "installed programs run from a read-only prefix"
