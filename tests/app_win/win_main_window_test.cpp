@@ -339,11 +339,11 @@ TEST_F(WinMainWindowTest, ListMenuShowsTheItemsTheCellAllows)
 }
 
 // Catches the copy and listen items or the window's closing not reaching the clipboard and
-// the browser through the desktop, or reaching them with other text.
+// the browser through the desktop, or reaching them with other text (a cell cut at its own ")").
 TEST_F(WinMainWindowTest, MenuItemsAndClosingUseTheDesktop)
 {
     const int row = m_window->insertRow();
-    m_window->setCellText(row, 0, gbk(u"累死爱情"));
+    m_window->setCellText(row, 0, gbk(u"累死爱情 (Live)"));
     m_window->setCellText(row, 3, "http://m.example/1.mp3");
     ListView_SetItemState(unit(u"超级列表框1"), row, LVIS_SELECTED, LVIS_SELECTED);
     m_desktop->cursor = {m_window->windowLeftEdge() + m_window->listLeftEdge() + 20, 300};
@@ -351,7 +351,7 @@ TEST_F(WinMainWindowTest, MenuItemsAndClosingUseTheDesktop)
     m_window->processPendingEvents();
 
     choose(*m_window, 2001);
-    EXPECT_EQ(m_desktop->clipboard, std::vector<Text>{gbk(u"累死爱情")});
+    EXPECT_EQ(m_desktop->clipboard, std::vector<Text>{gbk(u"累死爱情 (Live)")});
     choose(*m_window, 2003);
     SendMessageW(m_window->handle(), WM_CLOSE, 0, 0);
     const std::vector<Text> opened = {"http://" + std::string(config::ListenPageHost) +
