@@ -121,10 +121,10 @@ QString pageDescription(const QString& label)
 // While a handler runs, the window's events still come through (the network waits and the
 // stamp loop let them), so it repaints and can be moved; but the clicks and keys aimed at it
 // are dropped, not queued and replayed into the controls once the handler is done. Esc cancels
-// the request being waited on.
+// the work under way, whether its request is open yet or not.
 class InputGate final : public QObject {
 public:
-    explicit InputGate(QWidget& window) : m_window(window) {}
+    InputGate(QWidget& window, HandlerRuns& runs) : m_window(window), m_runs(runs) {}
 
     bool eventFilter(QObject* watched, QEvent* event) override
     {
@@ -133,7 +133,7 @@ public:
         }
         if (event->type() == QEvent::KeyPress &&
             static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
-            cancelAllRequests();
+            m_runs.cancel();
         }
         return true;
     }
@@ -189,6 +189,7 @@ private:
     }
 
     QWidget& m_window;
+    HandlerRuns& m_runs;
 };
 
 template <typename T> T* unit(QWidget& window, QStringView name)
@@ -217,7 +218,7 @@ bool applyColumnWidths(QTableWidget& list)
 } // namespace
 
 MainWindow::MainWindow()
-    : m_desktop(makeSystemDesktop()), m_inputGate(std::make_unique<InputGate>(*this))
+    : m_desktop(makeSystemDesktop()), m_inputGate(std::make_unique<InputGate>(*this, m_handlerRuns))
 {
 }
 
@@ -388,10 +389,9 @@ void MainWindow::endHandlers()
 
 void MainWindow::whileWaiting()
 {
-    // Once the user has closed the window, every request the handler still makes ends at once.
-    if (m_handlerRuns.closeRequested()) {
-        cancelAllRequests();
-    }
+    // Once the user has cancelled the work or closed the window, every request the handler
+    // still makes ends at once.
+    m_handlerRuns.requestWaits();
     QCoreApplication::processEvents();
 }
 

@@ -5,6 +5,7 @@
 #include "platform/system_classes.h"
 #include "search/rewrite.h"
 #include "search/script_control_component.h"
+#include "search/stamps_testing.h"
 #include "tests/support/gbk.h"
 #include "tests/support/loopback_server.h"
 #include "tools/sample-service/sample_service.h"
@@ -498,6 +499,28 @@ TEST_F(WinWaitingTest, WindowPaintsDropsInputAndEscEndsTheWait)
     EXPECT_EQ(test::utf8(firstCell()), "网络出现问题了~");
     EXPECT_EQ(m_window->qqNumberText(), "271828182");
     EXPECT_EQ(m_server.requests().size(), 1U);
+    EXPECT_TRUE(IsWindowVisible(m_window->handle()));
+}
+
+// Catches an Esc that comes while the stamp is drawn, before the request has opened, and is
+// lost: the work then waits on the request. The stamp is drawn only once the Esc has left the
+// window's queue.
+TEST_F(WinWaitingTest, EscWhileTheStampIsDrawnEndsTheWork)
+{
+    const HWND qqBox = m_window->unit(u"编辑框2");
+    int draws = 0;
+    const stamps::testing::ScopedRandomStampDraw draw([&]() -> Text {
+        if (draws++ == 0) {
+            PostMessageW(qqBox, WM_KEYDOWN, VK_ESCAPE, 0);
+            return {};
+        }
+        MSG queued;
+        const bool waiting = PeekMessageW(&queued, qqBox, WM_KEYDOWN, WM_KEYDOWN, PM_NOREMOVE);
+        return waiting ? Text() : Text("0.271828182845904");
+    });
+    SendMessageW(m_window->unit(u"按钮2"), BM_CLICK, 0, 0);
+    EXPECT_GT(draws, 1);
+    EXPECT_EQ(test::utf8(firstCell()), "网络出现问题了~");
     EXPECT_TRUE(IsWindowVisible(m_window->handle()));
 }
 
