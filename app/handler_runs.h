@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 // The rules every window keeps for its event handlers: a handler may start another (through a
-// message handled while a request waits), and the user may close the window while one runs.
+// message handled while a request waits), and the user may cancel the work (Esc) or close the
+// window while one runs.
 
 #include "net/http.h"
 
@@ -9,13 +10,16 @@
 
 namespace marrowtune {
 
-/// Counts the window's running event handlers and keeps a close that came while one ran.
+/// Counts the window's running event handlers and keeps a cancel or a close that came while
+/// one ran.
 class HandlerRuns {
 public:
     /// True while a handler runs.
     bool running() const { return m_running > 0; }
     /// True from a close that came while a handler ran until that close is carried out.
     bool closeRequested() const { return m_closeRequested; }
+    /// True from a cancel that came while a handler ran until the last handler has ended.
+    bool cancelRequested() const { return m_cancelRequested; }
 
     /// Runs `handler`: `first` before it when no other handler runs, `last` after it when it
     /// was the last one running, also when it ends by an exception.
@@ -31,6 +35,7 @@ public:
             ~End()
             {
                 if (--runs.m_running == 0) {
+                    runs.m_cancelRequested = false;
                     last();
                 }
             }
@@ -50,6 +55,27 @@ public:
         return true;
     }
 
+    /// The user cancels the work under way (Esc). The request waited on ends as a failed one,
+    /// and so does every request the work makes until its last handler has ended: an Esc that
+    /// comes before the request has opened (while the stamp is drawn, say) is not lost.
+    void cancel()
+    {
+        if (!running()) {
+            return;
+        }
+        m_cancelRequested = true;
+        cancelAllRequests();
+    }
+
+    /// Called by the window's wait hook each time a request waits: once the work has been
+    /// cancelled or the window closed, the request ends at once.
+    void requestWaits()
+    {
+        if (m_cancelRequested || m_closeRequested) {
+            cancelAllRequests();
+        }
+    }
+
     /// True only the first time the window ends: closing is final and its about-to-be-destroyed
     /// event comes once.
     bool ending() { return !std::exchange(m_closed, true); }
@@ -64,6 +90,7 @@ public:
 private:
     int m_running = 0;
     bool m_closeRequested = false;
+    bool m_cancelRequested = false;
     bool m_closed = false;
 };
 

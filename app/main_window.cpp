@@ -7,11 +7,14 @@
 #include "search/script_component.h"
 #include "search/song_record.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QAction>
 #include <QApplication>
 #include <QBuffer>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
+#include <QFocusEvent>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QHelpEvent>
@@ -20,7 +23,9 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QScreen>
 #include <QStyle>
 #include <QStyledItemDelegate>
@@ -81,10 +86,32 @@ public:
 };
 
 // Shows a cell's whole text as its tooltip when the column is too narrow for it and the list
-// cuts it off with "...".
-class WholeTextTips final : public QStyledItemDelegate {
+// cuts it off with "...", and marks the current cell, which the keyboard's menu acts on.
+class ListCells final : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override
+    {
+        QStyleOptionViewItem cell = option;
+        const bool current = (cell.state & QStyle::State_HasFocus) != 0;
+        cell.state &= ~QStyle::State_HasFocus;
+        QStyledItemDelegate::paint(painter, cell, index);
+        if (!current) {
+            return;
+        }
+        // The style's own focus frame has the selection's colour and vanishes inside a selected
+        // row; a dotted frame in the colour of the text drawn on the cell shows in every theme.
+        const bool selected = (cell.state & QStyle::State_Selected) != 0;
+        painter->save();
+        QPen pen(cell.palette.color(selected ? QPalette::HighlightedText : QPalette::Text));
+        pen.setStyle(Qt::DotLine);
+        painter->setPen(pen);
+        painter->setBrush(Qt::NoBrush);
+        painter->drawRect(cell.rect.adjusted(1, 1, -2, -2));
+        painter->restore();
+    }
 
     bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
                    const QModelIndex& index) override
@@ -108,23 +135,58 @@ public:
     }
 };
 
-// What a screen reader says of the page label beside its name: "page 2 of 7" for "2/7".
+// What a screen reader says of the page label beside its name, in the window's language:
+// "第 2 页，共 7 页" (page 2 of 7) for "2/7".
 QString pageDescription(const QString& label)
 {
     const qsizetype slash = label.indexOf(QLatin1Char('/'));
     if (slash < 0) {
         return label;
     }
-    return QStringLiteral("page %1 of %2").arg(label.left(slash), label.mid(slash + 1));
+    return QStringLiteral("第 %1 页，共 %2 页").arg(label.left(slash), label.mid(slash + 1));
 }
+
+// Screen readers hear the main window as a window (a frame), not as an unnamed filler pane,
+// which is what a plain top-level widget is announced as.
+QAccessibleInterface* mainWindowAccessible(const QString& className, QObject* object)
+{
+    if (className == QLatin1String(MainWindow::staticMetaObject.className()) &&
+        object->isWidgetType()) {
+        return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Window);
+    }
+    return nullptr;
+}
+
+// Enter on a focused push button presses it, as Space does; Qt's buttons take Enter only in
+// dialogs.
+class EnterPressesButtons final : public QObject {
+public:
+    using QObject::QObject;
+
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() != QEvent::KeyPress) {
+            return false;
+        }
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const Qt::KeyboardModifiers modifiers = key->modifiers() & ~Qt::KeypadModifier;
+        auto* button = qobject_cast<QPushButton*>(watched);
+        if (button == nullptr || modifiers != Qt::NoModifier || key->isAutoRepeat() ||
+            (key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter)) {
+            return false;
+        }
+        button->click();
+        return true;
+    }
+};
 
 // While a handler runs, the window's events still come through (the network waits and the
 // stamp loop let them), so it repaints and can be moved; but the clicks and keys aimed at it
 // are dropped, not queued and replayed into the controls once the handler is done. Esc cancels
-// the request being waited on.
+// the work under way, whether its request is open yet or not.
 class InputGate final : public QObject {
 public:
-    explicit InputGate(QWidget& window) : m_window(window) {}
+    InputGate(QWidget& window, HandlerRuns& runs) : m_window(window), m_runs(runs) {}
 
     bool eventFilter(QObject* watched, QEvent* event) override
     {
@@ -133,7 +195,7 @@ public:
         }
         if (event->type() == QEvent::KeyPress &&
             static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
-            cancelAllRequests();
+            m_runs.cancel();
         }
         return true;
     }
@@ -189,6 +251,7 @@ private:
     }
 
     QWidget& m_window;
+    HandlerRuns& m_runs;
 };
 
 template <typename T> T* unit(QWidget& window, QStringView name)
@@ -217,7 +280,7 @@ bool applyColumnWidths(QTableWidget& list)
 } // namespace
 
 MainWindow::MainWindow()
-    : m_desktop(makeSystemDesktop()), m_inputGate(std::make_unique<InputGate>(*this))
+    : m_desktop(makeSystemDesktop()), m_inputGate(std::make_unique<InputGate>(*this, m_handlerRuns))
 {
 }
 
@@ -252,8 +315,9 @@ std::unique_ptr<MainWindow> MainWindow::fromTemplate(const QByteArray& templateD
                            Qt::WindowCloseButtonHint);
     window->setFixedSize(window->minimumSize());
     window->setWindowIcon(makeAppIcon());
-    // Typing right after start goes into the keyword box.
+    // Typing right after start goes into the keyword box and replaces the preset keyword.
     window->m_keywordBox->setFocus();
+    window->m_keywordBox->selectAll();
     // Centred on the screen; the template's own position is not used.
     if (const QScreen* screen = window->screen()) {
         window->setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, window->size(),
@@ -290,7 +354,15 @@ bool MainWindow::takeUnits()
     // standard behaviour.
     connect(m_keywordBox, &QLineEdit::returnPressed, m_searchButton, &QAbstractButton::click);
     connect(m_qqNumberBox, &QLineEdit::returnPressed, m_queryButton, &QAbstractButton::click);
-    m_list->setItemDelegate(new WholeTextTips(m_list));
+    auto* enterPresses = new EnterPressesButtons(this);
+    for (QPushButton* button : findChildren<QPushButton*>()) {
+        button->installEventFilter(enterPresses);
+    }
+    m_list->setItemDelegate(new ListCells(m_list));
+    // The list's own events (and its viewport's) come through the window's filter: keyboard
+    // focus and the right button's press, besides the right-click row's events.
+    m_list->installEventFilter(this);
+    m_list->viewport()->installEventFilter(this);
 
     // Screen readers: without a buddy an edit box is named after its group box's title, and
     // both boxes would be heard as "搜索".
@@ -303,6 +375,11 @@ bool MainWindow::takeUnits()
     if (const auto* box = qobject_cast<QGroupBox*>(m_list->parentWidget())) {
         m_list->setAccessibleName(box->title());
     }
+    static const bool windowRoleInstalled = [] {
+        QAccessible::installFactory(mainWindowAccessible);
+        return true;
+    }();
+    Q_UNUSED(windowRoleInstalled);
     m_pageLabel->setAccessibleName(QStringLiteral("页码"));
     m_pageLabel->setAccessibleDescription(pageDescription(m_pageLabel->text()));
     return true;
@@ -341,13 +418,8 @@ bool MainWindow::connectUnit(QObject* target, UnitEvent event)
         }
         return false;
     case UnitEvent::RightClicked:
-        // The list's own events (and its viewport's) come through the window's filter.
-        if (target == m_list) {
-            m_list->installEventFilter(this);
-            m_list->viewport()->installEventFilter(this);
-            return true;
-        }
-        return false;
+        // The list's right clicks and menu keys come through the window's filter.
+        return target == m_list;
     case UnitEvent::Chosen:
         if (auto* item = qobject_cast<QAction*>(target)) {
             connect(item, &QAction::triggered, this, raise);
@@ -388,10 +460,9 @@ void MainWindow::endHandlers()
 
 void MainWindow::whileWaiting()
 {
-    // Once the user has closed the window, every request the handler still makes ends at once.
-    if (m_handlerRuns.closeRequested()) {
-        cancelAllRequests();
-    }
+    // Once the user has cancelled the work or closed the window, every request the handler
+    // still makes ends at once.
+    m_handlerRuns.requestWaits();
     QCoreApplication::processEvents();
 }
 
@@ -423,6 +494,16 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 
 bool MainWindow::filterListEvent(QEvent* event)
 {
+    // Tabbing into a list without a selected row selects the current (or first) one, so the
+    // menu key has a row to act on and the arrow keys start from where the frame shows.
+    if (event->type() == QEvent::FocusIn) {
+        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+        if (reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason ||
+            reason == Qt::ShortcutFocusReason) {
+            selectCurrentRowIfNone();
+        }
+        return false;
+    }
     // The menu key and Shift+F10 open the menu for the current cell. Some window systems follow
     // the menu key with a keyboard context-menu event of their own; that one is swallowed, so
     // the menu opens once.
@@ -443,13 +524,24 @@ bool MainWindow::filterListViewportEvent(QEvent* event)
 {
     // A right press below the last row clears the selection, as the list of the system the
     // program was made for does; otherwise the menu would act on a row the user did not click.
-    if (event->type() == QEvent::MouseButtonPress) {
+    if (event->type() == QEvent::MouseButtonPress && !m_deliveringRightPress) {
         const auto* press = static_cast<QMouseEvent*>(event);
-        if (press->button() == Qt::RightButton &&
-            !m_list->indexAt(press->position().toPoint()).isValid()) {
-            m_list->clearSelection();
+        if (press->button() != Qt::RightButton) {
+            return false;
         }
-        return false;
+        if (!m_list->indexAt(press->position().toPoint()).isValid()) {
+            m_list->clearSelection();
+            return false;
+        }
+        // The view would scroll the pressed cell into full view a moment later, pulling the
+        // whole table sideways under the menu when the link column is cut off; a right press
+        // only selects the row. The press goes on to the view from here, without that scroll.
+        const QScopedValueRollback delivering(m_deliveringRightPress, true);
+        const bool autoScroll = m_list->hasAutoScroll();
+        m_list->setAutoScroll(false);
+        QCoreApplication::sendEvent(m_list->viewport(), event);
+        m_list->setAutoScroll(autoScroll);
+        return true;
     }
     // The context-menu event follows the right button's press, after the view has selected
     // the row under the cursor.
@@ -461,8 +553,24 @@ bool MainWindow::filterListViewportEvent(QEvent* event)
     return false;
 }
 
+void MainWindow::selectCurrentRowIfNone()
+{
+    if (selectedRow() != -1 || m_list->rowCount() == 0) {
+        return;
+    }
+    QModelIndex cell = m_list->currentIndex();
+    if (!cell.isValid()) {
+        cell = m_list->model()->index(0, 0);
+    }
+    m_list->selectionModel()->setCurrentIndex(cell, QItemSelectionModel::ClearAndSelect |
+                                                        QItemSelectionModel::Rows);
+}
+
 void MainWindow::showListMenuForCurrentCell()
 {
+    // The keyboard's menu always has a row: a list refilled while it had the focus has none
+    // selected.
+    selectCurrentRowIfNone();
     QModelIndex cell = m_list->currentIndex();
     if (!cell.isValid()) {
         cell = m_list->model()->index(selectedRow(), 0);

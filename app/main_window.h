@@ -103,6 +103,7 @@ private:
     void whileWaiting();
     bool filterListEvent(QEvent* event);
     bool filterListViewportEvent(QEvent* event);
+    void selectCurrentRowIfNone();
     void showListMenuForCurrentCell();
     QAction* menuItem(MenuItem item) const;
 
@@ -120,6 +121,7 @@ private:
     std::unique_ptr<QtDesktop> m_desktop;
     std::vector<BoundEvent> m_events;
     std::optional<ListMenuPlace> m_keyboardMenuPlace; // set while the keyboard opens the menu
+    bool m_deliveringRightPress = false;  // a right press goes on to the list without scrolling
     std::unique_ptr<QObject> m_inputGate; // drops input to the window while a handler runs
     HandlerRuns m_handlerRuns;
 };

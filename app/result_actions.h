@@ -76,7 +76,7 @@ Text listenOnlineUrl(const Text& link, const ServiceHosts& hosts);
 /// the clicked (or current) cell of the selected row and pops the menu up; no menu without a
 /// selected row.
 void showListMenu(SearchView& view, ListMenuHost& host, const Desktop& desktop);
-/// Copy item: puts the text between the copy item's parentheses on the clipboard.
+/// Copy item: puts the right-clicked cell's whole text (clickedCellText) on the clipboard.
 void copyCellText(const SearchView& view, Desktop& desktop);
 /// Listen item: opens the listen-online page for the selected row's link (without a listen
 /// page, the link).

@@ -10,7 +10,6 @@
 #include "search/song_record.h"
 #include "search/stamps.h"
 
-#include <cmath>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -73,7 +72,12 @@ Text songSearchPattern(std::string_view musicCdnHostSuffix)
 
 int pageCountFor(int total)
 {
-    return static_cast<int>(std::floor(total / static_cast<double>(SongsPerPage) + 0.5));
+    // Rounded to the nearest whole number, 45 hits would make two pages and leave the last
+    // five on a third that no button reaches, and nine hits would show as page 1 of 0.
+    if (total <= 0) {
+        return 0;
+    }
+    return total / SongsPerPage + (total % SongsPerPage != 0 ? 1 : 0);
 }
 
 Text pageLabelText(int currentPage, int pageCount)
@@ -121,12 +125,24 @@ void startKeywordSearch(SearchView& view, SearchContext& context)
     startNewSearch(view, context, view.keywordText());
 }
 
+Text clickedCellText(const SearchView& view)
+{
+    // The caption is "复制(" + text + ")": cutting at the first ")" would lose the end of a
+    // title such as "... (Live)". Neither parenthesis byte occurs inside a GBK character.
+    const Text caption = view.menuItemCaption(MenuItem::Copy);
+    const int open = findText(caption, "(");
+    const int close = findLastText(caption, ")");
+    if (open == -1 || close < open) {
+        return {};
+    }
+    return middleText(caption, open + 1, close - open - 1);
+}
+
 void searchFromMenu(SearchView& view, SearchContext& context)
 {
     view.setNextPageEnabled(false);
     view.setPreviousPageEnabled(false);
-    // The copy item's caption carries the right-clicked cell as "复制(" + text + ")".
-    startNewSearch(view, context, textBetween(view.menuItemCaption(MenuItem::Copy), "(", ")"));
+    startNewSearch(view, context, clickedCellText(view));
 }
 
 SearchStatus showPreviousPage(SearchView& view, SearchContext& context)
@@ -137,6 +153,12 @@ SearchStatus showPreviousPage(SearchView& view, SearchContext& context)
     }
     const SearchStatus status = searchSongs(view, paging, paging.lastKeyword,
                                             decimal(paging.currentPage - 1), context.hosts);
+    if (status == SearchStatus::EmptyAnswer) {
+        // A failed request shows why the list is empty and moves nothing, so the same press
+        // tries the same page again.
+        appendMessageRow(view, NetworkProblemMessage);
+        return status;
+    }
     view.setNextPageEnabled(true);
     --paging.currentPage;
     view.setPageLabel(pageLabelText(paging.currentPage, paging.pageCount));
@@ -154,6 +176,12 @@ SearchStatus showNextPage(SearchView& view, SearchContext& context)
     }
     const SearchStatus status = searchSongs(view, paging, paging.lastKeyword,
                                             decimal(paging.currentPage + 1), context.hosts);
+    if (status == SearchStatus::EmptyAnswer) {
+        // A failed request shows why the list is empty and moves nothing, so the same press
+        // tries the same page again.
+        appendMessageRow(view, NetworkProblemMessage);
+        return status;
+    }
     view.setPreviousPageEnabled(true);
     ++paging.currentPage;
     view.setPageLabel(pageLabelText(paging.currentPage, paging.pageCount));

@@ -27,7 +27,8 @@ Text songSearchUrl(std::string_view songSearchHost, std::string_view encodedKeyw
                    std::string_view page, std::string_view timeStamp);
 /// The extraction pattern of the search answer for the CDN host suffix (its dots escaped).
 Text songSearchPattern(std::string_view musicCdnHostSuffix);
-/// Pages for a hit count: the nearest whole number to total / 20, halves going up.
+/// Pages for a hit count: the next whole number up from total / 20, so every hit the service
+/// counts lies on a page that can be reached; no hits (or a count below 0) give 0 pages.
 int pageCountFor(int total);
 /// The page label: current page, "/", page count.
 Text pageLabelText(int currentPage, int pageCount);
@@ -39,14 +40,16 @@ SearchStatus searchSongs(SearchView& view, PagingState& paging, const Text& enco
 
 /// Handler of `按钮1` ("搜索"): a new search for the text of `编辑框1`.
 void startKeywordSearch(SearchView& view, SearchContext& context);
-/// Handler of the popup menu's search item: a new search for the right-clicked cell, taken
-/// from between the parentheses of the copy item's caption.
+/// The right-clicked cell's whole text, as the copy item's caption carries it: between its
+/// first "(" and its last ")" (a ")" of the cell's own stays in); empty without both.
+Text clickedCellText(const SearchView& view);
+/// Handler of the popup menu's search item: a new search for the right-clicked cell's text.
 void searchFromMenu(SearchView& view, SearchContext& context);
-/// Handler of `按钮_上一页`: one page back. The page steps also return what their page request
-/// gave (Listed when the button had nothing to do), which the window does not show but the
-/// command-line tool reports.
+/// Handler of `按钮_上一页`: one page back. A page request that fails lists the network message
+/// and moves nothing (page, label, buttons), so the same press tries again. The page steps
+/// return what their page request gave (Listed when the button had nothing to do).
 SearchStatus showPreviousPage(SearchView& view, SearchContext& context);
-/// Handler of `按钮_下一页`: one page on.
+/// Handler of `按钮_下一页`: one page on, as showPreviousPage.
 SearchStatus showNextPage(SearchView& view, SearchContext& context);
 
 } // namespace marrowtune

@@ -2,9 +2,11 @@
 #include "search/stamps.h"
 
 #include "automation/script_object.h"
+#include "search/stamps_testing.h"
 
 #include <optional>
 #include <random>
+#include <utility>
 
 namespace marrowtune {
 
@@ -26,7 +28,18 @@ ScriptObject& stampScript()
     return *script;
 }
 
+std::function<Text()>& randomStampDraw()
+{
+    static std::function<Text()> draw;
+    return draw;
+}
+
 } // namespace
+
+void stamps::testing::setRandomStampDraw(std::function<Text()> draw)
+{
+    randomStampDraw() = std::move(draw);
+}
 
 void prepareStampScript()
 {
@@ -40,6 +53,9 @@ Text makeTimeStamp()
 
 Text makeRandomStamp(const std::function<void()>& processPendingEvents)
 {
+    if (randomStampDraw()) {
+        return makeRandomStampFrom(randomStampDraw(), processPendingEvents);
+    }
     ScriptObject& script = stampScript();
     return makeRandomStampFrom([&] { return script.eval("Math.random()"); }, processPendingEvents);
 }

@@ -378,11 +378,9 @@ void Win32MainWindow::beginHandlers()
 {
     SetCursor(LoadCursorW(nullptr, IDC_WAIT));
     setRequestWaitHook([this] {
-        // Once the user has closed the window, every request the handler still makes ends at
-        // once.
-        if (m_handlerRuns.closeRequested()) {
-            cancelAllRequests();
-        }
+        // Once the user has cancelled the work or closed the window, every request the handler
+        // still makes ends at once.
+        m_handlerRuns.requestWaits();
         pumpMessages();
     });
 }
@@ -397,7 +395,7 @@ void Win32MainWindow::pumpMessages()
 {
     // While a handler runs the window still repaints and can be moved, but the clicks and keys
     // aimed at it are dropped, not queued and replayed into the controls once the handler is
-    // done. Esc cancels the request being waited on.
+    // done. Esc cancels the work under way, whether its request is open yet or not.
     MSG message;
     while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
         if (message.message == WM_QUIT) {
@@ -406,7 +404,7 @@ void Win32MainWindow::pumpMessages()
         }
         if (m_handlerRuns.running() && m_window != nullptr && isInputTo(m_window, message)) {
             if (message.message == WM_KEYDOWN && message.wParam == VK_ESCAPE) {
-                cancelAllRequests();
+                m_handlerRuns.cancel();
             }
             continue;
         }

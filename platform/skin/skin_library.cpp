@@ -127,6 +127,10 @@ QString styleSheetFor(const Look& look)
                "QAbstractItemView:focus { border-color: %8; }\n")
                .arg(name(t.text), name(t.base), name(t.alternateBase), name(t.inputBorder),
                     name(grid), name(t.highlightedText), name(t.highlight), name(t.accent));
+    // The corner between the two scroll bars is the scroll area's own; left alone it shows
+    // the base colour of the list, a bright square in most themes.
+    qss += QStringLiteral("QAbstractScrollArea::corner { background: %1; border: none; }\n")
+               .arg(name(t.window));
     qss += QStringLiteral("QHeaderView { background: %1; border: none; }\n"
                           "QHeaderView::section { color: %2; background: %3; border: none;"
                           " border-right: 1px solid %4; padding: 0 4px; }\n"

@@ -467,6 +467,15 @@ Look deriveLook(const Theme& theme, bool aero)
     return look;
 }
 
+double headerSelectionContrast(const Look& look)
+{
+    double lowest = 21.0;
+    for (const Rgb colour : colours(look.header)) {
+        lowest = std::min(lowest, contrastRatio(colour, look.theme.highlight));
+    }
+    return lowest;
+}
+
 std::vector<TextOnFill> textsOnFills(const Look& look)
 {
     const Theme& t = look.theme;

@@ -120,8 +120,14 @@ std::vector<unsigned char> encodeTheme(const Theme& theme);
 /// Reads a binary theme; nothing when the bytes are not a whole, valid theme.
 std::optional<Theme> decodeTheme(std::span<const unsigned char> bytes);
 
+/// The least contrast between the list header's fill and the selected row's, so that neither
+/// is taken for the other.
+inline constexpr double MinimumHeaderSelectionContrast = 1.5;
+
 /// The look drawn for a theme.
 Look deriveLook(const Theme& theme, bool aero);
+/// The lowest contrast between a colour of the look's list header and the selection colour.
+double headerSelectionContrast(const Look& look);
 /// Every text of a look with the colours it is drawn on.
 std::vector<TextOnFill> textsOnFills(const Look& look);
 

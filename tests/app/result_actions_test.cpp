@@ -143,10 +143,10 @@ TEST_F(ResultActionsTest, CaptionsCarryTheCellTextInGbk)
     EXPECT_EQ(window->menuItemCaption(MenuItem::Search), "\xCB\xD1\xCB\xF7(" + Singer + ")");
 }
 
-// Catches copying that goes past the first ")" or loses GBK bytes.
-TEST_F(ResultActionsTest, CopyTakesTheTextUpToTheFirstClosingParenthesis)
+// Catches copying that cuts a cell at a ")" of its own or loses GBK bytes.
+TEST_F(ResultActionsTest, CopyTakesTheWholeCellText)
 {
-    const std::pair<int, Text> cases[] = {{SongRow, Song}, {NoLinkRow, "Title (live"}};
+    const std::pair<int, Text> cases[] = {{SongRow, Song}, {NoLinkRow, "Title (live)"}};
     for (const auto& [row, copied] : cases) {
         desktop->clipboard.clear();
         select(row);

@@ -3,6 +3,7 @@
 #include "app/program.h"
 #include "platform/system_classes.h"
 #include "search/service_hosts.h"
+#include "search/stamps_testing.h"
 #include "tests/app/fake_desktop.h"
 #include "tests/app/gui_test_support.h"
 #include "tests/support/loopback_server.h"
@@ -167,6 +168,43 @@ TEST_F(WaitingWindowTest, ClosingDuringTheWaitClosesAtOnce)
     ASSERT_EQ(m_desktop->opened.size(), 1U);
     EXPECT_EQ(m_desktop->opened[0], ServiceHosts::buildDefaults().authorPageUrl);
     EXPECT_EQ(firstCell(), u"网络出现问题了~"_s);
+}
+
+// Catches an Esc or a close that comes while the stamp is drawn, before the request has opened,
+// and is lost: the work then waits on the request. The stamp is drawn only once the key or the
+// close has come through the window's events.
+TEST_F(WaitingWindowTest, EscOrCloseWhileTheStampIsDrawnEndsTheWork)
+{
+    const struct {
+        const char* what;
+        std::function<void(QWindow*)> act;
+        bool visibleAfter;
+    } cases[] = {
+        {"Esc", [](QWindow* keys) { QTest::keyClick(keys, Qt::Key_Escape); }, true},
+        {"close", [](QWindow* keys) { keys->close(); }, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        bool latch = false;
+        int draws = 0;
+        const stamps::testing::ScopedRandomStampDraw draw([&]() -> Text {
+            if (draws++ == 0) {
+                QMetaObject::invokeMethod(
+                    qApp,
+                    [&] {
+                        c.act(keys());
+                        latch = true;
+                    },
+                    Qt::QueuedConnection);
+            }
+            return latch ? Text("0.271828182845904") : Text();
+        });
+        query();
+        EXPECT_TRUE(latch);
+        EXPECT_EQ(firstCell(), u"网络出现问题了~"_s);
+        EXPECT_EQ(m_window->isVisible(), c.visibleAfter);
+    }
+    EXPECT_EQ(m_desktop->opened.size(), 1U); // the close's author page, once
 }
 
 // Catches a program that goes on running, or ends otherwise than with 0, when its window is

@@ -5,6 +5,7 @@
 #include "platform/system_classes.h"
 #include "search/rewrite.h"
 #include "search/script_control_component.h"
+#include "search/stamps_testing.h"
 #include "tests/support/gbk.h"
 #include "tests/support/loopback_server.h"
 #include "tools/sample-service/sample_service.h"
@@ -339,11 +340,11 @@ TEST_F(WinMainWindowTest, ListMenuShowsTheItemsTheCellAllows)
 }
 
 // Catches the copy and listen items or the window's closing not reaching the clipboard and
-// the browser through the desktop, or reaching them with other text.
+// the browser through the desktop, or reaching them with other text (a cell cut at its own ")").
 TEST_F(WinMainWindowTest, MenuItemsAndClosingUseTheDesktop)
 {
     const int row = m_window->insertRow();
-    m_window->setCellText(row, 0, gbk(u"累死爱情"));
+    m_window->setCellText(row, 0, gbk(u"累死爱情 (Live)"));
     m_window->setCellText(row, 3, "http://m.example/1.mp3");
     ListView_SetItemState(unit(u"超级列表框1"), row, LVIS_SELECTED, LVIS_SELECTED);
     m_desktop->cursor = {m_window->windowLeftEdge() + m_window->listLeftEdge() + 20, 300};
@@ -351,7 +352,7 @@ TEST_F(WinMainWindowTest, MenuItemsAndClosingUseTheDesktop)
     m_window->processPendingEvents();
 
     choose(*m_window, 2001);
-    EXPECT_EQ(m_desktop->clipboard, std::vector<Text>{gbk(u"累死爱情")});
+    EXPECT_EQ(m_desktop->clipboard, std::vector<Text>{gbk(u"累死爱情 (Live)")});
     choose(*m_window, 2003);
     SendMessageW(m_window->handle(), WM_CLOSE, 0, 0);
     const std::vector<Text> opened = {"http://" + std::string(config::ListenPageHost) +
@@ -498,6 +499,31 @@ TEST_F(WinWaitingTest, WindowPaintsDropsInputAndEscEndsTheWait)
     EXPECT_EQ(test::utf8(firstCell()), "网络出现问题了~");
     EXPECT_EQ(m_window->qqNumberText(), "271828182");
     EXPECT_EQ(m_server.requests().size(), 1U);
+    EXPECT_TRUE(IsWindowVisible(m_window->handle()));
+}
+
+// Catches an Esc that comes while the stamp is drawn, before the request has opened, and is
+// lost: the work then waits on the request. The stamp is drawn only once the Esc has left the
+// window's queue.
+TEST_F(WinWaitingTest, EscWhileTheStampIsDrawnEndsTheWork)
+{
+    const HWND qqBox = m_window->unit(u"编辑框2");
+    int draws = 0;
+    const stamps::testing::ScopedRandomStampDraw draw([&]() -> Text {
+        if (draws++ == 0) {
+            PostMessageW(qqBox, WM_KEYDOWN, VK_ESCAPE, 0);
+            return {};
+        }
+        MSG queued;
+        const bool waiting = PeekMessageW(&queued, qqBox, WM_KEYDOWN, WM_KEYDOWN, PM_NOREMOVE);
+        return waiting ? Text() : Text("0.271828182845904");
+    });
+    const ULONGLONG start = GetTickCount64();
+    SendMessageW(m_window->unit(u"按钮2"), BM_CLICK, 0, 0);
+    // Generous, only a guard: a lost Esc leaves the request to its 30 s stall limit.
+    EXPECT_LT(GetTickCount64() - start, 10'000U);
+    EXPECT_GT(draws, 1);
+    EXPECT_EQ(test::utf8(firstCell()), "网络出现问题了~");
     EXPECT_TRUE(IsWindowVisible(m_window->handle()));
 }
 

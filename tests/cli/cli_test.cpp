@@ -7,6 +7,7 @@
 #include "tests/support/loopback_server.h"
 #include "tools/sample-service/sample_service.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -156,7 +157,7 @@ TEST_F(CliTest, FormatsAndPages)
 }
 
 // Catches a failure that exits 0 or prints its message as data: the service down, and a page
-// request that fails where the window shows no message at all.
+// request that fails (which must say so and stay on the page it was on).
 TEST(CliFailures, NetworkFailuresExitThree)
 {
     registerSystemClasses();
@@ -171,12 +172,16 @@ TEST(CliFailures, NetworkFailuresExitThree)
     hosts.songSearchHost = "127.0.0.1:" + std::to_string(server.port());
     hosts.musicCdnHostSuffix = test::CdnSuffix;
 
-    const CliRun page = runWith({"search", "song", "next", "--json"}, hosts);
-    EXPECT_EQ(page.status, ExitNetwork);
-    EXPECT_EQ(page.err, Network);
-    EXPECT_EQ(page.out, R"({"songs":[],"message":null,"status":"network","page":2,"pages":2,)"
-                        R"("pageLabel":"2/2","previousEnabled":true,"nextEnabled":false})"
-                        "\n");
+    for (const auto& arguments : std::vector<std::vector<std::string>>{
+             {"search", "song", "next", "--json"}, {"search", "song", "--page", "2", "--json"}}) {
+        const CliRun page = runWith(arguments, hosts);
+        EXPECT_EQ(page.status, ExitNetwork);
+        EXPECT_EQ(page.err, Network);
+        EXPECT_EQ(page.out, R"({"songs":[],"message":"网络出现问题了~","status":"network",)"
+                            R"("page":1,"pages":2,"pageLabel":"1/2","previousEnabled":false,)"
+                            R"("nextEnabled":true})"
+                            "\n");
+    }
 
     server.stop();
     for (const auto& arguments :
@@ -186,6 +191,48 @@ TEST(CliFailures, NetworkFailuresExitThree)
         EXPECT_EQ(down.status, ExitNetwork) << arguments[0];
         EXPECT_EQ(down.out, "") << arguments[0];
         EXPECT_EQ(down.err, Network) << arguments[0];
+    }
+}
+
+// Catches a page count rounded instead of taken up to the next whole number, which leaves the
+// last hits on a page that neither "next" nor --page reaches.
+TEST(CliPages, EveryHitLiesOnAPageThatCanBeReached)
+{
+    registerSystemClasses();
+    test::LoopbackServer server;
+    ASSERT_TRUE(server.start());
+    int total = 0;
+    server.setHandler([&total](const test::RecordedRequest& request) {
+        const std::string& target = request.target();
+        const int page = std::stoi(target.substr(target.find("&p=") + 3));
+        const int entries = std::clamp(total - (page - 1) * 20, 1, 20);
+        return test::ScriptedResponse::text(test::searchAnswer(total, entries, page));
+    });
+    ServiceHosts hosts = ServiceHosts::buildDefaults();
+    hosts.songSearchHost = "127.0.0.1:" + std::to_string(server.port());
+    hosts.musicCdnHostSuffix = test::CdnSuffix;
+    const struct {
+        int total;
+        std::vector<std::string> arguments;
+        int pages;
+        std::string pageLabel;
+        std::size_t songs;
+    } cases[] = {
+        {45, {"search", "song", "--page", "3", "--json"}, 3, "3/3", 5},
+        {45, {"search", "song", "next", "next", "--json"}, 3, "3/3", 5},
+        {41, {"search", "song", "--json"}, 3, "1/3", 20},
+        {21, {"search", "song", "--json"}, 2, "1/2", 20},
+        {9, {"search", "song", "--json"}, 1, "1/1", 9},
+        {0, {"search", "song", "--json"}, 0, "1/0", 1},
+    };
+    for (const auto& c : cases) {
+        total = c.total;
+        const CliRun result = runWith(c.arguments, hosts);
+        EXPECT_EQ(result.status, ExitListed) << c.total;
+        const nlohmann::ordered_json object = nlohmann::ordered_json::parse(result.out);
+        EXPECT_EQ(object["pages"], c.pages) << c.total;
+        EXPECT_EQ(object["pageLabel"], c.pageLabel) << c.total;
+        EXPECT_EQ(object["songs"].size(), c.songs) << c.total;
     }
 }
 

@@ -76,8 +76,8 @@ TEST_F(KeywordSearchTest, RequestUrlByteForByte)
     }
 }
 
-// Catches a page count taken as the next whole number (or truncated) instead of the nearest
-// one with halves up, and button states that do not follow it.
+// Catches a page count rounded to the nearest whole number (or truncated) instead of taken up
+// to the next one, so the last hits could not be reached, and button states that do not follow.
 TEST_F(KeywordSearchTest, PageCountsLabelsAndButtons)
 {
     struct Case {
@@ -85,44 +85,46 @@ TEST_F(KeywordSearchTest, PageCountsLabelsAndButtons)
         int entries;
         Buttons after;
     };
-    const Case cases[] = {{45, 20, {"1/2", false, true}},
-                          {50, 20, {"1/3", false, true}},
-                          {30, 20, {"1/2", false, true}},
-                          {10, 10, {"1/1", false, false}},
-                          {9, 9, {"1/0", false, false}}};
+    const Case cases[] = {{45, 20, {"1/3", false, true}},  {41, 20, {"1/3", false, true}},
+                          {40, 20, {"1/2", false, true}},  {21, 20, {"1/2", false, true}},
+                          {10, 10, {"1/1", false, false}}, {9, 9, {"1/1", false, false}},
+                          {0, 3, {"1/0", false, false}},   {-5, 3, {"1/0", false, false}}};
     for (const Case& c : cases) {
         answerPages({{1, searchAnswer(c.total, c.entries)}});
         search("song");
         EXPECT_EQ(m_view.rows().size(), static_cast<std::size_t>(c.entries)) << c.total;
         EXPECT_EQ(buttons(), c.after) << c.total;
     }
-    EXPECT_EQ(pageCountFor(29), 1);
-    EXPECT_EQ(pageCountFor(31), 2);
+    EXPECT_EQ(pageCountFor(2'147'483'647), 107'374'183);
 }
 
 // Catches paging that does not follow the button table, requests sent from the first or last
-// page, or a third page reached when only two were counted.
+// page, or the last five of 45 hits out of reach.
 TEST_F(KeywordSearchTest, PagingThroughFortyFiveHits)
 {
     answerPages(
         {{1, searchAnswer(45, 20, 1)}, {2, searchAnswer(45, 20, 2)}, {3, searchAnswer(45, 5, 3)}});
     search("song");
-    EXPECT_EQ(buttons(), (Buttons{"1/2", false, true}));
+    EXPECT_EQ(buttons(), (Buttons{"1/3", false, true}));
     previous(); // on page 1: nothing
     EXPECT_EQ(m_server.requests().size(), 1u);
 
     next();
-    EXPECT_EQ(buttons(), (Buttons{"2/2", true, false}));
+    EXPECT_EQ(buttons(), (Buttons{"2/3", true, true}));
     EXPECT_EQ(utf8Rows(m_view).front()[0], "song 2-1");
     EXPECT_EQ(pageOf(m_server.requests().back()), 2);
+    next();
+    EXPECT_EQ(buttons(), (Buttons{"3/3", true, false}));
+    EXPECT_EQ(m_view.rows().size(), 5u);
     next(); // on the last page: nothing
-    EXPECT_EQ(m_server.requests().size(), 2u);
-    EXPECT_EQ(buttons(), (Buttons{"2/2", true, false}));
+    EXPECT_EQ(m_server.requests().size(), 3u);
+    EXPECT_EQ(buttons(), (Buttons{"3/3", true, false}));
 
     previous();
-    EXPECT_EQ(buttons(), (Buttons{"1/2", false, true}));
+    previous();
+    EXPECT_EQ(buttons(), (Buttons{"1/3", false, true}));
     EXPECT_EQ(utf8Rows(m_view).front()[0], "song 1-1");
-    EXPECT_EQ(m_server.requests().size(), 3u);
+    EXPECT_EQ(m_server.requests().size(), 5u);
 }
 
 // Catches a label that hides a page count that shrank under the current page, and a next
@@ -141,15 +143,42 @@ TEST_F(KeywordSearchTest, FewerPagesThanThePageShown)
     EXPECT_EQ(buttons(), (Buttons{"3/2", true, true}));
 }
 
-// Catches a failing page request that writes a message or does not move the page.
-TEST_F(KeywordSearchTest, FailingPageRequestEmptiesTheListAndStillMoves)
+// Catches a failed page request that leaves the list without a word or moves the page, label
+// or buttons (so the same press could not retry), and a page answer without songs that does
+// not move as the button table says.
+TEST_F(KeywordSearchTest, PageRequestsThatGiveNoSongs)
 {
-    answerPages({{1, searchAnswer(45, 20, 1)}});
-    search("song");
-    next();
-    EXPECT_TRUE(m_view.rows().empty());
-    EXPECT_EQ(buttons(), (Buttons{"2/2", true, false}));
-    EXPECT_EQ(m_context.paging.currentPage, 2);
+    const std::vector<ResultRow> networkRow = {{Text(NetworkProblemMessage), "", "", ""}};
+    struct Case {
+        const char* what;
+        std::string page2; // the answer to page 2 ("" fails the request)
+        bool previousFromPage3;
+        std::vector<ResultRow> rows;
+        Buttons after;
+        int page;
+    };
+    const Case cases[] = {
+        {"next fails", "", false, networkRow, {"1/3", false, true}, 1},
+        {"previous fails", "", true, networkRow, {"3/3", true, false}, 3},
+        {"next without songs", "searchJsonCallback({})", false, {}, {"2/3", true, true}, 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        answerPages({{1, searchAnswer(45, 20, 1)}, {3, searchAnswer(45, 5, 3)}});
+        search("song");
+        if (c.previousFromPage3) {
+            m_context.paging.currentPage = 2;
+            next();
+            ASSERT_EQ(buttons(), (Buttons{"3/3", true, false}));
+        }
+        answerPages({{1, searchAnswer(45, 20, 1)}, {2, c.page2}, {3, searchAnswer(45, 5, 3)}});
+        const std::size_t sent = m_server.requests().size();
+        c.previousFromPage3 ? previous() : next();
+        EXPECT_EQ(m_server.requests().size(), sent + 1);
+        EXPECT_EQ(m_view.rows(), c.rows);
+        EXPECT_EQ(buttons(), c.after);
+        EXPECT_EQ(m_context.paging.currentPage, c.page);
+    }
 }
 
 // Catches the two messages of a new search swapped, and a failed new search that changes the
@@ -158,7 +187,6 @@ TEST_F(KeywordSearchTest, FailedNewSearchKeepsThePagingState)
 {
     answerPages({{1, searchAnswer(45, 20, 1)}});
     search("song");
-    next(); // page 2 fails, but the page moves
     const PagingState before = m_context.paging;
     struct Case {
         std::string answer;
@@ -171,7 +199,7 @@ TEST_F(KeywordSearchTest, FailedNewSearchKeepsThePagingState)
         answerWith(c.answer);
         search("other");
         EXPECT_EQ(m_view.rows(), (std::vector<ResultRow>{{Text(c.message), "", "", ""}}));
-        EXPECT_EQ(buttons(), (Buttons{"2/2", false, false}));
+        EXPECT_EQ(buttons(), (Buttons{"1/3", false, false}));
         EXPECT_EQ(m_context.paging.currentPage, before.currentPage);
         EXPECT_EQ(m_context.paging.pageCount, before.pageCount);
         EXPECT_EQ(m_context.paging.lastKeyword, before.lastKeyword);
@@ -200,21 +228,34 @@ TEST_F(KeywordSearchTest, RowsAndPatternEdges)
     EXPECT_EQ(utf8Rows(m_view), (Rows{{"累死爱情", "苏晚晴", "累死爱情 精选集", link}}));
 }
 
-// Catches a menu search that reads the wrong item or cuts the cell text at the wrong ")", and
-// a last keyword that is stored unencoded.
-TEST_F(KeywordSearchTest, SearchFromMenuCutsAtTheFirstClosingParenthesis)
+// Catches a menu search that reads the wrong item or cuts the cell text at a ")" of its own,
+// and a last keyword that is stored unencoded.
+TEST_F(KeywordSearchTest, SearchFromMenuTakesTheWholeCell)
 {
     answerPages({{1, searchAnswer(45, 20, 1)}, {2, searchAnswer(45, 20, 2)}});
-    m_view.setMenuItemCaption(MenuItem::Copy, gbk("复制(累死爱情 (Live))"));
-    m_view.setMenuItemCaption(MenuItem::Search, gbk("搜索(something else)"));
+    const struct {
+        std::string copyCaption;
+        std::string encoded;
+    } cases[] = {
+        {"复制(累死爱情 (Live))", "%E7%B4%AF%E6%AD%BB%E7%88%B1%E6%83%85%20%28Live%29"},
+        {"复制(a)b(c))", "a%29b%28c%29"},
+        {"复制()", ""},
+        {"复制", ""},
+    };
+    for (const auto& c : cases) {
+        m_view.setMenuItemCaption(MenuItem::Copy, gbk(c.copyCaption));
+        m_view.setMenuItemCaption(MenuItem::Search, gbk("搜索(something else)"));
+        searchFromMenu(m_view, m_context);
+        EXPECT_NE(m_server.requests().back().requestLine.find("&w=" + c.encoded + "&"),
+                  std::string::npos)
+            << c.copyCaption;
+    }
+    m_view.setMenuItemCaption(MenuItem::Copy, gbk(cases[0].copyCaption));
     searchFromMenu(m_view, m_context);
-    const std::string encoded = "%E7%B4%AF%E6%AD%BB%E7%88%B1%E6%83%85%20%28Live";
-    EXPECT_NE(m_server.requests().back().requestLine.find("&w=" + encoded + "&"),
-              std::string::npos);
-    EXPECT_EQ(m_context.paging.lastKeyword, encoded);
-    EXPECT_EQ(buttons(), (Buttons{"1/2", false, true}));
+    EXPECT_EQ(m_context.paging.lastKeyword, cases[0].encoded);
+    EXPECT_EQ(buttons(), (Buttons{"1/3", false, true}));
     next();
-    EXPECT_NE(m_server.requests().back().requestLine.find("&w=" + encoded +
+    EXPECT_NE(m_server.requests().back().requestLine.find("&w=" + cases[0].encoded +
                                                           "&type=qry_song&out=json&p=2&"),
               std::string::npos);
 }

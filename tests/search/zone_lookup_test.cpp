@@ -158,7 +158,7 @@ TEST_F(ZoneLookupTest, ReplacesRowsAndDisablesPaging)
     EXPECT_EQ(utf8Rows(m_view), (Rows{{"only", "one", "", "http://h/1.mp3"}}));
     EXPECT_FALSE(m_view.nextPageEnabled());
     EXPECT_FALSE(m_view.previousPageEnabled());
-    EXPECT_EQ(m_view.pageLabel(), "1/2");
+    EXPECT_EQ(m_view.pageLabel(), "1/3");
     EXPECT_EQ(m_context.paging.currentPage, before.currentPage);
     EXPECT_EQ(m_context.paging.pageCount, before.pageCount);
     EXPECT_EQ(m_context.paging.lastKeyword, before.lastKeyword);

@@ -6,7 +6,8 @@
 //
 // The pack is "SKPK", a 32-bit little-endian count, the count sizes, then the themes in order.
 // The packer refuses a source with a missing or repeated theme number, a repeated name or
-// colour set, a fault in a theme, or any text drawn with a contrast below 4.5:1.
+// colour set, a fault in a theme, any text drawn with a contrast below 4.5:1, or a list header
+// whose fill comes within 1.5:1 of the selection colour.
 
 #include "platform/skin/theme.h"
 
@@ -109,6 +110,15 @@ bool checkReadable(int number, const Theme& theme)
                     return fail(message.str());
                 }
             }
+        }
+        // A header of the selection's shade reads as a selected row above the list.
+        const double header = headerSelectionContrast(deriveLook(theme, aero));
+        if (header < MinimumHeaderSelectionContrast) {
+            std::ostringstream message;
+            message << "theme " << number << " (" << theme.name << "): the list header's fill"
+                    << (aero ? " (aero)" : "") << " has contrast " << header
+                    << " with the selection";
+            return fail(message.str());
         }
     }
     return true;

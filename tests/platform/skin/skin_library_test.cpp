@@ -88,6 +88,29 @@ TEST_F(SkinLibraryTest, AcceptsEveryThemeAndDrawsTheApplicationWithIt)
     }
 }
 
+// Catches a scroll-bar corner that keeps a colour of its own (the list's bright base) instead
+// of wearing the theme, in any of the 58 themes.
+TEST_F(SkinLibraryTest, ScrollBarCornerWearsEveryTheme)
+{
+    QTableWidget list(40, 8);
+    list.setAttribute(Qt::WA_DontShowOnScreen);
+    list.resize(240, 160);
+    list.show();
+    for (int n = 1; n <= 58; ++n) {
+        const auto theme = decodeTheme(readTheme(n));
+        ASSERT_TRUE(theme) << n;
+        ASSERT_EQ(attach(readTheme(n)), 1) << n;
+        settle();
+        QCoreApplication::processEvents();
+        const QScrollBar* vertical = list.verticalScrollBar();
+        const QScrollBar* horizontal = list.horizontalScrollBar();
+        ASSERT_TRUE(vertical->isVisible() && horizontal->isVisible());
+        const QPoint corner(vertical->mapTo(&list, vertical->rect().center()).x(),
+                            horizontal->mapTo(&list, horizontal->rect().center()).y());
+        EXPECT_EQ(list.grab().toImage().pixelColor(corner), qcolour(theme->window)) << n;
+    }
+}
+
 // Catches damaged bytes that change the look, and a crash on a null or negative block.
 TEST_F(SkinLibraryTest, DamagedThemeChangesNothing)
 {

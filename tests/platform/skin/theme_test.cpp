@@ -28,7 +28,8 @@ TEST(ThemeContrastTest, MatchesWcagReferenceValues)
 }
 
 // Catches a packed theme that is missing, not in the format or unreadable in any text role,
-// with or without the aero look, and themes that repeat a name.
+// with or without the aero look, a list header that looks like a selected row, and themes that
+// repeat a name.
 TEST(PackedThemesTest, AllFiftyEightAreValidDistinctAndReadable)
 {
     const unsigned char magic[] = {'.', 'S', 'H', 'E', 0};
@@ -44,6 +45,8 @@ TEST(PackedThemesTest, AllFiftyEightAreValidDistinctAndReadable)
         EXPECT_TRUE(names.insert(theme->name).second) << theme->name;
         dark += theme->dark ? 1 : 0;
         for (bool aero : {false, true}) {
+            EXPECT_GE(headerSelectionContrast(deriveLook(*theme, aero)), 1.5)
+                << theme->name << ": list header like a selected row" << (aero ? " (aero)" : "");
             for (const auto& text : textsOnFills(deriveLook(*theme, aero))) {
                 for (Rgb background : text.backgrounds) {
                     EXPECT_GE(contrastRatio(text.text, background), 4.5)
