@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <commctrl.h>
 #include <utility>
+#include <windowsx.h>
 
 namespace marrowtune {
 
@@ -24,6 +25,7 @@ using win::MainWindowTabOrder;
 constexpr wchar_t WindowClassName[] = L"MarrowtuneMainWindow";
 // Posted by popUpListMenu: the menu pops up once the handler that asked for it has returned.
 constexpr UINT PopUpMenuMessage = WM_APP + 1;
+constexpr UINT_PTR ListSubclassId = 1;
 
 // The window's component when no script host was handed in: it refuses every code text, so
 // the rewriting calls give empty text and the window runs on without the script.
@@ -72,6 +74,21 @@ bool isInputTo(HWND window, const MSG& message)
     const bool input = (message.message >= WM_KEYFIRST && message.message <= WM_KEYLAST) ||
                        (message.message >= WM_MOUSEFIRST && message.message <= WM_MOUSELAST);
     return input && (message.hwnd == window || IsChild(window, message.hwnd));
+}
+
+bool isPushButton(HWND window)
+{
+    wchar_t name[16] = {};
+    GetClassNameW(window, name, static_cast<int>(std::size(name)));
+    return std::wstring_view(name) == L"Button" &&
+           (GetWindowLongPtrW(window, GWL_STYLE) & BS_TYPEMASK) == BS_PUSHBUTTON;
+}
+
+int horizontalScroll(HWND list)
+{
+    SCROLLINFO info{sizeof(info), SIF_POS, 0, 0, 0, 0, 0};
+    GetScrollInfo(list, SB_HORZ, &info);
+    return info.nPos;
 }
 
 } // namespace
@@ -229,6 +246,8 @@ bool Win32MainWindow::createControls()
         return false;
     }
     m_listLeftEdge = MainWindowControls[static_cast<std::size_t>(listIndex)].inParent.x;
+    SetWindowSubclass(m_list, &Win32MainWindow::listProc, ListSubclassId,
+                      reinterpret_cast<DWORD_PTR>(this));
     m_pageLabelText = win::gbkFromWide(windowText(m_pageLabel));
     return true;
 }
@@ -280,13 +299,18 @@ LRESULT CALLBACK Win32MainWindow::windowProc(HWND window, UINT message, WPARAM w
         SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
     }
     auto* self = reinterpret_cast<Win32MainWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (message == WM_NCDESTROY) {
+        // The window's last message: nothing reaches the object after it.
+        SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+        self = nullptr;
+    }
     if (self == nullptr) {
         return DefWindowProcW(window, message, wParam, lParam);
     }
-    return self->handleMessage(message, wParam, lParam);
+    return self->handleMessage(window, message, wParam, lParam);
 }
 
-LRESULT Win32MainWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam)
+LRESULT Win32MainWindow::handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_COMMAND:
@@ -299,9 +323,12 @@ LRESULT Win32MainWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lPara
     case WM_NOTIFY: {
         const auto* header = reinterpret_cast<const NMHDR*>(lParam);
         if (header->hwndFrom == m_list && header->code == NM_RCLICK) {
+            // The columns stay where the user saw them: the menu's column comes from them.
+            keepHorizontalScroll();
             // A right click below the last row clears the selection, whatever the list itself
             // does: otherwise the menu would act on a row the user did not click.
-            if (reinterpret_cast<const NMITEMACTIVATE*>(lParam)->iItem < 0) {
+            const int row = reinterpret_cast<const NMITEMACTIVATE*>(lParam)->iItem;
+            if (row < 0) {
                 ListView_SetItemState(m_list, -1, 0, LVIS_SELECTED);
             }
             raiseEvent(GetDlgCtrlID(m_list), UnitEvent::RightClicked);
@@ -310,8 +337,10 @@ LRESULT Win32MainWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lPara
         break;
     }
     case WM_CONTEXTMENU:
-        // The menu key and Shift+F10 on the list (a right click came as NM_RCLICK already).
-        if (reinterpret_cast<HWND>(wParam) == m_list && lParam == -1) {
+        // The menu key and Shift+F10 on the list (a right click came as NM_RCLICK already). The
+        // point is two 16-bit -1s, which is not the whole parameter's -1 on 64-bit Windows.
+        if (reinterpret_cast<HWND>(wParam) == m_list && GET_X_LPARAM(lParam) == -1 &&
+            GET_Y_LPARAM(lParam) == -1) {
             showListMenuForFocusedRow();
             return 0;
         }
@@ -325,6 +354,18 @@ LRESULT Win32MainWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lPara
             return TRUE;
         }
         break;
+    case WM_ACTIVATE:
+        // The focus comes back to the control that had it when the user switched away.
+        if (LOWORD(wParam) == WA_INACTIVE) {
+            if (HWND focus = GetFocus(); focus != nullptr && IsChild(window, focus)) {
+                m_savedFocus = focus;
+            }
+        } else if (HIWORD(wParam) == 0 && m_savedFocus != nullptr && IsWindow(m_savedFocus) &&
+                   IsWindowEnabled(m_savedFocus) && IsWindowVisible(m_savedFocus)) {
+            SetFocus(m_savedFocus);
+            return 0;
+        }
+        break;
     case WM_CLOSE:
         close();
         return 0;
@@ -335,7 +376,133 @@ LRESULT Win32MainWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lPara
     default:
         break;
     }
-    return DefWindowProcW(m_window, message, wParam, lParam);
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+LRESULT CALLBACK Win32MainWindow::listProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam,
+                                           UINT_PTR /*id*/, DWORD_PTR self)
+{
+    if (message == WM_NCDESTROY) {
+        RemoveWindowSubclass(list, &Win32MainWindow::listProc, ListSubclassId);
+        return DefSubclassProc(list, message, wParam, lParam);
+    }
+    return reinterpret_cast<Win32MainWindow*>(self)->handleListMessage(message, wParam, lParam);
+}
+
+LRESULT Win32MainWindow::handleListMessage(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_KEYDOWN:
+        // Left and Right move the current cell inside the current row, the cell the menu key
+        // acts on; the list itself would scroll sideways instead.
+        if ((wParam == VK_LEFT || wParam == VK_RIGHT) && rowCount() > 0) {
+            setCurrentColumn(m_currentColumn + (wParam == VK_LEFT ? -1 : 1));
+            return 0;
+        }
+        break;
+    case WM_SETFOCUS: {
+        // Focus entering the list with no row selected selects the current (or first) row, so
+        // the menu key has a cell to act on.
+        const LRESULT result = DefSubclassProc(m_list, message, wParam, lParam);
+        if (selectedRow() < 0 && rowCount() > 0) {
+            const int row = std::max(currentRow(), 0);
+            ListView_SetItemState(m_list, row, LVIS_SELECTED | LVIS_FOCUSED,
+                                  LVIS_SELECTED | LVIS_FOCUSED);
+        }
+        ListView_RedrawItems(m_list, currentRow(), currentRow());
+        return result;
+    }
+    case WM_KILLFOCUS:
+        ListView_RedrawItems(m_list, currentRow(), currentRow());
+        break;
+    case WM_RBUTTONDOWN: {
+        // The list scrolls a partly hidden row into view on a right click; the columns stay.
+        m_rightClickScroll = horizontalScroll(m_list);
+        const LRESULT result = DefSubclassProc(m_list, message, wParam, lParam);
+        keepHorizontalScroll();
+        m_rightClickScroll.reset();
+        return result;
+    }
+    case WM_PAINT: {
+        // The current cell wears a focus frame inside the selected row, drawn over whatever
+        // colours the row has; only where this paint drew, since the frame inverts.
+        HRGN area = CreateRectRgn(0, 0, 0, 0);
+        const bool clipped = GetUpdateRgn(m_list, area, FALSE) != ERROR;
+        const LRESULT result = DefSubclassProc(m_list, message, wParam, lParam);
+        if (clipped) {
+            paintCurrentCell(area);
+        }
+        DeleteObject(area);
+        return result;
+    }
+    default:
+        break;
+    }
+    return DefSubclassProc(m_list, message, wParam, lParam);
+}
+
+int Win32MainWindow::currentRow() const
+{
+    return ListView_GetNextItem(m_list, -1, LVNI_FOCUSED);
+}
+
+void Win32MainWindow::setCurrentColumn(int column)
+{
+    m_currentColumn = std::clamp(column, 0, ColumnCount - 1);
+    const int row = currentRow();
+    if (row >= 0) {
+        // The whole cell comes into view: the list scrolls sideways as little as it must.
+        RECT cell{};
+        ListView_GetSubItemRect(m_list, row, m_currentColumn, LVIR_BOUNDS, &cell);
+        if (m_currentColumn == 0) {
+            cell.right = cell.left + ListView_GetColumnWidth(m_list, 0);
+        }
+        RECT client{};
+        GetClientRect(m_list, &client);
+        int dx = 0;
+        if (cell.right > client.right) {
+            dx = cell.right - client.right;
+        }
+        if (cell.left + dx < client.left) {
+            dx = cell.left - client.left;
+        }
+        if (dx != 0) {
+            ListView_Scroll(m_list, dx, 0);
+        }
+        ListView_RedrawItems(m_list, row, row);
+        UpdateWindow(m_list);
+    }
+}
+
+void Win32MainWindow::paintCurrentCell(HRGN area)
+{
+    const int row = currentRow();
+    if (row < 0 || GetFocus() != m_list) {
+        return;
+    }
+    RECT cell{};
+    ListView_GetSubItemRect(m_list, row, m_currentColumn, LVIR_BOUNDS, &cell);
+    if (m_currentColumn == 0) {
+        // The first column's bounds are the whole row's.
+        cell.right = cell.left + ListView_GetColumnWidth(m_list, 0);
+    }
+    InflateRect(&cell, -1, -1);
+    HDC dc = GetDC(m_list);
+    SelectClipRgn(dc, area);
+    SetTextColor(dc, RGB(0, 0, 0));
+    SetBkColor(dc, RGB(255, 255, 255));
+    DrawFocusRect(dc, &cell);
+    ReleaseDC(m_list, dc);
+}
+
+void Win32MainWindow::keepHorizontalScroll()
+{
+    if (m_rightClickScroll) {
+        const int moved = horizontalScroll(m_list) - *m_rightClickScroll;
+        if (moved != 0) {
+            ListView_Scroll(m_list, -moved, 0);
+        }
+    }
 }
 
 void Win32MainWindow::close()
@@ -408,6 +575,10 @@ void Win32MainWindow::pumpMessages()
             if (message.message == WM_KEYDOWN && message.wParam == VK_ESCAPE) {
                 cancelAllRequests();
             }
+            // Alt+F4 closes the window as its close button does: the wait ends at once.
+            if (message.message == WM_SYSKEYDOWN && message.wParam == VK_F4) {
+                close();
+            }
             continue;
         }
         if (!translateAccelerator(message)) {
@@ -422,11 +593,19 @@ bool Win32MainWindow::translateAccelerator(const MSG& message)
     if (m_window == nullptr) {
         return false;
     }
-    // Enter in an edit box presses the button beside it.
     if (message.message == WM_KEYDOWN && message.wParam == VK_RETURN) {
+        // Enter in an edit box clicks the button beside it; the focus stays in the box.
         if (message.hwnd == m_keywordBox || message.hwnd == m_qqNumberBox) {
-            SendMessageW(message.hwnd == m_keywordBox ? m_searchButton : m_queryButton, BM_CLICK, 0,
-                         0);
+            HWND button = message.hwnd == m_keywordBox ? m_searchButton : m_queryButton;
+            if (IsWindowEnabled(button)) {
+                SendMessageW(m_window, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(button), BN_CLICKED),
+                             reinterpret_cast<LPARAM>(button));
+            }
+            return true;
+        }
+        // Enter on a focused button presses it, as Space does.
+        if (IsChild(m_window, message.hwnd) && isPushButton(message.hwnd)) {
+            SendMessageW(message.hwnd, BM_CLICK, 0, 0);
             return true;
         }
     }
@@ -455,8 +634,9 @@ void Win32MainWindow::show()
 {
     ShowWindow(m_window, SW_SHOWNORMAL);
     UpdateWindow(m_window);
-    // Typing right after start goes into the keyword box.
+    // Typing right after start replaces the preset keyword.
     SetFocus(m_keywordBox);
+    Edit_SetSel(m_keywordBox, 0, -1);
 }
 
 Win32Desktop& Win32MainWindow::desktop()
@@ -483,6 +663,7 @@ void Win32MainWindow::deleteAllRows()
 {
     ListView_DeleteAllItems(m_list);
     m_cells.clear();
+    m_currentColumn = 0;
 }
 
 int Win32MainWindow::insertRow()
@@ -542,13 +723,32 @@ Text Win32MainWindow::pageLabel() const
     return m_pageLabelText;
 }
 
+void Win32MainWindow::moveFocusOffBeforeDisabling(HWND button)
+{
+    // A disabled control keeps no focus and Windows hands it to nobody: the keyboard would be
+    // dead. The focus goes on to the next control in the tab order.
+    if (GetFocus() == button) {
+        if (HWND next = GetNextDlgTabItem(m_window, button, FALSE); next && next != button) {
+            SetFocus(next);
+        } else {
+            SetFocus(m_keywordBox);
+        }
+    }
+}
+
 void Win32MainWindow::setPreviousPageEnabled(bool enabled)
 {
+    if (!enabled) {
+        moveFocusOffBeforeDisabling(m_previousPage);
+    }
     EnableWindow(m_previousPage, enabled ? TRUE : FALSE);
 }
 
 void Win32MainWindow::setNextPageEnabled(bool enabled)
 {
+    if (!enabled) {
+        moveFocusOffBeforeDisabling(m_nextPage);
+    }
     EnableWindow(m_nextPage, enabled ? TRUE : FALSE);
 }
 
@@ -626,8 +826,8 @@ std::optional<ListMenuPlace> Win32MainWindow::keyboardMenuPlace() const
 
 void Win32MainWindow::showListMenuForFocusedRow()
 {
-    // A list view has no current column: the menu is for the focused row's first cell.
-    int row = ListView_GetNextItem(m_list, -1, LVNI_FOCUSED);
+    // The menu is for the current cell, which Left and Right move, and pops up at it.
+    int row = currentRow();
     if (row < 0) {
         row = selectedRow();
     }
@@ -635,11 +835,11 @@ void Win32MainWindow::showListMenuForFocusedRow()
     if (row >= 0) {
         ListView_EnsureVisible(m_list, row, FALSE);
         RECT cell{};
-        ListView_GetItemRect(m_list, row, &cell, LVIR_LABEL);
+        ListView_GetSubItemRect(m_list, row, m_currentColumn, LVIR_LABEL, &cell);
         at = {cell.left, cell.bottom};
     }
     ClientToScreen(m_list, &at);
-    m_keyboardMenuPlace = ListMenuPlace{0, {at.x, at.y}};
+    m_keyboardMenuPlace = ListMenuPlace{m_currentColumn, {at.x, at.y}};
     raiseEvent(GetDlgCtrlID(m_list), UnitEvent::RightClicked);
     m_keyboardMenuPlace.reset();
 }

@@ -97,7 +97,10 @@ private:
     bool createControls();
     bool bindEvents(std::span<const Win32EventRow> events);
     static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK listProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam,
+                                     UINT_PTR id, DWORD_PTR self);
+    LRESULT handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT handleListMessage(UINT message, WPARAM wParam, LPARAM lParam);
     bool translateAccelerator(const MSG& message);
     void raiseEvent(int unit, UnitEvent event);
     void beginHandlers();
@@ -105,6 +108,11 @@ private:
     void pumpMessages();
     void close();
     void showListMenuForFocusedRow();
+    int currentRow() const;
+    void setCurrentColumn(int column);
+    void paintCurrentCell(HRGN area);
+    void keepHorizontalScroll();
+    void moveFocusOffBeforeDisabling(HWND button);
     void popUpMenuNow();
     HWND control(int index) const;
 
@@ -120,6 +128,9 @@ private:
     HWND m_previousPage = nullptr;
     HWND m_nextPage = nullptr;
     int m_listLeftEdge = 0;
+    int m_currentColumn = 0;               // the list's current cell, in the current row
+    std::optional<int> m_rightClickScroll; // the list's sideways scroll when a right click began
+    HWND m_savedFocus = nullptr;           // the control that had the focus when the window lost it
     std::vector<std::array<Text, 4>> m_cells; // the list's text as GBK, as it was set
     Text m_pageLabelText;
     std::array<Text, 3> m_menuCaptions;

@@ -175,7 +175,13 @@ TEST_F(WinMainWindowTest, ControlsFollowTheTemplate)
     const LONG_PTR style = GetWindowLongPtrW(m_window->handle(), GWL_STYLE);
     EXPECT_EQ(style & (WS_THICKFRAME | WS_MAXIMIZEBOX), 0);
     EXPECT_EQ(textOf(m_window->handle()), L"Marrowtune");
+    // Typing at start replaces the preset keyword.
     EXPECT_EQ(GetFocus(), unit(u"编辑框1"));
+    DWORD start = 1;
+    DWORD end = 0;
+    SendMessageW(unit(u"编辑框1"), EM_GETSEL, reinterpret_cast<WPARAM>(&start),
+                 reinterpret_cast<LPARAM>(&end));
+    EXPECT_EQ(std::make_pair(start, end), std::make_pair(DWORD{0}, DWORD{4}));
 }
 
 // Catches columns, grid lines or the report view's selection rules lost between the template
@@ -241,8 +247,8 @@ TEST(WinMainWindowEventsTest, RowsAreTheSharedOnesAndUnfitRowsRefuseTheWindow)
     }
 }
 
-// Catches a click, right click, menu choice or Enter in an edit box that does not reach its
-// row, or reaches it without the busy cursor.
+// Catches a click, right click, menu choice, Enter in an edit box or on a button that does not
+// reach its row, reaches it without the busy cursor, or takes the focus out of the edit box.
 std::vector<std::u16string_view> raised;
 bool busy = true;
 
@@ -258,6 +264,7 @@ TEST(WinMainWindowDispatchTest, EachWayInReachesItsRowUnderTheBusyCursor)
     const Win32EventRow rows[] = {
         {u"按钮1", UnitEvent::Clicked, [](Win32MainWindow&) { record(u"按钮1"); }},
         {u"按钮2", UnitEvent::Clicked, [](Win32MainWindow&) { record(u"按钮2"); }},
+        {u"按钮3", UnitEvent::Clicked, [](Win32MainWindow&) { record(u"按钮3"); }},
         {u"超级列表框1", UnitEvent::RightClicked, [](Win32MainWindow&) { record(u"超级列表框1"); }},
         {u"在线试听", UnitEvent::Chosen, [](Win32MainWindow&) { record(u"在线试听"); }},
     };
@@ -265,24 +272,32 @@ TEST(WinMainWindowDispatchTest, EachWayInReachesItsRowUnderTheBusyCursor)
     ASSERT_NE(window, nullptr);
     window->show();
     const HWND list = window->unit(u"超级列表框1");
+    const auto enter = [&](std::u16string_view focused) {
+        SetFocus(window->unit(focused));
+        PostMessageW(window->unit(focused), WM_KEYDOWN, VK_RETURN, 0);
+        window->processPendingEvents();
+    };
     const struct {
         std::function<void()> act;
         std::u16string_view expected;
+        std::u16string_view focusAfter; // empty: not looked at
     } cases[] = {
-        {[&] { SendMessageW(window->unit(u"按钮1"), BM_CLICK, 0, 0); }, u"按钮1"},
-        {[&] { rightClick(*window, list); }, u"超级列表框1"},
-        {[&] { choose(*window, 2003); }, u"在线试听"},
-        {[&] {
-             PostMessageW(window->unit(u"编辑框2"), WM_KEYDOWN, VK_RETURN, 0);
-             window->processPendingEvents();
-         },
-         u"按钮2"},
+        {[&] { SendMessageW(window->unit(u"按钮1"), BM_CLICK, 0, 0); }, u"按钮1", u""},
+        {[&] { rightClick(*window, list); }, u"超级列表框1", u""},
+        {[&] { choose(*window, 2003); }, u"在线试听", u""},
+        {[&] { enter(u"编辑框2"); }, u"按钮2", u"编辑框2"},
+        {[&] { enter(u"编辑框1"); }, u"按钮1", u"编辑框1"},
+        {[&] { enter(u"按钮3"); }, u"按钮3", u"按钮3"},
+        {[&] { enter(u"按钮2"); }, u"按钮2", u"按钮2"},
     };
     for (const auto& c : cases) {
         raised.clear();
         c.act();
         EXPECT_EQ(raised, std::vector<std::u16string_view>{c.expected})
             << test::utf8(gbk(c.expected));
+        if (!c.focusAfter.empty()) {
+            EXPECT_EQ(GetFocus(), window->unit(c.focusAfter)) << test::utf8(gbk(c.expected));
+        }
     }
     EXPECT_TRUE(busy);
     EXPECT_NE(GetCursor(), wait);
@@ -303,7 +318,7 @@ TEST_F(WinMainWindowTest, ListMenuShowsTheItemsTheCellAllows)
     using Items = std::vector<std::pair<int, std::wstring>>;
     const struct {
         bool selected;
-        int offset;  // -1: the menu key
+        int offset;  // -1: the menu key; -2: the menu key as 64-bit Windows sends it
         int clicked; // the row the click was on, -1 below the rows
         Items items;
     } cases[] = {
@@ -312,6 +327,7 @@ TEST_F(WinMainWindowTest, ListMenuShowsTheItemsTheCellAllows)
         {true, 350, 0, {{2002, L"搜索()"}, {2003, L"在线试听"}}},
         {true, 500, 0, {{2001, L"复制(http://m.example/1.mp3)"}, {2003, L"在线试听"}}},
         {true, -1, 0, {{2001, L"复制(累死爱情)"}, {2002, L"搜索(累死爱情)"}, {2003, L"在线试听"}}},
+        {true, -2, 0, {{2001, L"复制(累死爱情)"}, {2002, L"搜索(累死爱情)"}, {2003, L"在线试听"}}},
         {false, 20, 0, {}},
         {true, 20, -1, {}},
     };
@@ -321,7 +337,8 @@ TEST_F(WinMainWindowTest, ListMenuShowsTheItemsTheCellAllows)
         m_desktop->popups.clear();
         m_desktop->cursor = {left + c.offset, 300};
         if (c.offset < 0) {
-            SendMessageW(m_window->handle(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(list), -1);
+            SendMessageW(m_window->handle(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(list),
+                         c.offset == -1 ? -1 : static_cast<LPARAM>(MAKELPARAM(0xFFFF, 0xFFFF)));
         } else {
             rightClick(*m_window, list, c.clicked);
         }
@@ -359,6 +376,104 @@ TEST_F(WinMainWindowTest, MenuItemsAndClosingUseTheDesktop)
                                       std::string(config::AuthorPageUrl)};
     EXPECT_EQ(m_desktop->opened, opened);
     EXPECT_EQ(m_window->handle(), nullptr);
+}
+
+// Catches Tab into the list leaving no row for the menu key, Left and Right not moving the cell
+// the menu acts on (or moving it out of the row), and the menu not popping up at that cell.
+TEST_F(WinMainWindowTest, KeyboardMovesTheCurrentCellTheMenuActsOn)
+{
+    const HWND list = unit(u"超级列表框1");
+    for (int i = 0; i < 2; ++i) {
+        const int row = m_window->insertRow();
+        m_window->setCellText(row, 0, gbk(i == 0 ? u"累死爱情" : u"慢慢喜欢你"));
+        m_window->setCellText(row, 1, gbk(u"苏晚晴"));
+        m_window->setCellText(row, 3, "http://m.example/1.mp3");
+    }
+    const auto key = [&](HWND to, WPARAM pressed) {
+        PostMessageW(to, WM_KEYDOWN, pressed, 0);
+        m_window->processPendingEvents();
+    };
+    SetFocus(unit(u"按钮3"));
+    key(unit(u"按钮3"), VK_TAB);
+    ASSERT_EQ(GetFocus(), list);
+    EXPECT_EQ(m_window->selectedRow(), 0);
+
+    using Items = std::vector<std::pair<int, std::wstring>>;
+    const Items first = {{2001, L"复制(累死爱情)"}, {2002, L"搜索(累死爱情)"}, {2003, L"在线试听"}};
+    const Items singer = {{2001, L"复制(苏晚晴)"}, {2002, L"搜索(苏晚晴)"}, {2003, L"在线试听"}};
+    const Items link = {{2001, L"复制(http://m.example/1.mp3)"}, {2003, L"在线试听"}};
+    const struct {
+        std::vector<WPARAM> keys;
+        Items items;
+        int column;
+    } cases[] = {
+        {{}, first, 0},
+        {{VK_RIGHT}, singer, 1},
+        {{VK_RIGHT, VK_RIGHT}, link, 3},
+        {{VK_RIGHT}, link, 3}, // stays in the row
+        {{VK_LEFT, VK_LEFT}, singer, 1},
+        {{VK_LEFT, VK_LEFT}, first, 0},
+    };
+    for (const auto& c : cases) {
+        for (const WPARAM k : c.keys) {
+            key(list, k);
+        }
+        m_desktop->popups.clear();
+        // The menu key, as the list hands it to its parent.
+        SendMessageW(list, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(list),
+                     MAKELPARAM(0xFFFF, 0xFFFF));
+        m_window->processPendingEvents();
+        ASSERT_EQ(m_desktop->popups.size(), 1u) << c.column;
+        EXPECT_EQ(m_desktop->popups[0].items, c.items) << c.column;
+        RECT cell{};
+        ListView_GetSubItemRect(list, 0, c.column, LVIR_LABEL, &cell);
+        POINT at{cell.left, cell.bottom};
+        ClientToScreen(list, &at);
+        EXPECT_EQ(m_desktop->popups[0].at, (ScreenPoint{at.x, at.y})) << c.column;
+    }
+    EXPECT_EQ(GetScrollPos(list, SB_HORZ), 0);
+}
+
+// Catches a right click on a partly hidden row scrolling the columns sideways, so the menu's
+// column is not the one under the pointer, and a real right click not reaching the menu. (Wine's
+// list does not scroll sideways on a right click at all; the check holds on Windows.)
+TEST_F(WinMainWindowTest, RightClickKeepsTheColumnsInPlace)
+{
+    const HWND list = unit(u"超级列表框1");
+    for (int i = 0; i < 30; ++i) {
+        const int row = m_window->insertRow();
+        m_window->setCellText(row, 0, gbk(u"累死爱情"));
+        m_window->setCellText(row, 3, "http://m.example/" + std::to_string(i) + ".mp3");
+    }
+    RECT cell{};
+    ListView_GetSubItemRect(list, 2, 3, LVIR_BOUNDS, &cell);
+    const LPARAM at = MAKELPARAM(cell.left + 20, (cell.top + cell.bottom) / 2);
+    PostMessageW(list, WM_RBUTTONUP, 0, at);
+    SendMessageW(list, WM_RBUTTONDOWN, MK_RBUTTON, at);
+    m_window->processPendingEvents();
+    EXPECT_EQ(GetScrollPos(list, SB_HORZ), 0);
+    EXPECT_EQ(m_window->selectedRow(), 2);
+    ASSERT_EQ(m_desktop->popups.size(), 1u);
+}
+
+// Catches a disabled page button or a switch to another window leaving the keyboard without a
+// control to act on.
+TEST_F(WinMainWindowTest, FocusIsNeverLost)
+{
+    const HWND next = unit(u"按钮_下一页");
+    m_window->setNextPageEnabled(true);
+    SetFocus(next);
+    m_window->setNextPageEnabled(false);
+    EXPECT_EQ(GetFocus(), unit(u"编辑框1")); // the next control in the tab order
+
+    SetFocus(unit(u"编辑框2"));
+    const HWND other = CreateWindowExW(0, L"Static", L"other", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0,
+                                       0, 100, 100, nullptr, nullptr, nullptr, nullptr);
+    SetActiveWindow(other);
+    EXPECT_NE(GetFocus(), unit(u"编辑框2"));
+    SetActiveWindow(m_window->handle());
+    EXPECT_EQ(GetFocus(), unit(u"编辑框2"));
+    DestroyWindow(other);
 }
 
 // Catches clipboard text that is not the program's GBK bytes as CF_TEXT, or that the system
@@ -501,22 +616,33 @@ TEST_F(WinWaitingTest, WindowPaintsDropsInputAndEscEndsTheWait)
     EXPECT_TRUE(IsWindowVisible(m_window->handle()));
 }
 
-// Catches a close during the wait that waits for the request, leaves the window on screen,
-// or does not open the author's page exactly once.
-TEST_F(WinWaitingTest, ClosingDuringTheWaitClosesAtOnce)
+// Catches a close (the close button, or Alt+F4 dropped with the other keys) during the wait
+// that waits for the request, leaves the window on screen, or does not open the author's page
+// exactly once.
+class WinClosingTest : public WinWaitingTest, public testing::WithParamInterface<bool> {};
+
+TEST_P(WinClosingTest, ClosingDuringTheWaitClosesAtOnce)
 {
     const HWND window = m_window->handle();
+    const HWND qqBox = m_window->unit(u"编辑框2");
     bool hiddenAtOnce = false;
     queryWhileWaiting([&] {
+        if (GetParam()) {
+            // Without it the request would wait until its deadline and the window stay.
+            PostMessageW(qqBox, WM_SYSKEYDOWN, VK_F4, 1 << 29); // with Alt held
+            return true;
+        }
         SendMessageW(window, WM_CLOSE, 0, 0);
         hiddenAtOnce = !IsWindowVisible(window);
         return true;
     });
-    EXPECT_TRUE(hiddenAtOnce);
+    EXPECT_TRUE(hiddenAtOnce || GetParam());
     EXPECT_EQ(m_window->handle(), nullptr);
     EXPECT_EQ(m_desktop->opened, std::vector<Text>{std::string(config::AuthorPageUrl)});
     EXPECT_EQ(test::utf8(firstCell()), "网络出现问题了~");
 }
+
+INSTANTIATE_TEST_SUITE_P(CloseButtonAndAltF4, WinClosingTest, testing::Bool());
 
 } // namespace
 } // namespace marrowtune
