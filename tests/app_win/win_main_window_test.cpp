@@ -476,8 +476,9 @@ TEST_F(WinMainWindowTest, FocusIsNeverLost)
     DestroyWindow(other);
 }
 
-// Catches clipboard text that is not the program's GBK bytes as CF_TEXT, or that the system
-// cannot offer as Unicode text through the ANSI code page.
+// Catches clipboard text that is not the program's GBK bytes as CF_TEXT, or Unicode text left
+// to the system to make from them through the ANSI code page (wrong wherever that page is not
+// GBK): the Unicode text is the first format on the clipboard, set by the program.
 TEST_F(WinMainWindowTest, ClipboardTakesGbkBytesAsText)
 {
     const std::unique_ptr<Win32Desktop> system = makeSystemWin32Desktop(m_window->handle());
@@ -493,6 +494,7 @@ TEST_F(WinMainWindowTest, ClipboardTakesGbkBytesAsText)
             static_cast<const wchar_t*>(GlobalLock(GetClipboardData(CF_UNICODETEXT)));
         EXPECT_EQ(unicode != nullptr ? std::wstring(unicode) : L"(none)", wide);
         GlobalUnlock(GetClipboardData(CF_UNICODETEXT));
+        EXPECT_EQ(EnumClipboardFormats(0), UINT{CF_UNICODETEXT});
         CloseClipboard();
     }
 }
