@@ -84,6 +84,82 @@ bool isPushButton(HWND window)
            (GetWindowLongPtrW(window, GWL_STYLE) & BS_TYPEMASK) == BS_PUSHBUTTON;
 }
 
+// The per-monitor DPI calls of Windows 10 (1607 on), bound by name: older systems lay the
+// window out for the system's DPI.
+struct DpiCalls {
+    UINT(WINAPI* dpiForWindow)(HWND) = nullptr;
+    BOOL(WINAPI* adjustWindowRectExForDpi)(RECT*, DWORD, BOOL, DWORD, UINT) = nullptr;
+    BOOL(WINAPI* systemParametersInfoForDpi)(UINT, UINT, void*, UINT, UINT) = nullptr;
+    int(WINAPI* systemMetricsForDpi)(int, UINT) = nullptr;
+};
+
+template <typename Function> void bind(HMODULE module, const char* name, Function& function)
+{
+    // GetProcAddress gives an untyped address; the declaration above gives the real type.
+    function = reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
+
+const DpiCalls& dpiCalls()
+{
+    static const DpiCalls calls = [] {
+        DpiCalls bound;
+        if (HMODULE user = GetModuleHandleW(L"user32.dll")) {
+            bind(user, "GetDpiForWindow", bound.dpiForWindow);
+            bind(user, "AdjustWindowRectExForDpi", bound.adjustWindowRectExForDpi);
+            bind(user, "SystemParametersInfoForDpi", bound.systemParametersInfoForDpi);
+            bind(user, "GetSystemMetricsForDpi", bound.systemMetricsForDpi);
+        }
+        return bound;
+    }();
+    return calls;
+}
+
+int systemDpi()
+{
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    return dpi > 0 ? dpi : 96;
+}
+
+int windowDpi(HWND window)
+{
+    const UINT dpi = dpiCalls().dpiForWindow ? dpiCalls().dpiForWindow(window) : 0;
+    return dpi > 0 ? static_cast<int>(dpi) : systemDpi();
+}
+
+int systemMetric(int index, int dpi)
+{
+    return dpiCalls().systemMetricsForDpi
+               ? dpiCalls().systemMetricsForDpi(index, static_cast<UINT>(dpi))
+               : MulDiv(GetSystemMetrics(index), dpi, systemDpi());
+}
+
+// The system's message font (the default GUI font) at a DPI.
+HFONT messageFont(int dpi)
+{
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof(metrics);
+    if (dpiCalls().systemParametersInfoForDpi &&
+        dpiCalls().systemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0,
+                                              static_cast<UINT>(dpi))) {
+        return CreateFontIndirectW(&metrics.lfMessageFont);
+    }
+    if (!SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0)) {
+        return nullptr;
+    }
+    metrics.lfMessageFont.lfHeight = MulDiv(metrics.lfMessageFont.lfHeight, dpi, systemDpi());
+    return CreateFontIndirectW(&metrics.lfMessageFont);
+}
+
+// The program's icon (resource 1) at a size; the stock one when the program has none.
+HICON programIcon(int size)
+{
+    auto* icon = static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1),
+                                               IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
+    return icon != nullptr ? icon : LoadIconW(nullptr, IDI_APPLICATION);
+}
+
 int horizontalScroll(HWND list)
 {
     SCROLLINFO info{sizeof(info), SIF_POS, 0, 0, 0, 0, 0};
@@ -109,6 +185,11 @@ Win32MainWindow::~Win32MainWindow()
     if (m_font != nullptr) {
         DeleteObject(m_font);
     }
+    for (HICON icon : {m_bigIcon, m_smallIcon}) {
+        if (icon != nullptr) {
+            DestroyIcon(icon);
+        }
+    }
 }
 
 std::unique_ptr<Win32MainWindow> Win32MainWindow::create(std::span<const Win32EventRow> events,
@@ -123,7 +204,8 @@ std::unique_ptr<Win32MainWindow> Win32MainWindow::create(std::span<const Win32Ev
         windowClass.lpfnWndProc = &Win32MainWindow::windowProc;
         windowClass.hInstance = instance;
         windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-        windowClass.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
+        windowClass.hIcon = programIcon(GetSystemMetrics(SM_CXICON));
+        windowClass.hIconSm = programIcon(GetSystemMetrics(SM_CXSMICON));
         windowClass.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
         windowClass.lpszClassName = WindowClassName;
         if (RegisterClassExW(&windowClass) == 0) {
@@ -137,22 +219,15 @@ std::unique_ptr<Win32MainWindow> Win32MainWindow::create(std::span<const Win32Ev
     const DWORD style = MainWindowLayout.fixedSize
                             ? WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX
                             : WS_OVERLAPPEDWINDOW;
-    RECT frame{0, 0, MainWindowLayout.clientWidth, MainWindowLayout.clientHeight};
-    AdjustWindowRectEx(&frame, style, FALSE, 0);
-    const int width = frame.right - frame.left;
-    const int height = frame.bottom - frame.top;
-    // Centred in the work area; the layout's own position is not used.
-    RECT area{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-    SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
-    const int left =
-        static_cast<int>(area.left) + std::max<int>(0, (area.right - area.left - width) / 2);
-    const int top =
-        static_cast<int>(area.top) + std::max<int>(0, (area.bottom - area.top - height) / 2);
-    if (CreateWindowExW(0, WindowClassName, MainWindowLayout.caption, style, left, top, width,
-                        height, nullptr, nullptr, instance, window.get()) == nullptr ||
+    // Made at the template's size, then laid out for the DPI of the monitor it is on and
+    // centred there.
+    if (CreateWindowExW(0, WindowClassName, MainWindowLayout.caption, style, 0, 0,
+                        MainWindowLayout.clientWidth, MainWindowLayout.clientHeight, nullptr,
+                        nullptr, instance, window.get()) == nullptr ||
         !window->createControls() || !window->bindEvents(events)) {
         return nullptr;
     }
+    window->applyDpi(windowDpi(window->m_window), nullptr);
     window->m_script = script ? std::move(script) : std::make_unique<NoScriptComponent>();
     window->m_desktop = makeSystemWin32Desktop(window->m_window);
     return window;
@@ -171,11 +246,6 @@ HWND Win32MainWindow::unit(std::u16string_view name) const
 bool Win32MainWindow::createControls()
 {
     const HINSTANCE instance = GetModuleHandleW(nullptr);
-    NONCLIENTMETRICSW metrics{};
-    metrics.cbSize = sizeof(metrics);
-    if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0)) {
-        m_font = CreateFontIndirectW(&metrics.lfMessageFont);
-    }
     // Every control is a child of the window itself, at its place in the window's client area:
     // a group box that parented controls would receive their notifications instead.
     for (const win::ControlLayout& layout : MainWindowControls) {
@@ -187,13 +257,13 @@ bool Win32MainWindow::createControls()
         if (control == nullptr) {
             return false;
         }
-        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(m_font), FALSE);
         if (std::wstring_view(layout.windowClass) == L"Edit") {
             SendMessageW(control, EM_SETLIMITTEXT, 0, 0); // no length limit, as the template says
         }
-        if (layout.listExStyle != 0) {
-            SendMessageW(control, LVM_SETEXTENDEDLISTVIEWSTYLE, layout.listExStyle,
-                         layout.listExStyle);
+        if (std::wstring_view(layout.windowClass) == WC_LISTVIEWW) {
+            // A cell cut off with "..." shows its whole text as a tooltip.
+            const DWORD extended = layout.listExStyle | LVS_EX_LABELTIP | LVS_EX_INFOTIP;
+            SendMessageW(control, LVM_SETEXTENDEDLISTVIEWSTYLE, extended, extended);
         }
         m_controls.push_back(control);
     }
@@ -354,6 +424,21 @@ LRESULT Win32MainWindow::handleMessage(HWND window, UINT message, WPARAM wParam,
             return TRUE;
         }
         break;
+    case WM_DPICHANGED:
+        // Moved to a monitor of another DPI, or its scale changed: laid out again for it.
+        applyDpi(HIWORD(wParam), reinterpret_cast<const RECT*>(lParam));
+        return 0;
+    case WM_GETMINMAXINFO:
+        // The window keeps the layout's size at any DPI, even where that is larger than the
+        // screen, rather than cut its controls off.
+        if (!m_controls.empty()) {
+            auto* limits = reinterpret_cast<MINMAXINFO*>(lParam);
+            const SIZE frame = frameSize();
+            limits->ptMaxTrackSize.x = std::max<LONG>(limits->ptMaxTrackSize.x, frame.cx);
+            limits->ptMaxTrackSize.y = std::max<LONG>(limits->ptMaxTrackSize.y, frame.cy);
+            return 0;
+        }
+        break;
     case WM_ACTIVATE:
         // The focus comes back to the control that had it when the user switched away.
         if (LOWORD(wParam) == WA_INACTIVE) {
@@ -439,6 +524,79 @@ LRESULT Win32MainWindow::handleListMessage(UINT message, WPARAM wParam, LPARAM l
         break;
     }
     return DefSubclassProc(m_list, message, wParam, lParam);
+}
+
+int Win32MainWindow::scaled(int pixels) const
+{
+    return MulDiv(pixels, m_dpi, 96);
+}
+
+SIZE Win32MainWindow::frameSize() const
+{
+    const auto style = static_cast<DWORD>(GetWindowLongPtrW(m_window, GWL_STYLE));
+    RECT frame{0, 0, scaled(MainWindowLayout.clientWidth), scaled(MainWindowLayout.clientHeight)};
+    if (dpiCalls().adjustWindowRectExForDpi) {
+        dpiCalls().adjustWindowRectExForDpi(&frame, style, FALSE, 0, static_cast<UINT>(m_dpi));
+    } else {
+        AdjustWindowRectEx(&frame, style, FALSE, 0);
+    }
+    return {frame.right - frame.left, frame.bottom - frame.top};
+}
+
+void Win32MainWindow::applyDpi(int dpi, const RECT* suggested)
+{
+    // The template's rectangles, column widths and the font are for 96 DPI; at any other DPI
+    // they are scaled, never the window stretched as a bitmap.
+    m_dpi = dpi > 0 ? dpi : 96;
+    HFONT previousFont = nullptr;
+    if (HFONT font = messageFont(m_dpi)) {
+        previousFont = std::exchange(m_font, font);
+    }
+    for (std::size_t i = 0; i < m_controls.size(); ++i) {
+        const win::LayoutRect& at = MainWindowControls[i].inWindow;
+        SendMessageW(m_controls[i], WM_SETFONT, reinterpret_cast<WPARAM>(m_font), FALSE);
+        SetWindowPos(m_controls[i], nullptr, scaled(at.x), scaled(at.y), scaled(at.width),
+                     scaled(at.height), SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    for (std::size_t i = 0; i < std::size(MainWindowListColumns); ++i) {
+        ListView_SetColumnWidth(m_list, static_cast<int>(i),
+                                scaled(MainWindowListColumns[i].width));
+    }
+    for (auto [icon, metric] : {std::pair{&m_bigIcon, SM_CXICON}, {&m_smallIcon, SM_CXSMICON}}) {
+        HICON fresh = programIcon(systemMetric(metric, m_dpi));
+        SendMessageW(m_window, WM_SETICON, metric == SM_CXICON ? ICON_BIG : ICON_SMALL,
+                     reinterpret_cast<LPARAM>(fresh));
+        if (*icon != nullptr) {
+            DestroyIcon(*icon);
+        }
+        *icon = fresh;
+    }
+
+    const SIZE frame = frameSize();
+    const int width = frame.cx;
+    const int height = frame.cy;
+    int left = 0;
+    int top = 0;
+    if (suggested != nullptr) {
+        left = suggested->left;
+        top = suggested->top;
+    } else {
+        // Centred in the work area; the template's own position is not used.
+        MONITORINFO monitor{};
+        monitor.cbSize = sizeof(monitor);
+        RECT area{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+        if (GetMonitorInfoW(MonitorFromWindow(m_window, MONITOR_DEFAULTTOPRIMARY), &monitor)) {
+            area = monitor.rcWork;
+        }
+        left = static_cast<int>(area.left) + std::max<int>(0, (area.right - area.left - width) / 2);
+        top = static_cast<int>(area.top) + std::max<int>(0, (area.bottom - area.top - height) / 2);
+    }
+    SetWindowPos(m_window, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+    RedrawWindow(m_window, nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+    if (previousFont != nullptr) {
+        DeleteObject(previousFont); // no control uses it any more
+    }
 }
 
 int Win32MainWindow::currentRow() const
@@ -801,8 +959,8 @@ int Win32MainWindow::windowLeftEdge() const
 
 int Win32MainWindow::listLeftEdge() const
 {
-    // In its template parent's client area, as the template places it.
-    return m_listLeftEdge;
+    // In its template parent's client area, as the template places it, at the window's DPI.
+    return scaled(m_listLeftEdge);
 }
 
 std::array<int, 3> Win32MainWindow::columnEdges() const
@@ -814,7 +972,7 @@ std::array<int, 3> Win32MainWindow::columnEdges() const
     for (int column = 0; column < static_cast<int>(edges.size()); ++column) {
         RECT item{};
         Header_GetItemRect(header, column, &item);
-        edges[static_cast<std::size_t>(column)] = ColumnEdgeMargin + item.right;
+        edges[static_cast<std::size_t>(column)] = scaled(ColumnEdgeMargin) + item.right;
     }
     return edges;
 }

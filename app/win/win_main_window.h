@@ -52,6 +52,8 @@ public:
     void show();
     /// Runs the message loop until the window has been destroyed; returns the exit status.
     int runMessageLoop();
+    /// The dots per inch the window is laid out for: the template's pixels are at 96.
+    int dpi() const { return m_dpi; }
     /// The desktop facilities the handlers use.
     Win32Desktop& desktop();
     /// Replaces the desktop facilities (tests).
@@ -113,11 +115,17 @@ private:
     void paintCurrentCell(HRGN area);
     void keepHorizontalScroll();
     void moveFocusOffBeforeDisabling(HWND button);
+    void applyDpi(int dpi, const RECT* suggested);
+    int scaled(int pixels) const;
+    SIZE frameSize() const;
     void popUpMenuNow();
     HWND control(int index) const;
 
     HWND m_window = nullptr;
     HFONT m_font = nullptr;
+    HICON m_bigIcon = nullptr;
+    HICON m_smallIcon = nullptr;
+    int m_dpi = 96;
     std::vector<HWND> m_controls; // one per layout control, in layout order
     HWND m_keywordBox = nullptr;
     HWND m_qqNumberBox = nullptr;

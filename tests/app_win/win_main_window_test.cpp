@@ -7,11 +7,14 @@
 #include "search/script_control_component.h"
 #include "tests/support/gbk.h"
 #include "tests/support/loopback_server.h"
+#include "tests/support/wine.h"
 #include "tools/sample-service/sample_service.h"
 
+#include <array>
 #include <commctrl.h>
 #include <functional>
 #include <gtest/gtest.h>
+#include <shlwapi.h>
 #include <string>
 #include <utility>
 #include <vector>
@@ -184,6 +187,137 @@ TEST_F(WinMainWindowTest, ControlsFollowTheTemplate)
     EXPECT_EQ(std::make_pair(start, end), std::make_pair(DWORD{0}, DWORD{4}));
 }
 
+// Catches text cut off at some DPI (a font scaled but not its control, or the other way round),
+// a layout not scaled from the template's 96 DPI when the window moves to another monitor, and
+// the menu's column edges or the list's left edge left at 96 DPI.
+TEST_F(WinMainWindowTest, LayoutScalesWithTheDpiAndCutsNothingOff)
+{
+    const HWND window = m_window->handle();
+    const HWND list = unit(u"超级列表框1");
+    const std::u16string_view captioned[] = {u"透明标签1",   u"透明标签2",  u"透明标签3",
+                                             u"按钮1",       u"按钮2",      u"按钮3",
+                                             u"按钮_上一页", u"按钮_下一页"};
+    const struct {
+        int dpi;
+        RECT keywordBox; // in the client area
+        int columnWidth;
+        std::array<int, 3> edges;
+        int listLeftEdge;
+    } cases[] = {
+        {144, {204, 24, 420, 72}, 225, {228, 453, 678}, 12},
+        {120, {170, 20, 350, 60}, 188, {191, 379, 567}, 10},
+        {96, {136, 16, 280, 48}, 150, {152, 302, 452}, 8},
+    };
+    for (const auto& c : cases) {
+        RECT suggested{10, 10, 10 + 760 * c.dpi / 96, 10 + 427 * c.dpi / 96};
+        SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(c.dpi, c.dpi),
+                     reinterpret_cast<LPARAM>(&suggested));
+        EXPECT_EQ(m_window->dpi(), c.dpi);
+        const RECT box = clientRectOf(unit(u"编辑框1"));
+        EXPECT_EQ((std::vector<LONG>{box.left, box.top, box.right, box.bottom}),
+                  (std::vector<LONG>{c.keywordBox.left, c.keywordBox.top, c.keywordBox.right,
+                                     c.keywordBox.bottom}))
+            << c.dpi;
+        RECT client{};
+        GetClientRect(window, &client);
+        EXPECT_EQ(client.right, MulDiv(760, c.dpi, 96)) << c.dpi;
+        EXPECT_EQ(ListView_GetColumnWidth(list, 3), MulDiv(280, c.dpi, 96)) << c.dpi;
+        EXPECT_EQ(ListView_GetColumnWidth(list, 0), c.columnWidth) << c.dpi;
+        EXPECT_EQ(m_window->columnEdges(), c.edges) << c.dpi;
+        EXPECT_EQ(m_window->listLeftEdge(), c.listLeftEdge) << c.dpi;
+        for (const std::u16string_view name : captioned) {
+            const HWND control = unit(name);
+            const std::wstring text = textOf(control);
+            HDC dc = GetDC(control);
+            auto* font = reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0));
+            HGDIOBJ previous = SelectObject(dc, font);
+            SIZE extent{};
+            GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
+            TEXTMETRICW metrics{};
+            GetTextMetricsW(dc, &metrics);
+            SelectObject(dc, previous);
+            ReleaseDC(control, dc);
+            RECT rect{};
+            GetClientRect(control, &rect);
+            EXPECT_LE(extent.cx, rect.right) << test::utf8(gbk(name)) << " at " << c.dpi;
+            EXPECT_LE(extent.cy, rect.bottom) << test::utf8(gbk(name)) << " at " << c.dpi;
+            // The font grows with the DPI (the system's message font is about 9 points).
+            EXPECT_GE(metrics.tmHeight, 12 * c.dpi / 96)
+                << test::utf8(gbk(name)) << " at " << c.dpi;
+        }
+    }
+}
+
+// Catches the program's icon, version information or manifest missing from its resources (the
+// window's tests carry the program's): the icon's five 32-bit images, the project's version,
+// the version 6 common controls, and the window class's big and small icons.
+TEST(WinResourcesTest, IconVersionAndManifest)
+{
+    const HMODULE module = GetModuleHandleW(nullptr);
+    HRSRC group = FindResourceW(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(14)); // RT_GROUP_ICON
+    ASSERT_NE(group, nullptr);
+    const auto* bytes = static_cast<const BYTE*>(LockResource(LoadResource(module, group)));
+    const int count = bytes[4] | (bytes[5] << 8);
+    std::vector<std::pair<int, int>> images; // size and bits per pixel
+    for (int i = 0; i < count; ++i) {
+        const BYTE* entry = bytes + 6 + 14 * i;
+        images.emplace_back(entry[0], entry[6] | (entry[7] << 8));
+    }
+    EXPECT_EQ(images, (std::vector<std::pair<int, int>>{
+                          {128, 32}, {64, 32}, {48, 32}, {32, 32}, {16, 32}}));
+
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(module, path, MAX_PATH);
+    std::vector<BYTE> info(GetFileVersionInfoSizeW(path, nullptr));
+    ASSERT_FALSE(info.empty());
+    ASSERT_TRUE(GetFileVersionInfoW(path, 0, static_cast<DWORD>(info.size()), info.data()));
+    void* value = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueW(info.data(), L"\\StringFileInfo\\080404b0\\ProductVersion", &value,
+                               &length));
+    const std::string_view version = config::Version;
+    EXPECT_EQ(std::wstring(static_cast<const wchar_t*>(value)),
+              std::wstring(version.begin(), version.end()));
+    ASSERT_TRUE(VerQueryValueW(info.data(), L"\\", &value, &length));
+    const auto* fixed = static_cast<const VS_FIXEDFILEINFO*>(value);
+    EXPECT_EQ(std::to_string(HIWORD(fixed->dwFileVersionMS)) + "." +
+                  std::to_string(LOWORD(fixed->dwFileVersionMS)) + "." +
+                  std::to_string(HIWORD(fixed->dwFileVersionLS)),
+              version);
+
+    HRSRC manifest = FindResourceW(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));
+    ASSERT_NE(manifest, nullptr);
+    const std::string text(static_cast<const char*>(LockResource(LoadResource(module, manifest))),
+                           SizeofResource(module, manifest));
+    for (const char* part :
+         {"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0", "level=\"asInvoker\"",
+          "PerMonitorV2", "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"}) {
+        EXPECT_NE(text.find(part), std::string::npos) << part;
+    }
+    // The manifest took effect: version 6 of the common controls is the one loaded.
+    DLLVERSIONINFO loaded{sizeof(loaded), 0, 0, 0, 0};
+    using GetVersion = HRESULT(CALLBACK*)(DLLVERSIONINFO*);
+    const auto getVersion = reinterpret_cast<GetVersion>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"comctl32.dll"), "DllGetVersion")));
+    ASSERT_NE(getVersion, nullptr);
+    getVersion(&loaded);
+    wchar_t dll[MAX_PATH] = {};
+    GetModuleFileNameW(GetModuleHandleW(L"comctl32.dll"), dll, MAX_PATH);
+    const std::wstring loadedFrom = dll;
+    // Wine's version 6 (the common-controls assembly's) tells its version as 5.81.
+    EXPECT_TRUE(loaded.dwMajorVersion == 6 ||
+                (test::underWine() &&
+                 loadedFrom.find(L"common-controls_6595b64144ccf1df_6.0") != std::wstring::npos))
+        << loaded.dwMajorVersion;
+
+    auto window = Win32MainWindow::create(win32MainWindowEvents(), nullptr);
+    ASSERT_NE(window, nullptr);
+    EXPECT_NE(GetClassLongPtrW(window->handle(), GCLP_HICON), 0);
+    EXPECT_NE(GetClassLongPtrW(window->handle(), GCLP_HICONSM), 0);
+    EXPECT_NE(GetClassLongPtrW(window->handle(), GCLP_HICON),
+              reinterpret_cast<LONG_PTR>(LoadIconW(nullptr, IDI_APPLICATION)));
+}
+
 // Catches columns, grid lines or the report view's selection rules lost between the template
 // and the list, and a tab order that is not the template's.
 TEST_F(WinMainWindowTest, ListAndTabOrderFollowTheTemplate)
@@ -200,9 +334,10 @@ TEST_F(WinMainWindowTest, ListAndTabOrderFollowTheTemplate)
                                  ListView_GetColumnWidth(list, i)),
                   columns[i]);
     }
+    // Cut-off cells show their whole text as a tooltip.
     const DWORD extended = ListView_GetExtendedListViewStyle(list);
-    EXPECT_EQ(extended & (LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT),
-              DWORD{LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT});
+    const DWORD wanted = LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT | LVS_EX_LABELTIP | LVS_EX_INFOTIP;
+    EXPECT_EQ(extended & wanted, wanted);
     EXPECT_EQ(GetWindowLongPtrW(list, GWL_STYLE) & (LVS_TYPEMASK | LVS_SINGLESEL),
               LVS_REPORT | LVS_SINGLESEL);
 
