@@ -9,10 +9,75 @@
 
 #include <algorithm>
 #include <commctrl.h>
+#include <oleacc.h>
 #include <utility>
 #include <windowsx.h>
 
 namespace marrowtune {
+
+namespace win {
+
+// Names and descriptions that screen readers hear for controls whose own text does not say
+// what they are, through the system's Dynamic Annotation (the system keeps them with the
+// control). Where the system has none, controls keep the names it gives them.
+class AccessibleAnnotations {
+public:
+    AccessibleAnnotations()
+    {
+        static constexpr GUID ServicesClass{
+            0xb5f8350b, 0x0548, 0x48b1, {0xa6, 0xee, 0x88, 0xbd, 0x00, 0xb4, 0xa5, 0xe7}};
+        static constexpr GUID ServicesInterface{
+            0x6e26e776, 0x04f0, 0x495d, {0x80, 0xe4, 0x33, 0x30, 0x35, 0x2e, 0x31, 0x69}};
+        m_comStarted = SUCCEEDED(CoInitialize(nullptr));
+        if (FAILED(CoCreateInstance(ServicesClass, nullptr, CLSCTX_INPROC_SERVER, ServicesInterface,
+                                    reinterpret_cast<void**>(&m_services)))) {
+            m_services = nullptr;
+        }
+    }
+    ~AccessibleAnnotations()
+    {
+        if (m_services != nullptr) {
+            m_services->Release();
+        }
+        if (m_comStarted) {
+            CoUninitialize();
+        }
+    }
+    AccessibleAnnotations(const AccessibleAnnotations&) = delete;
+    AccessibleAnnotations& operator=(const AccessibleAnnotations&) = delete;
+
+    void setName(HWND control, const std::wstring& name) { set(control, Name, name); }
+    void setDescription(HWND control, const std::wstring& text) { set(control, Description, text); }
+
+    // Forgets what was set for a control that goes away.
+    void clear(HWND control)
+    {
+        if (m_services != nullptr) {
+            MSAAPROPID properties[] = {Name, Description};
+            m_services->ClearHwndProps(control, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF,
+                                       properties, static_cast<int>(std::size(properties)));
+        }
+    }
+
+private:
+    static constexpr GUID Name{
+        0x608d3df8, 0x8128, 0x4aa7, {0xa4, 0x28, 0xf5, 0x5e, 0x49, 0x26, 0x72, 0x91}};
+    static constexpr GUID Description{
+        0x4d48dfe4, 0xbd3f, 0x491f, {0xa6, 0x48, 0x49, 0x2d, 0x6f, 0x20, 0xc5, 0x88}};
+
+    void set(HWND control, const GUID& property, const std::wstring& text)
+    {
+        if (m_services != nullptr) {
+            m_services->SetHwndPropStr(control, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF,
+                                       property, text.c_str());
+        }
+    }
+
+    IAccPropServices* m_services = nullptr;
+    bool m_comStarted = false;
+};
+
+} // namespace win
 
 namespace {
 
@@ -160,6 +225,24 @@ HICON programIcon(int size)
     return icon != nullptr ? icon : LoadIconW(nullptr, IDI_APPLICATION);
 }
 
+// What a screen reader says of the page label: "第 1 页，共 2 页" for "1/2".
+std::wstring pageDescription(const std::wstring& label)
+{
+    const std::size_t slash = label.find(L'/');
+    if (slash == std::wstring::npos) {
+        return label;
+    }
+    return L"第 " + label.substr(0, slash) + L" 页，共 " + label.substr(slash + 1) + L" 页";
+}
+
+// Puts `control` right above `below` in the z-order.
+void placeJustBefore(HWND control, HWND below)
+{
+    HWND previous = GetWindow(below, GW_HWNDPREV);
+    SetWindowPos(control, previous != nullptr ? previous : HWND_TOP, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
 int horizontalScroll(HWND list)
 {
     SCROLLINFO info{sizeof(info), SIF_POS, 0, 0, 0, 0, 0};
@@ -178,6 +261,11 @@ Win32MainWindow::Win32MainWindow() = default;
 
 Win32MainWindow::~Win32MainWindow()
 {
+    if (m_annotations) {
+        for (HWND control : m_controls) {
+            m_annotations->clear(control);
+        }
+    }
     if (m_window != nullptr) {
         SetWindowLongPtrW(m_window, GWLP_USERDATA, 0);
         DestroyWindow(m_window);
@@ -319,7 +407,29 @@ bool Win32MainWindow::createControls()
     SetWindowSubclass(m_list, &Win32MainWindow::listProc, ListSubclassId,
                       reinterpret_cast<DWORD_PTR>(this));
     m_pageLabelText = win::gbkFromWide(windowText(m_pageLabel));
+    nameForScreenReaders();
     return true;
+}
+
+void Win32MainWindow::nameForScreenReaders()
+{
+    // An edit box is named by the label just above it in the z-order (the tab order skips the
+    // labels); the names are also set outright, as are the list's (its group box's title) and
+    // the page label's name and description.
+    m_annotations = std::make_unique<win::AccessibleAnnotations>();
+    const std::pair<HWND, HWND> labelled[] = {{unit(u"透明标签1"), m_keywordBox},
+                                              {unit(u"透明标签2"), m_qqNumberBox}};
+    for (const auto& [label, box] : labelled) {
+        if (label != nullptr) {
+            placeJustBefore(label, box);
+            m_annotations->setName(box, windowText(label));
+        }
+    }
+    if (HWND box = unit(u"分组框2")) {
+        m_annotations->setName(m_list, windowText(box));
+    }
+    m_annotations->setName(m_pageLabel, L"页码");
+    m_annotations->setDescription(m_pageLabel, pageDescription(windowText(m_pageLabel)));
 }
 
 bool Win32MainWindow::bindEvents(std::span<const Win32EventRow> events)
@@ -873,7 +983,9 @@ int Win32MainWindow::selectedRow() const
 void Win32MainWindow::setPageLabel(const Text& text)
 {
     m_pageLabelText = text;
-    SetWindowTextW(m_pageLabel, win::wideFromGbk(text).c_str());
+    const std::wstring wide = win::wideFromGbk(text);
+    SetWindowTextW(m_pageLabel, wide.c_str());
+    m_annotations->setDescription(m_pageLabel, pageDescription(wide));
 }
 
 Text Win32MainWindow::pageLabel() const

@@ -22,6 +22,9 @@ namespace marrowtune {
 
 class ScriptComponent;
 class Win32MainWindow;
+namespace win {
+class AccessibleAnnotations;
+}
 
 /// One row of the Win32 window's event table.
 using Win32EventRow = EventRow<Win32MainWindow, std::u16string_view>;
@@ -97,6 +100,7 @@ private:
 
     Win32MainWindow();
     bool createControls();
+    void nameForScreenReaders();
     bool bindEvents(std::span<const Win32EventRow> events);
     static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     static LRESULT CALLBACK listProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam,
@@ -145,6 +149,7 @@ private:
     std::array<bool, 3> m_menuVisible{true, true, true};
     ScreenPoint m_menuAt;
     std::unique_ptr<ScriptComponent> m_script; // 脚本组件1: no window of its own
+    std::unique_ptr<win::AccessibleAnnotations> m_annotations;
     std::unique_ptr<Win32Desktop> m_desktop;
     std::vector<BoundEvent> m_events;
     std::optional<ListMenuPlace> m_keyboardMenuPlace; // set while the keyboard opens the menu

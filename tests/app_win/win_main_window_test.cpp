@@ -14,6 +14,7 @@
 #include <commctrl.h>
 #include <functional>
 #include <gtest/gtest.h>
+#include <oleacc.h>
 #include <shlwapi.h>
 #include <string>
 #include <utility>
@@ -589,6 +590,54 @@ TEST_F(WinMainWindowTest, RightClickKeepsTheColumnsInPlace)
     EXPECT_EQ(GetScrollPos(list, SB_HORZ), 0);
     EXPECT_EQ(m_window->selectedRow(), 2);
     ASSERT_EQ(m_desktop->popups.size(), 1u);
+}
+
+// What a screen reader hears of a control: its name and description.
+std::pair<std::wstring, std::wstring> heard(HWND control)
+{
+    IAccessible* accessible = nullptr;
+    if (FAILED(AccessibleObjectFromWindow(control, static_cast<DWORD>(OBJID_CLIENT),
+                                          __uuidof(IAccessible),
+                                          reinterpret_cast<void**>(&accessible)))) {
+        return {L"(none)", L"(none)"};
+    }
+    VARIANT self{};
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    BSTR name = nullptr;
+    BSTR description = nullptr;
+    accessible->get_accName(self, &name);
+    accessible->get_accDescription(self, &description);
+    std::pair<std::wstring, std::wstring> said{name != nullptr ? name : L"",
+                                               description != nullptr ? description : L""};
+    SysFreeString(name);
+    SysFreeString(description);
+    accessible->Release();
+    return said;
+}
+
+// Catches edit boxes a screen reader hears without their labels' names, a list without a name,
+// and a page label heard as "1/2" rather than as the page it says.
+TEST_F(WinMainWindowTest, ScreenReadersHearNamesAndThePage)
+{
+    // The system's edit boxes are named by the label just above them in the z-order.
+    EXPECT_EQ(GetWindow(unit(u"编辑框1"), GW_HWNDPREV), unit(u"透明标签1"));
+    EXPECT_EQ(GetWindow(unit(u"编辑框2"), GW_HWNDPREV), unit(u"透明标签2"));
+    m_window->setPageLabel("1/2");
+    if (test::underWine()) {
+        // Wine names no edit box by its label and has no Dynamic Annotation (E_NOTIMPL).
+        return;
+    }
+    using Heard = std::pair<std::wstring, std::wstring>;
+    const std::pair<std::u16string_view, Heard> cases[] = {
+        {u"编辑框1", {L"歌名/歌手/专辑", L""}},
+        {u"编辑框2", {L"QQ背景音乐查询", L""}},
+        {u"超级列表框1", {L"搜索结果", L""}},
+        {u"透明标签3", {L"页码", L"第 1 页，共 2 页"}},
+    };
+    for (const auto& [name, expected] : cases) {
+        EXPECT_EQ(heard(unit(name)), expected) << test::utf8(gbk(name));
+    }
 }
 
 // Catches a disabled page button or a switch to another window leaving the keyboard without a
