@@ -65,6 +65,7 @@ test-windows: build-windows package-windows
 	ctest --preset windows -j $(JOBS)
 	cd build/windows && cpack -G NSIS
 	scripts/windows-installer-test.sh build/windows
+	scripts/windows-installer-test.sh --current-user build/windows
 	cmake --preset sample
 	cmake --build --preset sample -j $(JOBS) --target marrowtune-sample-service marrowtune-cli
 	scripts/windows-installer-test.sh --prefix build/windows/wineprefix --default-folder \
