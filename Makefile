@@ -68,6 +68,7 @@ test-windows: build-windows package-windows
 	ctest --preset windows -j $(JOBS)
 	cd build/windows && cpack -G NSIS
 	scripts/windows-installer-test.sh build/windows
+	scripts/windows-installer-test.sh --current-user build/windows
 	@if [ ! -e /usr/lib/wine/wine ]; then \
 	  echo "test-windows: skipped the 32-bit release installer's check (windows-installer-test.sh build/windows-release): wine32:i386 is not installed"; \
 	else \

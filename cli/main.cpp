@@ -18,6 +18,12 @@
 
 namespace {
 
+#ifdef _WIN32
+// The console's output code page before ours: given back when the program ends, so the console
+// does not stay in UTF-8 for the programs run in it afterwards.
+UINT consoleCodePageBefore = 0;
+#endif
+
 // The arguments as UTF-8. Windows hands main() its arguments in the ANSI code page, so there
 // they are read from the UTF-16 command line instead; the output, UTF-8 on every platform,
 // shows as such in a console.
@@ -26,6 +32,7 @@ std::vector<std::string> utf8Arguments(int argc, char** argv)
 #ifdef _WIN32
     (void)argc;
     (void)argv;
+    consoleCodePageBefore = GetConsoleOutputCP();
     SetConsoleOutputCP(CP_UTF8);
     return marrowtune::commandLineArguments();
 #else
@@ -53,5 +60,10 @@ int main(int argc, char** argv)
     // with the process.
     std::cout.flush();
     std::fflush(nullptr);
+#ifdef _WIN32
+    if (consoleCodePageBefore != 0) {
+        SetConsoleOutputCP(consoleCodePageBefore);
+    }
+#endif
     std::_Exit(status);
 }

@@ -36,7 +36,16 @@ else()
   set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES")
 endif()
 set(CPACK_NSIS_URL_INFO_ABOUT ${CPACK_PACKAGE_HOMEPAGE_URL})
-set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
-set(CPACK_NSIS_MODIFY_PATH OFF)
+# Our own installer script (cmake/nsis/NSIS.template.in): per-user installs without
+# administrator rights as well as per-machine ones (NSIS's MultiUser), App Paths entries and an
+# option to put marrowtune-cli on PATH.
+list(PREPEND CMAKE_MODULE_PATH ${PROJECT_SOURCE_DIR}/cmake/nsis)
+# CPack hands the script only CPACK_* variables.
+set(CPACK_NSIS_MARROWTUNE_ICON ${MARROWTUNE_ICO})
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(CPACK_NSIS_MARROWTUNE_PROGRAMFILES64 "!define MULTIUSER_USE_PROGRAMFILES64")
+else()
+  set(CPACK_NSIS_MARROWTUNE_PROGRAMFILES64 "")
+endif()
 set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/cmake/CPackProject.cmake)
 include(CPack)

@@ -3,11 +3,13 @@
 # Installs a Windows installer silently under Wine, checks the installed files, the
 # Start-menu entry and that the installed programs start, uninstalls silently and checks that
 # all of it is gone:
-#   scripts/windows-installer-test.sh [--prefix DIR] [--default-folder] [--search LINUX_BUILD] [BUILD_DIR]
+#   scripts/windows-installer-test.sh [--prefix DIR] [--default-folder | --current-user] [--search LINUX_BUILD] [BUILD_DIR]
 # BUILD_DIR (default build/windows) holds the installer (`make package-windows` for the
 # release, `cpack -G NSIS` in the test build); the Wine prefix defaults to BUILD_DIR/wineprefix.
 # --default-folder installs into the installer's own folder (Marrowtune in the Program Files
-# folder of the installer's width) instead of a chosen one. --search runs the installed
+# folder of the installer's width) instead of a chosen one. --current-user installs for the
+# current user only (/CurrentUser, into the user's own programs folder, registered under HKCU,
+# with /AddToPath) and checks the user's PATH and App Paths entries too. --search runs the installed
 # marrowtune-cli.exe against LINUX_BUILD's sample service, with the host environment variables
 # pointing at it, and compares its `search 累死爱情` with LINUX_BUILD's own marrowtune-cli.
 set -euo pipefail
@@ -15,11 +17,13 @@ set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 prefix=""
 default_folder=0
+current_user=0
 linux_build=""
 while [ $# -gt 0 ]; do
   case "$1" in
     --prefix) prefix="$2"; shift 2 ;;
     --default-folder) default_folder=1; shift ;;
+    --current-user) current_user=1; shift ;;
     --search) linux_build="$(cd "$2" && pwd)"; shift 2 ;;
     *) break ;;
   esac
@@ -38,11 +42,40 @@ fail() { echo "windows-installer-test: $*" >&2; exit 1; }
 # it registered and, its uninstaller gone, refuse to install.
 clear_earlier() {
   if [ -f "$unix_folder/Uninstall.exe" ]; then
-    run "$folder\\Uninstall.exe" /S "_?=$folder" </dev/null || true
+    run "$folder\\Uninstall.exe" /S "${uninstall_args[@]}" "_?=$folder" </dev/null || true
   fi
   rm -rf "$unix_folder"
 }
-if [ "$default_folder" = 1 ]; then
+# A registry value as the prefix holds it (empty when there is none).
+reg_value() {
+  run reg query "$1" /v "$2" </dev/null 2>/dev/null | tr -d '\r' |
+    sed -n "s/^ *$2 *REG_[A-Z_]* *//p" | head -n 1
+}
+uninstall_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Marrowtune'
+app_path_key='HKCU\Software\Microsoft\Windows\CurrentVersion\App Paths\marrowtune-cli.exe'
+uninstall_args=()
+if [ "$current_user" = 1 ]; then
+  # The folder is the user's own programs folder; where that is, the installer says.
+  local_appdata="$(run cmd /c echo %LOCALAPPDATA% </dev/null | tr -d '\r')"
+  folder="$local_appdata\Programs\Marrowtune"
+  unix_folder="$(run winepath -u "$folder" </dev/null 2>/dev/null)"
+  uninstall_args=(/CurrentUser)
+  clear_earlier
+  run "$installer" /S /CurrentUser /AddToPath </dev/null || fail "the per-user installer failed"
+  [ "$(reg_value "$uninstall_key" InstallLocation)" = "$folder" ] ||
+    fail "no per-user Add/Remove Programs entry for $folder"
+  [ -z "$(reg_value 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Marrowtune' InstallLocation)" ] ||
+    fail "the per-user installation wrote the machine's Add/Remove Programs entry"
+  # The default value's name is the system's own word for "default": read by position.
+  default_value="$(run reg query "$app_path_key" /ve </dev/null 2>/dev/null | tr -d '\r' |
+    LC_ALL=C sed -n 's/^.*REG_[A-Z_]* *//p' | head -n 1)"
+  [ "$default_value" = "$folder\marrowtune-cli.exe" ] ||
+    fail "no App Paths entry for marrowtune-cli.exe"
+  case ";$(reg_value 'HKCU\Environment' Path);" in
+    *";$folder;"*) ;;
+    *) fail "the user's PATH does not hold $folder" ;;
+  esac
+elif [ "$default_folder" = 1 ]; then
   # A 32-bit installer's Program Files is the 32-bit one, "Program Files (x86)" in the
   # 64-bit prefix.
   case "$installer" in
@@ -109,7 +142,7 @@ if [ -n "$linux_build" ]; then
 fi
 
 # The uninstaller copies itself away and runs from there: wait for it to finish.
-run "$folder\\Uninstall.exe" /S </dev/null
+run "$folder\\Uninstall.exe" /S "${uninstall_args[@]}" </dev/null
 for _ in $(seq 1 120); do
   if [ ! -e "$unix_folder/marrowtune.exe" ] && [ -z "$(shortcut)" ]; then
     break
@@ -120,4 +153,15 @@ for file in marrowtune.exe marrowtune-cli.exe SkinH_EL.dll LICENSE.txt; do
   [ ! -e "$unix_folder/$file" ] || fail "$file left after uninstalling"
 done
 [ -z "$(shortcut)" ] || fail "the Start-menu entry is left after uninstalling"
+if [ "$current_user" = 1 ]; then
+  for _ in $(seq 1 60); do
+    [ -z "$(reg_value "$uninstall_key" InstallLocation)" ] && break
+    sleep 0.5
+  done
+  [ -z "$(reg_value "$uninstall_key" InstallLocation)" ] || fail "the Add/Remove Programs entry is left"
+  [ -z "$(reg_value "$app_path_key" Path)" ] || fail "the App Paths entry is left"
+  case ";$(reg_value 'HKCU\Environment' Path);" in
+    *";$folder;"*) fail "the user's PATH still holds $folder" ;;
+  esac
+fi
 echo "windows-installer-test: installed, checked and uninstalled $(basename "$installer")"

@@ -5,10 +5,47 @@
 
 #include <cstring>
 #include <shellapi.h>
+#include <string>
 
 namespace marrowtune {
 
 namespace {
+
+// A movable global memory block holding a copy of some bytes, freed unless the clipboard took
+// it.
+class GlobalBlock {
+public:
+    GlobalBlock(const void* bytes, std::size_t size) : m_memory(GlobalAlloc(GMEM_MOVEABLE, size))
+    {
+        if (void* copy = m_memory != nullptr ? GlobalLock(m_memory) : nullptr) {
+            std::memcpy(copy, bytes, size);
+            GlobalUnlock(m_memory);
+        } else if (m_memory != nullptr) {
+            GlobalFree(m_memory);
+            m_memory = nullptr;
+        }
+    }
+    ~GlobalBlock()
+    {
+        if (m_memory != nullptr) {
+            GlobalFree(m_memory);
+        }
+    }
+    GlobalBlock(const GlobalBlock&) = delete;
+    GlobalBlock& operator=(const GlobalBlock&) = delete;
+
+    bool valid() const { return m_memory != nullptr; }
+    // Puts the block on the open clipboard in `format`; the clipboard owns it from then on.
+    void handTo(UINT format)
+    {
+        if (SetClipboardData(format, m_memory) != nullptr) {
+            m_memory = nullptr;
+        }
+    }
+
+private:
+    HGLOBAL m_memory;
+};
 
 class SystemWin32Desktop final : public Win32Desktop {
 public:
@@ -23,26 +60,19 @@ public:
 
     void setClipboardText(const Text& text) override
     {
-        // The program's text is GBK: it goes on the clipboard as CF_TEXT bytes, and the system
-        // offers it as Unicode text through the ANSI code page.
-        HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, text.size() + 1);
-        if (memory == nullptr) {
+        // The program's text is GBK. Unicode text goes first, so every program reads the right
+        // characters whatever the system's code page for non-Unicode programs; the GBK bytes
+        // follow as CF_TEXT for programs that ask for that.
+        const std::wstring wide = win::wideFromGbk(text);
+        GlobalBlock unicode(wide.c_str(), (wide.size() + 1) * sizeof(wchar_t));
+        GlobalBlock ansi(text.c_str(), text.size() + 1);
+        if (!unicode.valid() || !ansi.valid() || !OpenClipboard(m_clipboardOwner)) {
             return;
         }
-        if (void* bytes = GlobalLock(memory)) {
-            std::memcpy(bytes, text.c_str(), text.size() + 1);
-            GlobalUnlock(memory);
-        }
-        if (OpenClipboard(m_clipboardOwner)) {
-            EmptyClipboard();
-            if (SetClipboardData(CF_TEXT, memory) != nullptr) {
-                memory = nullptr; // the clipboard owns it now
-            }
-            CloseClipboard();
-        }
-        if (memory != nullptr) {
-            GlobalFree(memory);
-        }
+        EmptyClipboard();
+        unicode.handTo(CF_UNICODETEXT);
+        ansi.handTo(CF_TEXT);
+        CloseClipboard();
     }
 
     void openUrl(const Text& url) override

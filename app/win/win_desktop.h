@@ -17,8 +17,8 @@ public:
     virtual void popUpMenu(HMENU menu, HWND owner, ScreenPoint at) = 0;
 };
 
-/// The system's cursor, clipboard (CF_TEXT, owned by `clipboardOwner`), browser opener
-/// (ShellExecuteW "open") and popup menus (TrackPopupMenu).
+/// The system's cursor, clipboard (CF_UNICODETEXT and CF_TEXT, owned by `clipboardOwner`), browser
+/// opener (ShellExecuteW "open") and popup menus (TrackPopupMenu).
 std::unique_ptr<Win32Desktop> makeSystemWin32Desktop(HWND clipboardOwner);
 
 } // namespace marrowtune

@@ -9,9 +9,75 @@
 
 #include <algorithm>
 #include <commctrl.h>
+#include <oleacc.h>
 #include <utility>
+#include <windowsx.h>
 
 namespace marrowtune {
+
+namespace win {
+
+// Names and descriptions that screen readers hear for controls whose own text does not say
+// what they are, through the system's Dynamic Annotation (the system keeps them with the
+// control). Where the system has none, controls keep the names it gives them.
+class AccessibleAnnotations {
+public:
+    AccessibleAnnotations()
+    {
+        static constexpr GUID ServicesClass{
+            0xb5f8350b, 0x0548, 0x48b1, {0xa6, 0xee, 0x88, 0xbd, 0x00, 0xb4, 0xa5, 0xe7}};
+        static constexpr GUID ServicesInterface{
+            0x6e26e776, 0x04f0, 0x495d, {0x80, 0xe4, 0x33, 0x30, 0x35, 0x2e, 0x31, 0x69}};
+        m_comStarted = SUCCEEDED(CoInitialize(nullptr));
+        if (FAILED(CoCreateInstance(ServicesClass, nullptr, CLSCTX_INPROC_SERVER, ServicesInterface,
+                                    reinterpret_cast<void**>(&m_services)))) {
+            m_services = nullptr;
+        }
+    }
+    ~AccessibleAnnotations()
+    {
+        if (m_services != nullptr) {
+            m_services->Release();
+        }
+        if (m_comStarted) {
+            CoUninitialize();
+        }
+    }
+    AccessibleAnnotations(const AccessibleAnnotations&) = delete;
+    AccessibleAnnotations& operator=(const AccessibleAnnotations&) = delete;
+
+    void setName(HWND control, const std::wstring& name) { set(control, Name, name); }
+    void setDescription(HWND control, const std::wstring& text) { set(control, Description, text); }
+
+    // Forgets what was set for a control that goes away.
+    void clear(HWND control)
+    {
+        if (m_services != nullptr) {
+            MSAAPROPID properties[] = {Name, Description};
+            m_services->ClearHwndProps(control, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF,
+                                       properties, static_cast<int>(std::size(properties)));
+        }
+    }
+
+private:
+    static constexpr GUID Name{
+        0x608d3df8, 0x8128, 0x4aa7, {0xa4, 0x28, 0xf5, 0x5e, 0x49, 0x26, 0x72, 0x91}};
+    static constexpr GUID Description{
+        0x4d48dfe4, 0xbd3f, 0x491f, {0xa6, 0x48, 0x49, 0x2d, 0x6f, 0x20, 0xc5, 0x88}};
+
+    void set(HWND control, const GUID& property, const std::wstring& text)
+    {
+        if (m_services != nullptr) {
+            m_services->SetHwndPropStr(control, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF,
+                                       property, text.c_str());
+        }
+    }
+
+    IAccPropServices* m_services = nullptr;
+    bool m_comStarted = false;
+};
+
+} // namespace win
 
 namespace {
 
@@ -24,6 +90,7 @@ using win::MainWindowTabOrder;
 constexpr wchar_t WindowClassName[] = L"MarrowtuneMainWindow";
 // Posted by popUpListMenu: the menu pops up once the handler that asked for it has returned.
 constexpr UINT PopUpMenuMessage = WM_APP + 1;
+constexpr UINT_PTR ListSubclassId = 1;
 
 // The window's component when no script host was handed in: it refuses every code text, so
 // the rewriting calls give empty text and the window runs on without the script.
@@ -74,6 +141,115 @@ bool isInputTo(HWND window, const MSG& message)
     return input && (message.hwnd == window || IsChild(window, message.hwnd));
 }
 
+bool isPushButton(HWND window)
+{
+    wchar_t name[16] = {};
+    GetClassNameW(window, name, static_cast<int>(std::size(name)));
+    return std::wstring_view(name) == L"Button" &&
+           (GetWindowLongPtrW(window, GWL_STYLE) & BS_TYPEMASK) == BS_PUSHBUTTON;
+}
+
+// The per-monitor DPI calls of Windows 10 (1607 on), bound by name: older systems lay the
+// window out for the system's DPI.
+struct DpiCalls {
+    UINT(WINAPI* dpiForWindow)(HWND) = nullptr;
+    BOOL(WINAPI* adjustWindowRectExForDpi)(RECT*, DWORD, BOOL, DWORD, UINT) = nullptr;
+    BOOL(WINAPI* systemParametersInfoForDpi)(UINT, UINT, void*, UINT, UINT) = nullptr;
+    int(WINAPI* systemMetricsForDpi)(int, UINT) = nullptr;
+};
+
+template <typename Function> void bind(HMODULE module, const char* name, Function& function)
+{
+    // GetProcAddress gives an untyped address; the declaration above gives the real type.
+    function = reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
+
+const DpiCalls& dpiCalls()
+{
+    static const DpiCalls calls = [] {
+        DpiCalls bound;
+        if (HMODULE user = GetModuleHandleW(L"user32.dll")) {
+            bind(user, "GetDpiForWindow", bound.dpiForWindow);
+            bind(user, "AdjustWindowRectExForDpi", bound.adjustWindowRectExForDpi);
+            bind(user, "SystemParametersInfoForDpi", bound.systemParametersInfoForDpi);
+            bind(user, "GetSystemMetricsForDpi", bound.systemMetricsForDpi);
+        }
+        return bound;
+    }();
+    return calls;
+}
+
+int systemDpi()
+{
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    return dpi > 0 ? dpi : 96;
+}
+
+int windowDpi(HWND window)
+{
+    const UINT dpi = dpiCalls().dpiForWindow ? dpiCalls().dpiForWindow(window) : 0;
+    return dpi > 0 ? static_cast<int>(dpi) : systemDpi();
+}
+
+int systemMetric(int index, int dpi)
+{
+    return dpiCalls().systemMetricsForDpi
+               ? dpiCalls().systemMetricsForDpi(index, static_cast<UINT>(dpi))
+               : MulDiv(GetSystemMetrics(index), dpi, systemDpi());
+}
+
+// The system's message font (the default GUI font) at a DPI.
+HFONT messageFont(int dpi)
+{
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof(metrics);
+    if (dpiCalls().systemParametersInfoForDpi &&
+        dpiCalls().systemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0,
+                                              static_cast<UINT>(dpi))) {
+        return CreateFontIndirectW(&metrics.lfMessageFont);
+    }
+    if (!SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0)) {
+        return nullptr;
+    }
+    metrics.lfMessageFont.lfHeight = MulDiv(metrics.lfMessageFont.lfHeight, dpi, systemDpi());
+    return CreateFontIndirectW(&metrics.lfMessageFont);
+}
+
+// The program's icon (resource 1) at a size; the stock one when the program has none.
+HICON programIcon(int size)
+{
+    auto* icon = static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1),
+                                               IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
+    return icon != nullptr ? icon : LoadIconW(nullptr, IDI_APPLICATION);
+}
+
+// What a screen reader says of the page label: "第 1 页，共 2 页" for "1/2".
+std::wstring pageDescription(const std::wstring& label)
+{
+    const std::size_t slash = label.find(L'/');
+    if (slash == std::wstring::npos) {
+        return label;
+    }
+    return L"第 " + label.substr(0, slash) + L" 页，共 " + label.substr(slash + 1) + L" 页";
+}
+
+// Puts `control` right above `below` in the z-order.
+void placeJustBefore(HWND control, HWND below)
+{
+    HWND previous = GetWindow(below, GW_HWNDPREV);
+    SetWindowPos(control, previous != nullptr ? previous : HWND_TOP, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+int horizontalScroll(HWND list)
+{
+    SCROLLINFO info{sizeof(info), SIF_POS, 0, 0, 0, 0, 0};
+    GetScrollInfo(list, SB_HORZ, &info);
+    return info.nPos;
+}
+
 } // namespace
 
 std::span<const Win32EventRow> win32MainWindowEvents()
@@ -85,12 +261,22 @@ Win32MainWindow::Win32MainWindow() = default;
 
 Win32MainWindow::~Win32MainWindow()
 {
+    if (m_annotations) {
+        for (HWND control : m_controls) {
+            m_annotations->clear(control);
+        }
+    }
     if (m_window != nullptr) {
         SetWindowLongPtrW(m_window, GWLP_USERDATA, 0);
         DestroyWindow(m_window);
     }
     if (m_font != nullptr) {
         DeleteObject(m_font);
+    }
+    for (HICON icon : {m_bigIcon, m_smallIcon}) {
+        if (icon != nullptr) {
+            DestroyIcon(icon);
+        }
     }
 }
 
@@ -106,7 +292,8 @@ std::unique_ptr<Win32MainWindow> Win32MainWindow::create(std::span<const Win32Ev
         windowClass.lpfnWndProc = &Win32MainWindow::windowProc;
         windowClass.hInstance = instance;
         windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-        windowClass.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
+        windowClass.hIcon = programIcon(GetSystemMetrics(SM_CXICON));
+        windowClass.hIconSm = programIcon(GetSystemMetrics(SM_CXSMICON));
         windowClass.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
         windowClass.lpszClassName = WindowClassName;
         if (RegisterClassExW(&windowClass) == 0) {
@@ -120,22 +307,15 @@ std::unique_ptr<Win32MainWindow> Win32MainWindow::create(std::span<const Win32Ev
     const DWORD style = MainWindowLayout.fixedSize
                             ? WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX
                             : WS_OVERLAPPEDWINDOW;
-    RECT frame{0, 0, MainWindowLayout.clientWidth, MainWindowLayout.clientHeight};
-    AdjustWindowRectEx(&frame, style, FALSE, 0);
-    const int width = frame.right - frame.left;
-    const int height = frame.bottom - frame.top;
-    // Centred in the work area; the layout's own position is not used.
-    RECT area{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-    SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
-    const int left =
-        static_cast<int>(area.left) + std::max<int>(0, (area.right - area.left - width) / 2);
-    const int top =
-        static_cast<int>(area.top) + std::max<int>(0, (area.bottom - area.top - height) / 2);
-    if (CreateWindowExW(0, WindowClassName, MainWindowLayout.caption, style, left, top, width,
-                        height, nullptr, nullptr, instance, window.get()) == nullptr ||
+    // Made at the template's size, then laid out for the DPI of the monitor it is on and
+    // centred there.
+    if (CreateWindowExW(0, WindowClassName, MainWindowLayout.caption, style, 0, 0,
+                        MainWindowLayout.clientWidth, MainWindowLayout.clientHeight, nullptr,
+                        nullptr, instance, window.get()) == nullptr ||
         !window->createControls() || !window->bindEvents(events)) {
         return nullptr;
     }
+    window->applyDpi(windowDpi(window->m_window), nullptr);
     window->m_script = script ? std::move(script) : std::make_unique<NoScriptComponent>();
     window->m_desktop = makeSystemWin32Desktop(window->m_window);
     return window;
@@ -154,11 +334,6 @@ HWND Win32MainWindow::unit(std::u16string_view name) const
 bool Win32MainWindow::createControls()
 {
     const HINSTANCE instance = GetModuleHandleW(nullptr);
-    NONCLIENTMETRICSW metrics{};
-    metrics.cbSize = sizeof(metrics);
-    if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0)) {
-        m_font = CreateFontIndirectW(&metrics.lfMessageFont);
-    }
     // Every control is a child of the window itself, at its place in the window's client area:
     // a group box that parented controls would receive their notifications instead.
     for (const win::ControlLayout& layout : MainWindowControls) {
@@ -170,13 +345,13 @@ bool Win32MainWindow::createControls()
         if (control == nullptr) {
             return false;
         }
-        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(m_font), FALSE);
         if (std::wstring_view(layout.windowClass) == L"Edit") {
             SendMessageW(control, EM_SETLIMITTEXT, 0, 0); // no length limit, as the template says
         }
-        if (layout.listExStyle != 0) {
-            SendMessageW(control, LVM_SETEXTENDEDLISTVIEWSTYLE, layout.listExStyle,
-                         layout.listExStyle);
+        if (std::wstring_view(layout.windowClass) == WC_LISTVIEWW) {
+            // A cell cut off with "..." shows its whole text as a tooltip.
+            const DWORD extended = layout.listExStyle | LVS_EX_LABELTIP | LVS_EX_INFOTIP;
+            SendMessageW(control, LVM_SETEXTENDEDLISTVIEWSTYLE, extended, extended);
         }
         m_controls.push_back(control);
     }
@@ -229,8 +404,32 @@ bool Win32MainWindow::createControls()
         return false;
     }
     m_listLeftEdge = MainWindowControls[static_cast<std::size_t>(listIndex)].inParent.x;
+    SetWindowSubclass(m_list, &Win32MainWindow::listProc, ListSubclassId,
+                      reinterpret_cast<DWORD_PTR>(this));
     m_pageLabelText = win::gbkFromWide(windowText(m_pageLabel));
+    nameForScreenReaders();
     return true;
+}
+
+void Win32MainWindow::nameForScreenReaders()
+{
+    // An edit box is named by the label just above it in the z-order (the tab order skips the
+    // labels); the names are also set outright, as are the list's (its group box's title) and
+    // the page label's name and description.
+    m_annotations = std::make_unique<win::AccessibleAnnotations>();
+    const std::pair<HWND, HWND> labelled[] = {{unit(u"透明标签1"), m_keywordBox},
+                                              {unit(u"透明标签2"), m_qqNumberBox}};
+    for (const auto& [label, box] : labelled) {
+        if (label != nullptr) {
+            placeJustBefore(label, box);
+            m_annotations->setName(box, windowText(label));
+        }
+    }
+    if (HWND box = unit(u"分组框2")) {
+        m_annotations->setName(m_list, windowText(box));
+    }
+    m_annotations->setName(m_pageLabel, L"页码");
+    m_annotations->setDescription(m_pageLabel, pageDescription(windowText(m_pageLabel)));
 }
 
 bool Win32MainWindow::bindEvents(std::span<const Win32EventRow> events)
@@ -280,13 +479,18 @@ LRESULT CALLBACK Win32MainWindow::windowProc(HWND window, UINT message, WPARAM w
         SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
     }
     auto* self = reinterpret_cast<Win32MainWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (message == WM_NCDESTROY) {
+        // The window's last message: nothing reaches the object after it.
+        SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+        self = nullptr;
+    }
     if (self == nullptr) {
         return DefWindowProcW(window, message, wParam, lParam);
     }
-    return self->handleMessage(message, wParam, lParam);
+    return self->handleMessage(window, message, wParam, lParam);
 }
 
-LRESULT Win32MainWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam)
+LRESULT Win32MainWindow::handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_COMMAND:
@@ -299,9 +503,12 @@ LRESULT Win32MainWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lPara
     case WM_NOTIFY: {
         const auto* header = reinterpret_cast<const NMHDR*>(lParam);
         if (header->hwndFrom == m_list && header->code == NM_RCLICK) {
+            // The columns stay where the user saw them: the menu's column comes from them.
+            keepHorizontalScroll();
             // A right click below the last row clears the selection, whatever the list itself
             // does: otherwise the menu would act on a row the user did not click.
-            if (reinterpret_cast<const NMITEMACTIVATE*>(lParam)->iItem < 0) {
+            const int row = reinterpret_cast<const NMITEMACTIVATE*>(lParam)->iItem;
+            if (row < 0) {
                 ListView_SetItemState(m_list, -1, 0, LVIS_SELECTED);
             }
             raiseEvent(GetDlgCtrlID(m_list), UnitEvent::RightClicked);
@@ -310,8 +517,10 @@ LRESULT Win32MainWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lPara
         break;
     }
     case WM_CONTEXTMENU:
-        // The menu key and Shift+F10 on the list (a right click came as NM_RCLICK already).
-        if (reinterpret_cast<HWND>(wParam) == m_list && lParam == -1) {
+        // The menu key and Shift+F10 on the list (a right click came as NM_RCLICK already). The
+        // point is two 16-bit -1s, which is not the whole parameter's -1 on 64-bit Windows.
+        if (reinterpret_cast<HWND>(wParam) == m_list && GET_X_LPARAM(lParam) == -1 &&
+            GET_Y_LPARAM(lParam) == -1) {
             showListMenuForFocusedRow();
             return 0;
         }
@@ -325,6 +534,33 @@ LRESULT Win32MainWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lPara
             return TRUE;
         }
         break;
+    case WM_DPICHANGED:
+        // Moved to a monitor of another DPI, or its scale changed: laid out again for it.
+        applyDpi(HIWORD(wParam), reinterpret_cast<const RECT*>(lParam));
+        return 0;
+    case WM_GETMINMAXINFO:
+        // The window keeps the layout's size at any DPI, even where that is larger than the
+        // screen, rather than cut its controls off.
+        if (!m_controls.empty()) {
+            auto* limits = reinterpret_cast<MINMAXINFO*>(lParam);
+            const SIZE frame = frameSize();
+            limits->ptMaxTrackSize.x = std::max<LONG>(limits->ptMaxTrackSize.x, frame.cx);
+            limits->ptMaxTrackSize.y = std::max<LONG>(limits->ptMaxTrackSize.y, frame.cy);
+            return 0;
+        }
+        break;
+    case WM_ACTIVATE:
+        // The focus comes back to the control that had it when the user switched away.
+        if (LOWORD(wParam) == WA_INACTIVE) {
+            if (HWND focus = GetFocus(); focus != nullptr && IsChild(window, focus)) {
+                m_savedFocus = focus;
+            }
+        } else if (HIWORD(wParam) == 0 && m_savedFocus != nullptr && IsWindow(m_savedFocus) &&
+                   IsWindowEnabled(m_savedFocus) && IsWindowVisible(m_savedFocus)) {
+            SetFocus(m_savedFocus);
+            return 0;
+        }
+        break;
     case WM_CLOSE:
         close();
         return 0;
@@ -335,7 +571,206 @@ LRESULT Win32MainWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lPara
     default:
         break;
     }
-    return DefWindowProcW(m_window, message, wParam, lParam);
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+LRESULT CALLBACK Win32MainWindow::listProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam,
+                                           UINT_PTR /*id*/, DWORD_PTR self)
+{
+    if (message == WM_NCDESTROY) {
+        RemoveWindowSubclass(list, &Win32MainWindow::listProc, ListSubclassId);
+        return DefSubclassProc(list, message, wParam, lParam);
+    }
+    return reinterpret_cast<Win32MainWindow*>(self)->handleListMessage(message, wParam, lParam);
+}
+
+LRESULT Win32MainWindow::handleListMessage(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_KEYDOWN:
+        // Left and Right move the current cell inside the current row, the cell the menu key
+        // acts on; the list itself would scroll sideways instead.
+        if ((wParam == VK_LEFT || wParam == VK_RIGHT) && rowCount() > 0) {
+            setCurrentColumn(m_currentColumn + (wParam == VK_LEFT ? -1 : 1));
+            return 0;
+        }
+        break;
+    case WM_SETFOCUS: {
+        // Focus entering the list with no row selected selects the current (or first) row, so
+        // the menu key has a cell to act on.
+        const LRESULT result = DefSubclassProc(m_list, message, wParam, lParam);
+        if (selectedRow() < 0 && rowCount() > 0) {
+            const int row = std::max(currentRow(), 0);
+            ListView_SetItemState(m_list, row, LVIS_SELECTED | LVIS_FOCUSED,
+                                  LVIS_SELECTED | LVIS_FOCUSED);
+        }
+        ListView_RedrawItems(m_list, currentRow(), currentRow());
+        return result;
+    }
+    case WM_KILLFOCUS:
+        ListView_RedrawItems(m_list, currentRow(), currentRow());
+        break;
+    case WM_RBUTTONDOWN: {
+        // The list scrolls a partly hidden row into view on a right click; the columns stay.
+        m_rightClickScroll = horizontalScroll(m_list);
+        const LRESULT result = DefSubclassProc(m_list, message, wParam, lParam);
+        keepHorizontalScroll();
+        m_rightClickScroll.reset();
+        return result;
+    }
+    case WM_PAINT: {
+        // The current cell wears a focus frame inside the selected row, drawn over whatever
+        // colours the row has; only where this paint drew, since the frame inverts.
+        HRGN area = CreateRectRgn(0, 0, 0, 0);
+        const bool clipped = GetUpdateRgn(m_list, area, FALSE) != ERROR;
+        const LRESULT result = DefSubclassProc(m_list, message, wParam, lParam);
+        if (clipped) {
+            paintCurrentCell(area);
+        }
+        DeleteObject(area);
+        return result;
+    }
+    default:
+        break;
+    }
+    return DefSubclassProc(m_list, message, wParam, lParam);
+}
+
+int Win32MainWindow::scaled(int pixels) const
+{
+    return MulDiv(pixels, m_dpi, 96);
+}
+
+SIZE Win32MainWindow::frameSize() const
+{
+    const auto style = static_cast<DWORD>(GetWindowLongPtrW(m_window, GWL_STYLE));
+    RECT frame{0, 0, scaled(MainWindowLayout.clientWidth), scaled(MainWindowLayout.clientHeight)};
+    if (dpiCalls().adjustWindowRectExForDpi) {
+        dpiCalls().adjustWindowRectExForDpi(&frame, style, FALSE, 0, static_cast<UINT>(m_dpi));
+    } else {
+        AdjustWindowRectEx(&frame, style, FALSE, 0);
+    }
+    return {frame.right - frame.left, frame.bottom - frame.top};
+}
+
+void Win32MainWindow::applyDpi(int dpi, const RECT* suggested)
+{
+    // The template's rectangles, column widths and the font are for 96 DPI; at any other DPI
+    // they are scaled, never the window stretched as a bitmap.
+    m_dpi = dpi > 0 ? dpi : 96;
+    HFONT previousFont = nullptr;
+    if (HFONT font = messageFont(m_dpi)) {
+        previousFont = std::exchange(m_font, font);
+    }
+    for (std::size_t i = 0; i < m_controls.size(); ++i) {
+        const win::LayoutRect& at = MainWindowControls[i].inWindow;
+        SendMessageW(m_controls[i], WM_SETFONT, reinterpret_cast<WPARAM>(m_font), FALSE);
+        SetWindowPos(m_controls[i], nullptr, scaled(at.x), scaled(at.y), scaled(at.width),
+                     scaled(at.height), SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    for (std::size_t i = 0; i < std::size(MainWindowListColumns); ++i) {
+        ListView_SetColumnWidth(m_list, static_cast<int>(i),
+                                scaled(MainWindowListColumns[i].width));
+    }
+    for (auto [icon, metric] : {std::pair{&m_bigIcon, SM_CXICON}, {&m_smallIcon, SM_CXSMICON}}) {
+        HICON fresh = programIcon(systemMetric(metric, m_dpi));
+        SendMessageW(m_window, WM_SETICON, metric == SM_CXICON ? ICON_BIG : ICON_SMALL,
+                     reinterpret_cast<LPARAM>(fresh));
+        if (*icon != nullptr) {
+            DestroyIcon(*icon);
+        }
+        *icon = fresh;
+    }
+
+    const SIZE frame = frameSize();
+    const int width = frame.cx;
+    const int height = frame.cy;
+    int left = 0;
+    int top = 0;
+    if (suggested != nullptr) {
+        left = suggested->left;
+        top = suggested->top;
+    } else {
+        // Centred in the work area; the template's own position is not used.
+        MONITORINFO monitor{};
+        monitor.cbSize = sizeof(monitor);
+        RECT area{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+        if (GetMonitorInfoW(MonitorFromWindow(m_window, MONITOR_DEFAULTTOPRIMARY), &monitor)) {
+            area = monitor.rcWork;
+        }
+        left = static_cast<int>(area.left) + std::max<int>(0, (area.right - area.left - width) / 2);
+        top = static_cast<int>(area.top) + std::max<int>(0, (area.bottom - area.top - height) / 2);
+    }
+    SetWindowPos(m_window, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+    RedrawWindow(m_window, nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+    if (previousFont != nullptr) {
+        DeleteObject(previousFont); // no control uses it any more
+    }
+}
+
+int Win32MainWindow::currentRow() const
+{
+    return ListView_GetNextItem(m_list, -1, LVNI_FOCUSED);
+}
+
+void Win32MainWindow::setCurrentColumn(int column)
+{
+    m_currentColumn = std::clamp(column, 0, ColumnCount - 1);
+    const int row = currentRow();
+    if (row >= 0) {
+        // The whole cell comes into view: the list scrolls sideways as little as it must.
+        RECT cell{};
+        ListView_GetSubItemRect(m_list, row, m_currentColumn, LVIR_BOUNDS, &cell);
+        if (m_currentColumn == 0) {
+            cell.right = cell.left + ListView_GetColumnWidth(m_list, 0);
+        }
+        RECT client{};
+        GetClientRect(m_list, &client);
+        int dx = 0;
+        if (cell.right > client.right) {
+            dx = cell.right - client.right;
+        }
+        if (cell.left + dx < client.left) {
+            dx = cell.left - client.left;
+        }
+        if (dx != 0) {
+            ListView_Scroll(m_list, dx, 0);
+        }
+        ListView_RedrawItems(m_list, row, row);
+        UpdateWindow(m_list);
+    }
+}
+
+void Win32MainWindow::paintCurrentCell(HRGN area)
+{
+    const int row = currentRow();
+    if (row < 0 || GetFocus() != m_list) {
+        return;
+    }
+    RECT cell{};
+    ListView_GetSubItemRect(m_list, row, m_currentColumn, LVIR_BOUNDS, &cell);
+    if (m_currentColumn == 0) {
+        // The first column's bounds are the whole row's.
+        cell.right = cell.left + ListView_GetColumnWidth(m_list, 0);
+    }
+    InflateRect(&cell, -1, -1);
+    HDC dc = GetDC(m_list);
+    SelectClipRgn(dc, area);
+    SetTextColor(dc, RGB(0, 0, 0));
+    SetBkColor(dc, RGB(255, 255, 255));
+    DrawFocusRect(dc, &cell);
+    ReleaseDC(m_list, dc);
+}
+
+void Win32MainWindow::keepHorizontalScroll()
+{
+    if (m_rightClickScroll) {
+        const int moved = horizontalScroll(m_list) - *m_rightClickScroll;
+        if (moved != 0) {
+            ListView_Scroll(m_list, -moved, 0);
+        }
+    }
 }
 
 void Win32MainWindow::close()
@@ -406,6 +841,10 @@ void Win32MainWindow::pumpMessages()
             if (message.message == WM_KEYDOWN && message.wParam == VK_ESCAPE) {
                 m_handlerRuns.cancel();
             }
+            // Alt+F4 closes the window as its close button does: the wait ends at once.
+            if (message.message == WM_SYSKEYDOWN && message.wParam == VK_F4) {
+                close();
+            }
             continue;
         }
         if (!translateAccelerator(message)) {
@@ -420,11 +859,19 @@ bool Win32MainWindow::translateAccelerator(const MSG& message)
     if (m_window == nullptr) {
         return false;
     }
-    // Enter in an edit box presses the button beside it.
     if (message.message == WM_KEYDOWN && message.wParam == VK_RETURN) {
+        // Enter in an edit box clicks the button beside it; the focus stays in the box.
         if (message.hwnd == m_keywordBox || message.hwnd == m_qqNumberBox) {
-            SendMessageW(message.hwnd == m_keywordBox ? m_searchButton : m_queryButton, BM_CLICK, 0,
-                         0);
+            HWND button = message.hwnd == m_keywordBox ? m_searchButton : m_queryButton;
+            if (IsWindowEnabled(button)) {
+                SendMessageW(m_window, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(button), BN_CLICKED),
+                             reinterpret_cast<LPARAM>(button));
+            }
+            return true;
+        }
+        // Enter on a focused button presses it, as Space does.
+        if (IsChild(m_window, message.hwnd) && isPushButton(message.hwnd)) {
+            SendMessageW(message.hwnd, BM_CLICK, 0, 0);
             return true;
         }
     }
@@ -453,8 +900,9 @@ void Win32MainWindow::show()
 {
     ShowWindow(m_window, SW_SHOWNORMAL);
     UpdateWindow(m_window);
-    // Typing right after start goes into the keyword box.
+    // Typing right after start replaces the preset keyword.
     SetFocus(m_keywordBox);
+    Edit_SetSel(m_keywordBox, 0, -1);
 }
 
 Win32Desktop& Win32MainWindow::desktop()
@@ -481,6 +929,7 @@ void Win32MainWindow::deleteAllRows()
 {
     ListView_DeleteAllItems(m_list);
     m_cells.clear();
+    m_currentColumn = 0;
 }
 
 int Win32MainWindow::insertRow()
@@ -532,7 +981,9 @@ int Win32MainWindow::selectedRow() const
 void Win32MainWindow::setPageLabel(const Text& text)
 {
     m_pageLabelText = text;
-    SetWindowTextW(m_pageLabel, win::wideFromGbk(text).c_str());
+    const std::wstring wide = win::wideFromGbk(text);
+    SetWindowTextW(m_pageLabel, wide.c_str());
+    m_annotations->setDescription(m_pageLabel, pageDescription(wide));
 }
 
 Text Win32MainWindow::pageLabel() const
@@ -540,13 +991,32 @@ Text Win32MainWindow::pageLabel() const
     return m_pageLabelText;
 }
 
+void Win32MainWindow::moveFocusOffBeforeDisabling(HWND button)
+{
+    // A disabled control keeps no focus and Windows hands it to nobody: the keyboard would be
+    // dead. The focus goes on to the next control in the tab order.
+    if (GetFocus() == button) {
+        if (HWND next = GetNextDlgTabItem(m_window, button, FALSE); next && next != button) {
+            SetFocus(next);
+        } else {
+            SetFocus(m_keywordBox);
+        }
+    }
+}
+
 void Win32MainWindow::setPreviousPageEnabled(bool enabled)
 {
+    if (!enabled) {
+        moveFocusOffBeforeDisabling(m_previousPage);
+    }
     EnableWindow(m_previousPage, enabled ? TRUE : FALSE);
 }
 
 void Win32MainWindow::setNextPageEnabled(bool enabled)
 {
+    if (!enabled) {
+        moveFocusOffBeforeDisabling(m_nextPage);
+    }
     EnableWindow(m_nextPage, enabled ? TRUE : FALSE);
 }
 
@@ -599,8 +1069,8 @@ int Win32MainWindow::windowLeftEdge() const
 
 int Win32MainWindow::listLeftEdge() const
 {
-    // In its template parent's client area, as the template places it.
-    return m_listLeftEdge;
+    // In its template parent's client area, as the template places it, at the window's DPI.
+    return scaled(m_listLeftEdge);
 }
 
 std::array<int, 3> Win32MainWindow::columnEdges() const
@@ -612,7 +1082,7 @@ std::array<int, 3> Win32MainWindow::columnEdges() const
     for (int column = 0; column < static_cast<int>(edges.size()); ++column) {
         RECT item{};
         Header_GetItemRect(header, column, &item);
-        edges[static_cast<std::size_t>(column)] = ColumnEdgeMargin + item.right;
+        edges[static_cast<std::size_t>(column)] = scaled(ColumnEdgeMargin) + item.right;
     }
     return edges;
 }
@@ -624,8 +1094,8 @@ std::optional<ListMenuPlace> Win32MainWindow::keyboardMenuPlace() const
 
 void Win32MainWindow::showListMenuForFocusedRow()
 {
-    // A list view has no current column: the menu is for the focused row's first cell.
-    int row = ListView_GetNextItem(m_list, -1, LVNI_FOCUSED);
+    // The menu is for the current cell, which Left and Right move, and pops up at it.
+    int row = currentRow();
     if (row < 0) {
         row = selectedRow();
     }
@@ -633,11 +1103,11 @@ void Win32MainWindow::showListMenuForFocusedRow()
     if (row >= 0) {
         ListView_EnsureVisible(m_list, row, FALSE);
         RECT cell{};
-        ListView_GetItemRect(m_list, row, &cell, LVIR_LABEL);
+        ListView_GetSubItemRect(m_list, row, m_currentColumn, LVIR_LABEL, &cell);
         at = {cell.left, cell.bottom};
     }
     ClientToScreen(m_list, &at);
-    m_keyboardMenuPlace = ListMenuPlace{0, {at.x, at.y}};
+    m_keyboardMenuPlace = ListMenuPlace{m_currentColumn, {at.x, at.y}};
     raiseEvent(GetDlgCtrlID(m_list), UnitEvent::RightClicked);
     m_keyboardMenuPlace.reset();
 }

@@ -22,6 +22,9 @@ namespace marrowtune {
 
 class ScriptComponent;
 class Win32MainWindow;
+namespace win {
+class AccessibleAnnotations;
+}
 
 /// One row of the Win32 window's event table.
 using Win32EventRow = EventRow<Win32MainWindow, std::u16string_view>;
@@ -52,6 +55,8 @@ public:
     void show();
     /// Runs the message loop until the window has been destroyed; returns the exit status.
     int runMessageLoop();
+    /// The dots per inch the window is laid out for: the template's pixels are at 96.
+    int dpi() const { return m_dpi; }
     /// The desktop facilities the handlers use.
     Win32Desktop& desktop();
     /// Replaces the desktop facilities (tests).
@@ -95,9 +100,13 @@ private:
 
     Win32MainWindow();
     bool createControls();
+    void nameForScreenReaders();
     bool bindEvents(std::span<const Win32EventRow> events);
     static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK listProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam,
+                                     UINT_PTR id, DWORD_PTR self);
+    LRESULT handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT handleListMessage(UINT message, WPARAM wParam, LPARAM lParam);
     bool translateAccelerator(const MSG& message);
     void raiseEvent(int unit, UnitEvent event);
     void beginHandlers();
@@ -105,11 +114,22 @@ private:
     void pumpMessages();
     void close();
     void showListMenuForFocusedRow();
+    int currentRow() const;
+    void setCurrentColumn(int column);
+    void paintCurrentCell(HRGN area);
+    void keepHorizontalScroll();
+    void moveFocusOffBeforeDisabling(HWND button);
+    void applyDpi(int dpi, const RECT* suggested);
+    int scaled(int pixels) const;
+    SIZE frameSize() const;
     void popUpMenuNow();
     HWND control(int index) const;
 
     HWND m_window = nullptr;
     HFONT m_font = nullptr;
+    HICON m_bigIcon = nullptr;
+    HICON m_smallIcon = nullptr;
+    int m_dpi = 96;
     std::vector<HWND> m_controls; // one per layout control, in layout order
     HWND m_keywordBox = nullptr;
     HWND m_qqNumberBox = nullptr;
@@ -120,12 +140,16 @@ private:
     HWND m_previousPage = nullptr;
     HWND m_nextPage = nullptr;
     int m_listLeftEdge = 0;
+    int m_currentColumn = 0;               // the list's current cell, in the current row
+    std::optional<int> m_rightClickScroll; // the list's sideways scroll when a right click began
+    HWND m_savedFocus = nullptr;           // the control that had the focus when the window lost it
     std::vector<std::array<Text, 4>> m_cells; // the list's text as GBK, as it was set
     Text m_pageLabelText;
     std::array<Text, 3> m_menuCaptions;
     std::array<bool, 3> m_menuVisible{true, true, true};
     ScreenPoint m_menuAt;
     std::unique_ptr<ScriptComponent> m_script; // 脚本组件1: no window of its own
+    std::unique_ptr<win::AccessibleAnnotations> m_annotations;
     std::unique_ptr<Win32Desktop> m_desktop;
     std::vector<BoundEvent> m_events;
     std::optional<ListMenuPlace> m_keyboardMenuPlace; // set while the keyboard opens the menu

@@ -14,12 +14,32 @@
 
 namespace marrowtune::win {
 
+std::wstring programPath()
+{
+    // A path longer than the buffer comes back cut short, with the buffer's size as its length:
+    // the buffer grows until the whole path fits.
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length =
+            GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length == 0) {
+            return {};
+        }
+        if (length < path.size()) {
+            path.resize(length);
+            return path;
+        }
+        if (path.size() >= 32768) { // the longest path Windows has
+            return {};
+        }
+        path.resize(path.size() * 2);
+    }
+}
+
 int runProgram()
 {
     registerSystemClasses();
-    std::wstring path(MAX_PATH, L'\0');
-    const DWORD length = GetModuleFileNameW(nullptr, path.data(), MAX_PATH);
-    path.resize(length);
+    const std::wstring path = programPath();
     if (const std::size_t slash = path.find_last_of(L"\\/"); slash != std::wstring::npos) {
         SetCurrentDirectoryW(path.substr(0, slash).c_str());
     }

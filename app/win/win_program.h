@@ -2,7 +2,13 @@
 #pragma once
 // The Windows program's start.
 
+#include <string>
+
 namespace marrowtune::win {
+
+/// The full path of the program's executable file, however long; empty when the system gives
+/// none.
+std::wstring programPath();
 
 /// The entry routine, once handleCommandLine has let the window start: makes the program's
 /// directory current, registers the end work, creates the window on the program's search
