@@ -26,7 +26,9 @@ const char* const ProgramHelpText =
     "\n"
     "Environment: MARROWTUNE_ZONE_PLAYLIST_HOST, MARROWTUNE_SONG_SEARCH_HOST,\n"
     "MARROWTUNE_STREAM_REDIRECT_HOST, MARROWTUNE_MUSIC_CDN_HOST_SUFFIX, MARROWTUNE_MIRROR_HOST,\n"
-    "MARROWTUNE_LISTEN_PAGE_HOST and MARROWTUNE_AUTHOR_PAGE_URL replace the built-in hosts.\n";
+    "MARROWTUNE_LISTEN_PAGE_HOST and MARROWTUNE_AUTHOR_PAGE_URL replace the built-in hosts.\n"
+    "MARROWTUNE_PROXY (http://HOST:PORT, or socks5h://HOST:PORT except on Windows) sends every\n"
+    "request through that proxy.\n";
 
 std::optional<int> handleCommandLine(const std::vector<std::string>& arguments)
 {

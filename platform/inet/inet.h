@@ -30,7 +30,9 @@
 //
 // On the wire the library adds only what HTTP/1.1 needs of it: the Host line, the agent as
 // the User-Agent line (unless the header text carries one) and Content-Length when a body is
-// sent. It never adds Accept, Content-Type, Expect, Accept-Encoding, Cookie or caching lines.
+// sent; through an http proxy the request line takes the absolute form and, as the Windows
+// library's does, a Proxy-Connection line goes with it. It never adds Accept, Content-Type,
+// Expect, Accept-Encoding, Cookie or caching lines.
 
 #include <chrono>
 #include <cstddef>
