@@ -38,6 +38,7 @@ constexpr std::size_t ParallelProbes = 4;
 
 const char* const FooterText =
     "Options may stand anywhere on the line; put -- before a KEYWORD that starts with '-'.\n"
+    "search also takes --page N and --all (marrowtune-cli search --help).\n"
     "\n"
     "Output (stdout carries only data; messages go to stderr):\n"
     "  tsv   one song a line: song, singer, album, link, tab-separated, UTF-8; with --check a\n"

@@ -445,7 +445,7 @@ TEST(CliUsage, UsageErrorsNameTheProblem)
                 << subcommand << option;
         }
         if (subcommand == "zone") {
-            EXPECT_EQ(help.out.find("--page N"), std::string::npos);
+            EXPECT_EQ(help.out.find("\n  --page N"), std::string::npos);
         }
     }
 }
