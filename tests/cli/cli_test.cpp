@@ -226,7 +226,8 @@ protected:
             if (page == m_failingPage) {
                 return test::ScriptedResponse::text("");
             }
-            return test::ScriptedResponse::text(test::searchAnswer(95, page < 5 ? 20 : 15, page));
+            return test::ScriptedResponse::text(
+                test::searchAnswer(m_total, page < 5 ? 20 : 15, page));
         }
         // "/mp3/13/31001.mp3": the id before ".mp3".
         const int id = std::atoi(target.c_str() + target.rfind('/') + 1);
@@ -258,6 +259,7 @@ protected:
 
     test::LoopbackServer m_server;
     ServiceHosts m_hosts = ServiceHosts::buildDefaults();
+    int m_total = 95;
     int m_failingPage = 0;
     bool m_allDead = false;
 };
@@ -293,6 +295,16 @@ TEST_F(CliServiceTest, AllPagesInOneGo)
     ASSERT_EQ(rows.size(), 40u);
     EXPECT_EQ(rows[39].substr(0, rows[39].find('\t')), "song 2-20");
     EXPECT_EQ(pageRequests(4), 1u); // the first run's only
+
+    // At most 50 pages, and said so.
+    m_failingPage = 0;
+    m_total = 2000;
+    const CliRun capped = run({"search", "song", "--all", "--json"});
+    EXPECT_EQ(capped.status, ExitListed);
+    EXPECT_EQ(nlohmann::ordered_json::parse(capped.out)["pagesFetched"], 50);
+    EXPECT_EQ(capped.err, "marrowtune-cli: stopped after 50 of 100 pages\n");
+    EXPECT_EQ(pageRequests(51), 0u);
+    m_total = 95;
 
     // One page of several: on a terminal a hint after the rows, elsewhere nothing.
     m_failingPage = 0;
@@ -334,6 +346,14 @@ TEST_F(CliServiceTest, CheckMarksEachLink)
     EXPECT_EQ(dead.status, ExitNothingPlays);
     EXPECT_EQ(dead.err, "marrowtune-cli: none of the 20 links plays\n");
     EXPECT_EQ(lines(dead.out).size(), 20u);
+
+    // Links nothing answers: no status, and said so.
+    m_hosts.mirrorHost = "127.0.0.1:" + std::to_string(test::LoopbackServer::unusedPort());
+    const CliRun unanswered = run({"search", "song", "--check", "--json"});
+    EXPECT_EQ(unanswered.status, ExitNothingPlays);
+    EXPECT_EQ(nlohmann::ordered_json::parse(unanswered.out)["songs"][0]["checkStatus"], nullptr);
+    const std::string row = lines(run({"search", "song", "--check"}).out).at(0);
+    EXPECT_EQ(row.substr(row.rfind('\t')), "\tdead (network)");
 }
 
 // Catches a proxy that is not used for every request (the search and the probes) or not in
