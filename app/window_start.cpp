@@ -29,7 +29,9 @@ const char* const ProgramHelpText =
     "MARROWTUNE_LISTEN_PAGE_HOST and MARROWTUNE_AUTHOR_PAGE_URL replace the built-in hosts.\n"
     "Set to the empty text, MARROWTUNE_MIRROR_HOST, MARROWTUNE_LISTEN_PAGE_HOST and\n"
     "MARROWTUNE_AUTHOR_PAGE_URL mean none: links stay as the service gives them, 在线试听\n"
-    "opens the link itself, nothing opens when the window closes.\n";
+    "opens the link itself, nothing opens when the window closes.\n"
+    "MARROWTUNE_PROXY (http://HOST:PORT, or socks5h://HOST:PORT except on Windows) sends every\n"
+    "request through that proxy.\n";
 
 std::optional<int> handleCommandLine(const std::vector<std::string>& arguments)
 {

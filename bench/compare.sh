@@ -112,6 +112,24 @@ row cli-search "$o" "$a" ms ratio 1.3
 read -r o a < <(interleave "$cli zone 271828182" "curl -s '$zone_url'")
 row cli-zone "$o" "$a" ms ratio 1.3
 
+# Every page of a search of ten pages in one run (--all) against ten curl calls for the same
+# pages, one after the other. A server gives every page the 20-song answer, its total raised
+# to 200 hits.
+LC_ALL=C sed 's/^searchJsonCallback({totalnum:20,/searchJsonCallback({totalnum:200,/' \
+  "$work/a20" >"$work/a20of200"
+pages_port=$(free_port)
+node bench/compare/server.js "$pages_port" "$work/a20of200" >/dev/null &
+pids+=($!)
+wait_port "$pages_port"
+pages_curl=""
+page_url=${search_url/127.0.0.1:$port/127.0.0.1:$pages_port}
+for page in $(seq 10); do
+  pages_curl+="curl -s '${page_url%%&p=1&*}&p=$page&${page_url#*&p=1&}' >/dev/null; "
+done
+read -r o a < <(MARROWTUNE_SONG_SEARCH_HOST=127.0.0.1:$pages_port \
+  interleave "$cli search 累死爱情 --all" "$pages_curl")
+row cli-all-10-pages "$o" "$a" ms ratio 1.3
+
 # The big answers come from a server that gives every search the same file.
 big_port=$(free_port)
 node bench/compare/server.js "$big_port" "$work/a10000" >/dev/null &

@@ -30,13 +30,11 @@ inline constexpr int ExitNetwork = 3;
 inline constexpr int ExitWrongQq = 4;
 /// Exit status: the output could not be written.
 inline constexpr int ExitOutputFailed = 5;
+/// Exit status: songs were listed and checked (--check), and none of their links plays.
+inline constexpr int ExitNothingPlays = 6;
 
 /// What the last action gave, as the JSON "status" names it.
 enum class Outcome { Listed, NoResults, NoMusic, Network, WrongQq };
-
-/// A cell (UTF-8) for the tab-separated output: backslash, tab, CR and LF as \\, \t, \r, \n,
-/// every other control character (C0 and DEL) as \xHH, so no cell can drive a terminal.
-std::string escapeCell(std::string_view utf8);
 
 /// Checks that `utf8` is valid UTF-8 whose every character GBK can hold; returns an empty
 /// text when it is, otherwise one line naming the first offending byte or character.
@@ -57,9 +55,13 @@ public:
     /// returns the exit status.
     int run(const std::vector<std::string>& arguments, const ServiceHosts& hosts, std::ostream& out,
             std::ostream& err);
+    /// Whether `err` is a terminal: only then do runs show their progress there, and a listed
+    /// page that is not the last one says how to get the next.
+    void setStderrIsTerminal(bool terminal);
 
 private:
     std::unique_ptr<ScriptControlComponent> m_rewriteScript;
+    bool m_stderrIsTerminal = false;
 };
 
 /// Runs the command line `arguments` as CommandLine::run does, with a CommandLine of its own.

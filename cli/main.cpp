@@ -13,7 +13,10 @@
 #include <vector>
 
 #ifdef _WIN32
+#include <io.h>
 #include <windows.h>
+#else
+#include <unistd.h>
 #endif
 
 namespace {
@@ -40,6 +43,15 @@ std::vector<std::string> utf8Arguments(int argc, char** argv)
 #endif
 }
 
+bool stderrIsTerminal()
+{
+#ifdef _WIN32
+    return _isatty(_fileno(stderr)) != 0;
+#else
+    return isatty(STDERR_FILENO) != 0;
+#endif
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -54,6 +66,7 @@ int main(int argc, char** argv)
     const std::vector<std::string> arguments = utf8Arguments(argc, argv);
     // Never destroyed: the process ends below.
     marrowtune::cli::CommandLine commandLine;
+    commandLine.setStderrIsTerminal(stderrIsTerminal());
     const int status = commandLine.run(arguments, hosts, std::cout, std::cerr);
     // Once the output is out, the rest of a normal exit (the script hosts stopped and their heaps
     // freed, the network library's clean-up) only delays the end: the system reclaims all of it

@@ -11,9 +11,12 @@ _marrowtune_cli()
     case $prev in
         --format) COMPREPLY=($(compgen -W "tsv json m3u" -- "$cur")); return ;;
         --page) return ;;
+        --proxy) COMPREPLY=($(compgen -W "http:// socks5h://" -- "$cur")); compopt -o nospace; return ;;
     esac
     if [[ $cur == -* ]]; then
-        COMPREPLY=($(compgen -W "--help --version --format --json --header --page" -- "$cur"))
+        local options="--help --version --format --json --header --check --proxy"
+        [[ $command != zone ]] && options+=" --page --all"
+        COMPREPLY=($(compgen -W "$options" -- "$cur"))
     elif [[ -z $command ]]; then
         COMPREPLY=($(compgen -W "zone search" -- "$cur"))
     elif [[ $command == search && $prev != search ]]; then

@@ -6,8 +6,11 @@
 #include "net/url.h"
 #include "platform/inet/inet.h"
 
+#include <algorithm>
 #include <array>
+#include <chrono>
 #include <memory>
+#include <vector>
 
 namespace marrowtune {
 namespace {
@@ -178,6 +181,46 @@ ByteBuffer httpRequest(const Text& url, int method, const Text& formText, Text* 
     scanRawHeaders(rawHeaderText, locationText, newCookieText);
     mergeCookies(cookieText, newCookieText);
     return body;
+}
+
+ProbeAnswer probeUrl(const Text& url, const std::optional<Text>& proxy)
+{
+    constexpr auto ProbeDeadline = std::chrono::seconds(10);
+    constexpr std::size_t ProbeSizeCap = 64 * 1024;
+    const inet::ScopedRequestBounds bounds(ProbeDeadline, ProbeSizeCap);
+    const Text agent(DefaultAgent);
+    const OwnedHandle internet(
+        proxy ? inet::open(agent, inet::AccessType::Proxy, Text(ProxyListPrefix) + *proxy, "")
+              : inet::open(agent, inet::AccessType::Direct));
+    const OwnedHandle connection(inet::connect(internet.get(), urlHost(url), urlPort(url)));
+    const std::uint32_t flags =
+        inet::Reload | inet::NeedFile | inet::NoCookies |
+        (toLowerText(leftText(url, 5)) == "https" ? inet::Secure : inet::IgnoreRedirectToHttps);
+    const OwnedHandle request(
+        inet::openRequest(connection.get(), "GET", urlPath(url), HttpVersion, flags));
+    Text headers = "Range: bytes=0-1";
+    completeHeaders(headers, url, {});
+    ProbeAnswer answer;
+    if (request == nullptr || !inet::send(request.get(), headers, nullptr, 0)) {
+        return answer;
+    }
+    const Text block = inet::queryRawHeaders(request.get(), HeaderBufferSize).value_or(Text());
+    const std::vector<Text> lines = splitText(block, LineEnd);
+    // "HTTP/1.1 206 Partial Content": the three digits after the first space.
+    const std::string_view statusLine = lines.empty() ? std::string_view() : lines.front();
+    const std::size_t space = statusLine.find(' ');
+    const std::string_view code =
+        space == std::string_view::npos ? std::string_view() : statusLine.substr(space + 1, 3);
+    if (code.size() == 3 &&
+        std::all_of(code.begin(), code.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        answer.status = std::stoi(std::string(code));
+    }
+    for (const Text& line : lines) {
+        if (findText(line, "Content-Type:", 1, true) == 1) {
+            answer.contentType = headerValue(line);
+        }
+    }
+    return answer;
 }
 
 void setRequestWaitHook(std::function<void()> hook)

@@ -39,6 +39,18 @@ Text httpGetText(const Text& url, int method = 0, const Text& formText = {},
                  Text* location = nullptr, bool noRedirect = false, ByteBuffer* formBytes = nullptr,
                  const std::optional<Text>& proxy = Text{}, Text* rawHeaders = nullptr);
 
+/// What a server answered a probe of a link.
+struct ProbeAnswer {
+    std::optional<int> status; ///< the final answer's status code; nothing when none came
+    Text contentType;          ///< its Content-Type value (empty when it had none)
+};
+
+/// Asks for the first two bytes of `url` (a GET with "Range: bytes=0-1" besides the default
+/// lines, redirects followed, `proxy` as httpRequest's) within the engine's bounds and tighter
+/// ones: the whole probe at most 10 s, and little of a body taken in when the server ignores the
+/// range. Only the head counts, so an answer whose body was cut short still gives its status.
+ProbeAnswer probeUrl(const Text& url, const std::optional<Text>& proxy);
+
 /// Sets the function every request calls at least every 20 ms while it waits on the network,
 /// on the waiting thread (an empty function: requests just block). The hook may run an event
 /// loop but must not start another request from within itself.

@@ -90,7 +90,8 @@ SearchStatus searchSongs(SearchView& view, PagingState& paging, const Text& enco
 {
     RegexObject regex;
     const Text stamp = makeTimeStamp();
-    Text answer = httpGetText(songSearchUrl(hosts.songSearchHost, encodedKeyword, page, stamp));
+    Text answer =
+        askService(songSearchUrl(hosts.songSearchHost, encodedKeyword, page, stamp), hosts);
     view.deleteAllRows();
     if (answer.empty()) {
         return SearchStatus::EmptyAnswer;

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "search/service_hosts.h"
 
+#include "base/escape.h"
 #include "marrowtune/config.h"
+#include "net/http.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -13,7 +15,7 @@ ServiceHosts ServiceHosts::buildDefaults()
     return {Text(config::ZonePlaylistHost),   Text(config::SongSearchHost),
             Text(config::MusicCdnHostSuffix), Text(config::StreamRedirectHost),
             Text(config::MirrorHost),         Text(config::ListenPageHost),
-            Text(config::AuthorPageUrl)};
+            Text(config::AuthorPageUrl),      Text()}; // no proxy
 }
 
 bool isHostText(std::string_view value)
@@ -22,6 +24,30 @@ bool isHostText(std::string_view value)
         return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
                c == '.' || c == '-' || c == '_' || c == ':';
     });
+}
+
+bool isProxyUrl(std::string_view value)
+{
+#ifdef _WIN32
+    constexpr std::string_view Schemes[] = {"http://"};
+#else
+    constexpr std::string_view Schemes[] = {"http://", "socks5h://"};
+#endif
+    for (const std::string_view scheme : Schemes) {
+        if (!value.starts_with(scheme)) {
+            continue;
+        }
+        const std::string_view rest = value.substr(scheme.size());
+        const std::size_t colon = rest.find(':');
+        const std::string_view host = rest.substr(0, colon);
+        const std::string_view port =
+            colon == std::string_view::npos ? std::string_view() : rest.substr(colon + 1);
+        const bool digits =
+            !port.empty() && port.size() <= 5 && port.front() != '0' &&
+            std::all_of(port.begin(), port.end(), [](char c) { return c >= '0' && c <= '9'; });
+        return isHostText(host) && digits && std::stoi(std::string(port)) <= 65535;
+    }
+    return false;
 }
 
 bool isPageUrl(std::string_view value)
@@ -59,10 +85,18 @@ ServiceHosts hostsFromEnvironment(const char* (*lookUp)(const char*), std::strin
             problem = std::string(name) +
                       (url ? " must be an http:// or https:// URL without spaces"
                            : " must be a host name (letters, digits, '.', '-', '_', ':')") +
-                      ": '" + value + "'";
+                      ": '" + controlsEscaped(value) + "'";
             return hosts;
         }
         result.*field = value;
+    }
+    if (const char* proxy = lookUp("MARROWTUNE_PROXY")) {
+        if (*proxy != '\0' && !isProxyUrl(proxy)) {
+            problem = "MARROWTUNE_PROXY must be " + std::string(ProxyUrlForm) + ": '" +
+                      controlsEscaped(proxy) + "'";
+            return hosts;
+        }
+        result.proxy = proxy;
     }
     return result;
 }
@@ -76,6 +110,12 @@ std::string applyHostEnvironment(ServiceHosts& hosts)
         hosts = std::move(found);
     }
     return problem;
+}
+
+Text askService(const Text& url, const ServiceHosts& hosts)
+{
+    // The proxy goes to the engine's own parameter; empty, it asks as the URL alone does.
+    return httpGetText(url, 0, {}, nullptr, nullptr, nullptr, nullptr, false, nullptr, hosts.proxy);
 }
 
 } // namespace marrowtune

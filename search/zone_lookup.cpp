@@ -82,7 +82,8 @@ void lookupZoneMusic(SearchView& view, const SearchContext& context)
     view.setPreviousPageEnabled(false);
     const Text stamp = makeRandomStamp([&view] { view.processPendingEvents(); });
     const Text qqNumber = view.qqNumberText();
-    Text answer = httpGetText(zonePlaylistUrl(context.hosts.zonePlaylistHost, qqNumber, stamp));
+    Text answer =
+        askService(zonePlaylistUrl(context.hosts.zonePlaylistHost, qqNumber, stamp), context.hosts);
 
     view.deleteAllRows();
     // The service's complaint wins over anything else the answer holds.

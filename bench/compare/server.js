@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// A loopback server for the 10,000-song row: every search request gets the answer file.
+// A loopback server for the end-to-end rows: every search request gets the answer file.
 // usage: node server.js PORT FILE
 'use strict';
 const http = require('http');

@@ -30,8 +30,11 @@
 //
 // On the wire the library adds only what HTTP/1.1 needs of it: the Host line, the agent as
 // the User-Agent line (unless the header text carries one) and Content-Length when a body is
-// sent. It never adds Accept, Content-Type, Expect, Accept-Encoding, Cookie or caching lines.
+// sent; through an http proxy the request line takes the absolute form and, as the Windows
+// library's does, a Proxy-Connection line goes with it. It never adds Accept, Content-Type,
+// Expect, Accept-Encoding, Cookie or caching lines.
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -94,6 +97,22 @@ std::optional<std::string> queryRawHeaders(Handle request, std::size_t bufferSiz
 /// Closes any handle; false for a null or unknown handle. Handles may be closed in any order;
 /// closing a request cancels its transfer.
 bool close(Handle handle);
+
+/// Tighter bounds for the requests sent from the calling thread while the object lives (where
+/// the bounds above are tighter, they stay in force): an overall deadline, and the most header
+/// and body bytes a request takes in. A transfer cut by either ends as a broken one; the header
+/// block of an answer that came stays readable.
+class ScopedRequestBounds {
+public:
+    ScopedRequestBounds(std::chrono::milliseconds deadline, std::size_t sizeCap);
+    ~ScopedRequestBounds();
+    ScopedRequestBounds(const ScopedRequestBounds&) = delete;
+    ScopedRequestBounds& operator=(const ScopedRequestBounds&) = delete;
+
+private:
+    long m_previousDeadline;
+    std::size_t m_previousCap;
+};
 
 /// Sets the function every waiting send() calls at least every 20 ms, process-wide, on the
 /// waiting thread (an empty function: send() just blocks). The hook may run an event loop but

@@ -19,6 +19,10 @@ std::atomic<long> noDataTimeout{detail::DefaultNoDataTimeoutS};
 std::atomic<long> deadline{detail::DefaultDeadlineMs};
 std::atomic<std::size_t> cap{detail::DefaultSizeCap};
 
+// Bounds the calling thread set for its own requests (ScopedRequestBounds); 0: none.
+thread_local long threadDeadline = 0;
+thread_local std::size_t threadCap = 0;
+
 std::mutex settingsMutex;
 std::function<void()> waitHook;
 std::optional<std::map<std::string, std::string>> hostMap;
@@ -92,12 +96,12 @@ long noDataTimeoutS()
 
 long deadlineMs()
 {
-    return deadline.load();
+    return threadDeadline > 0 ? std::min(threadDeadline, deadline.load()) : deadline.load();
 }
 
 std::size_t sizeCap()
 {
-    return cap.load();
+    return threadCap > 0 ? std::min(threadCap, cap.load()) : cap.load();
 }
 
 std::function<void()> currentWaitHook()
@@ -182,6 +186,20 @@ void setWaitHook(std::function<void()> hook)
 {
     std::lock_guard lock(settingsMutex);
     waitHook = std::move(hook);
+}
+
+ScopedRequestBounds::ScopedRequestBounds(std::chrono::milliseconds deadlineLimit,
+                                         std::size_t sizeCap)
+    : m_previousDeadline(threadDeadline), m_previousCap(threadCap)
+{
+    threadDeadline = std::max<long>(1, static_cast<long>(deadlineLimit.count()));
+    threadCap = std::max<std::size_t>(1, sizeCap);
+}
+
+ScopedRequestBounds::~ScopedRequestBounds()
+{
+    threadDeadline = m_previousDeadline;
+    threadCap = m_previousCap;
 }
 
 namespace testing {

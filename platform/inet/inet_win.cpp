@@ -307,6 +307,9 @@ Handle open(std::string_view agent, AccessType access, std::string_view proxyLis
     const std::string bypass(bypassList);
     HINTERNET handle = nullptr;
     if (access == AccessType::Proxy) {
+        // The list goes to the library's own proxy parameter as it is ("http=" and the proxy,
+        // with or without "http://"). The library speaks to http proxies only, which is why the
+        // programs accept no socks5h:// proxy on Windows.
         handle = InternetOpenA(agentLine.c_str(), INTERNET_OPEN_TYPE_PROXY, proxy.c_str(),
                                bypass.empty() ? nullptr : bypass.c_str(), 0);
     } else {

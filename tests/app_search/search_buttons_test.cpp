@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "app/main_window.h"
 #include "app/program.h"
+#include "app/window_start.h"
 #include "marrowtune/config.h"
 #include "platform/system_classes.h"
 #include "search/rewrite.h"
@@ -8,6 +9,7 @@
 #include "search/service_hosts.h"
 #include "tests/app/fake_desktop.h"
 #include "tests/app/gui_test_support.h"
+#include "tests/support/loopback_server.h"
 #include "tools/sample-service/sample_service.h"
 
 #include <QAction>
@@ -19,6 +21,7 @@
 #include <QTest>
 
 #include <gtest/gtest.h>
+#include <httplib.h>
 
 namespace marrowtune {
 namespace {
@@ -176,6 +179,37 @@ TEST_F(SearchButtonsTest, MenuSearchesForTheRightClickedCell)
     press(u"按钮1"_s);
     EXPECT_EQ(state(), (PageState{u"1/1"_s, false, false, 1}));
     EXPECT_EQ(row(0)[0], u"无结果 请更换关键词"_s);
+}
+
+// Catches a window whose searches ignore the proxy named at start: MARROWTUNE_PROXY, read as
+// the program starts, sends the search through a forward proxy (whose log holds the
+// absolute-form request line) that passes it on to the service.
+TEST_F(SearchButtonsTest, SearchGoesThroughTheProxyNamedAtStart)
+{
+    test::LoopbackServer proxy;
+    proxy.setHandler([this](const test::RecordedRequest& request) {
+        httplib::Client service("127.0.0.1", m_service.port());
+        const std::string target = request.target(); // "http://host:port/path?query"
+        const auto answer = service.Get(target.substr(target.find('/', 7)));
+        return test::ScriptedResponse::text(answer ? answer->body : std::string());
+    });
+    ASSERT_TRUE(proxy.start());
+    qputenv("MARROWTUNE_PROXY", "http://127.0.0.1:" + QByteArray::number(proxy.port()));
+    ASSERT_EQ(handleCommandLine({}), std::nullopt);
+    qunsetenv("MARROWTUNE_PROXY");
+    SearchContext& context = programSearchContext();
+    context.hosts.songSearchHost = m_service.hostAndPort();
+    m_window->useSearchContext(context);
+
+    press(u"按钮1"_s);
+    EXPECT_EQ(state(), (PageState{u"1/2"_s, false, true, 20}));
+    const std::vector<test::RecordedRequest> requests = proxy.requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].requestLine.rfind(
+                  "GET http://" + m_service.hostAndPort() + "/fcgi-bin/fcg_search_xmldata.q?", 0),
+              0u)
+        << requests[0].requestLine;
+    context.hosts.proxy.clear();
 }
 
 } // namespace

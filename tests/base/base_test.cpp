@@ -2,6 +2,7 @@
 // The shared helpers' edges; the GBK-aware find is covered through findText in the text tests.
 
 #include "base/ascii.h"
+#include "base/escape.h"
 #include "base/numbers.h"
 
 #include <cmath>
@@ -60,6 +61,28 @@ TEST(BaseTest, TruncatedToInt)
     };
     for (const Case& c : cases) {
         EXPECT_EQ(truncatedToInt(c.number), c.expected) << c.number;
+    }
+}
+
+// Catches control characters (from a service's cell or an echoed argument) passed raw to a
+// terminal, escapes that cannot be told apart from the text they replace, and printable
+// characters mangled.
+TEST(BaseTest, ControlsEscaped)
+{
+    const std::pair<std::string, std::string> cases[] = {
+        {"a\\b\tc\r\nd", "a\\\\b\\tc\\r\\nd"},
+        {"\x1B[2J\x07", "\\x1B[2J\\x07"},
+        {std::string("\x00\x1F\x7F", 3), "\\x00\\x1F\\x7F"},
+        {"歌\"手 ~ é 😀", "歌\"手 ~ é 😀"},
+        {"\xC2\x9B"
+         "1m",
+         "\\xC2\\x9B1m"}, // C1 CSI
+        {"\x9B"
+         "1m\xE6\xAD",
+         "\\x9B1m\\xE6\\xAD"}, // not UTF-8
+    };
+    for (const auto& [text, escaped] : cases) {
+        EXPECT_EQ(controlsEscaped(text), escaped);
     }
 }
 

@@ -8,8 +8,10 @@
 #include "tools/sample-service/sample_service.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
+#include <set>
 #include <sstream>
 
 namespace marrowtune::cli {
@@ -42,6 +44,15 @@ std::vector<std::string> lines(const std::string& text)
         result.push_back(line);
     }
     return result;
+}
+
+void setVariable(const char* name, const std::string& value)
+{
+#ifdef _WIN32
+    _putenv_s(name, value.c_str());
+#else
+    setenv(name, value.c_str(), 1);
+#endif
 }
 
 const std::string Network = "marrowtune-cli: 网络出现问题了~\n";
@@ -236,6 +247,205 @@ TEST(CliPages, EveryHitLiesOnAPageThatCanBeReached)
     }
 }
 
+// A loopback service for the search and the links it lists: 95 hits on five pages, whose
+// links (on the same server) play when their id is even and are 404 when it is odd.
+class CliServiceTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { registerSystemClasses(); }
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_server.start());
+        m_server.setHandler(
+            [this](const test::RecordedRequest& request) { return answer(request); });
+        m_hosts.songSearchHost = "127.0.0.1:" + std::to_string(m_server.port());
+        m_hosts.mirrorHost = m_hosts.songSearchHost;
+        m_hosts.musicCdnHostSuffix = test::CdnSuffix;
+    }
+
+    // What the service answers, for the server itself or for a proxy standing in for it.
+    test::ScriptedResponse answer(const test::RecordedRequest& request) const
+    {
+        const std::string target = request.target();
+        const std::size_t p = target.find("&p=");
+        if (p != std::string::npos) {
+            const int page = std::atoi(target.c_str() + p + 3);
+            if (page == m_failingPage) {
+                return test::ScriptedResponse::text("");
+            }
+            return test::ScriptedResponse::text(
+                test::searchAnswer(m_total, page < 5 ? 20 : 15, page));
+        }
+        // "/mp3/13/31001.mp3": the id before ".mp3".
+        const int id = std::atoi(target.c_str() + target.rfind('/') + 1);
+        test::ScriptedResponse link =
+            test::ScriptedResponse::text("ID", {"Content-Type: audio/mpeg"});
+        link.statusLine =
+            id % 2 == 0 && !m_allDead ? "HTTP/1.1 206 Partial Content" : "HTTP/1.1 404 Not Found";
+        return link;
+    }
+
+    // The requests for page `page` of the search.
+    std::size_t pageRequests(int page) const
+    {
+        const std::vector<test::RecordedRequest> requests = m_server.requests();
+        return std::count_if(requests.begin(), requests.end(), [page](const auto& request) {
+            return request.target().find("&p=" + std::to_string(page) + "&") != std::string::npos;
+        });
+    }
+
+    CliRun run(const std::vector<std::string>& arguments, bool terminal = false) const
+    {
+        std::ostringstream out;
+        std::ostringstream err;
+        CommandLine commandLine;
+        commandLine.setStderrIsTerminal(terminal);
+        const int status = commandLine.run(arguments, m_hosts, out, err);
+        return {status, out.str(), err.str()};
+    }
+
+    test::LoopbackServer m_server;
+    ServiceHosts m_hosts = ServiceHosts::buildDefaults();
+    int m_total = 95;
+    int m_failingPage = 0;
+    bool m_allDead = false;
+};
+
+// Catches --all that skips, repeats or asks twice for a page, goes past the last page, drops
+// the songs before a failing page or exits 0 after one; and progress or a paging hint that
+// reaches a stderr that is no terminal, or stays on one.
+TEST_F(CliServiceTest, AllPagesInOneGo)
+{
+    const CliRun all = run({"search", "song", "--all", "--json"}, true);
+    EXPECT_EQ(all.status, ExitListed);
+    nlohmann::ordered_json object = nlohmann::ordered_json::parse(all.out);
+    std::set<std::string> songs;
+    for (const auto& song : object["songs"]) {
+        songs.insert(song["song"].get<std::string>());
+    }
+    EXPECT_EQ(songs.size(), 95u);
+    EXPECT_EQ(object["songs"][94]["song"], "song 5-15");
+    EXPECT_EQ(object["pagesFetched"], 5);
+    for (int page = 1; page <= 5; ++page) {
+        EXPECT_EQ(pageRequests(page), 1u) << page;
+    }
+    EXPECT_EQ(pageRequests(6), 0u);
+    // The progress line rewrote itself and was blanked at the end; nothing else was said.
+    EXPECT_EQ(all.err, "\rpage 2 of 5\rpage 3 of 5\rpage 4 of 5\rpage 5 of 5\r" +
+                           std::string(11, ' ') + "\r");
+
+    m_failingPage = 3;
+    const CliRun failing = run({"search", "song", "--all"});
+    EXPECT_EQ(failing.status, ExitNetwork);
+    EXPECT_EQ(failing.err, Network);
+    const std::vector<std::string> rows = lines(failing.out);
+    ASSERT_EQ(rows.size(), 40u);
+    EXPECT_EQ(rows[39].substr(0, rows[39].find('\t')), "song 2-20");
+    EXPECT_EQ(pageRequests(4), 1u); // the first run's only
+
+    // At most 50 pages, and said so.
+    m_failingPage = 0;
+    m_total = 2000;
+    const CliRun capped = run({"search", "song", "--all", "--json"});
+    EXPECT_EQ(capped.status, ExitListed);
+    EXPECT_EQ(nlohmann::ordered_json::parse(capped.out)["pagesFetched"], 50);
+    EXPECT_EQ(capped.err, "marrowtune-cli: stopped after 50 of 100 pages\n");
+    EXPECT_EQ(pageRequests(51), 0u);
+    m_total = 95;
+
+    // One page of several: on a terminal a hint after the rows, elsewhere nothing.
+    m_failingPage = 0;
+    EXPECT_EQ(run({"search", "song", "next"}, true).err,
+              "marrowtune-cli: page 2 of 5; --page 3 for more\n");
+    EXPECT_EQ(run({"search", "song", "next"}).err, "");
+    EXPECT_EQ(run({"search", "song", "--page", "5"}, true).err, "");
+}
+
+// Catches --check verdicts that do not follow the answers (even ids play, odd ones are 404),
+// a playlist holding dead links, the TSV column or JSON fields in another form, and a list
+// where nothing plays that exits 0.
+TEST_F(CliServiceTest, CheckMarksEachLink)
+{
+    const CliRun json = run({"search", "song", "--check", "--json"});
+    EXPECT_EQ(json.status, ExitListed);
+    const nlohmann::ordered_json object = nlohmann::ordered_json::parse(json.out);
+    ASSERT_EQ(object["songs"].size(), 20u);
+    for (const auto& song : object["songs"]) {
+        const std::string link = song["link"];
+        const bool even = std::atoi(link.c_str() + link.rfind('/') + 1) % 2 == 0;
+        EXPECT_EQ(song["playable"], even) << link;
+        EXPECT_EQ(song["checkStatus"], even ? 206 : 404) << link;
+    }
+
+    const std::vector<std::string> rows = lines(run({"search", "song", "--check", "--header"}).out);
+    ASSERT_EQ(rows.size(), 21u);
+    EXPECT_EQ(rows[0], "song\tsinger\talbum\tlink\tcheck");
+    EXPECT_EQ(rows[1].substr(rows[1].rfind('\t')), "\tdead (404)");
+    EXPECT_EQ(rows[2].substr(rows[2].rfind('\t')), "\tplayable");
+
+    const std::vector<std::string> playlist =
+        lines(run({"search", "song", "--check", "--format", "m3u"}).out);
+    ASSERT_EQ(playlist.size(), 21u); // the header and ten entries
+    EXPECT_EQ(playlist[1], "#EXTINF:-1,singer 1-2 - song 1-2");
+
+    m_allDead = true;
+    const CliRun dead = run({"search", "song", "--check"});
+    EXPECT_EQ(dead.status, ExitNothingPlays);
+    EXPECT_EQ(dead.err, "marrowtune-cli: none of the 20 links plays\n");
+    EXPECT_EQ(lines(dead.out).size(), 20u);
+
+    // Links nothing answers: no status, and said so.
+    m_hosts.mirrorHost = "127.0.0.1:" + std::to_string(test::LoopbackServer::unusedPort());
+    const CliRun unanswered = run({"search", "song", "--check", "--json"});
+    EXPECT_EQ(unanswered.status, ExitNothingPlays);
+    EXPECT_EQ(nlohmann::ordered_json::parse(unanswered.out)["songs"][0]["checkStatus"], nullptr);
+    const std::string row = lines(run({"search", "song", "--check"}).out).at(0);
+    EXPECT_EQ(row.substr(row.rfind('\t')), "\tdead (network)");
+}
+
+// Catches a proxy that is not used for every request (the search and the probes) or not in
+// the form a forward proxy takes (the absolute-form request line), from --proxy and from
+// MARROWTUNE_PROXY, and --proxy not winning over the variable.
+TEST_F(CliServiceTest, RequestsGoThroughTheProxy)
+{
+    test::LoopbackServer proxy;
+    ASSERT_TRUE(proxy.start());
+    proxy.setHandler([this](const test::RecordedRequest& request) { return answer(request); });
+    // The service itself cannot be reached: only the proxy can answer.
+    const std::string unreachable =
+        "127.0.0.1:" + std::to_string(test::LoopbackServer::unusedPort());
+    m_hosts.songSearchHost = unreachable;
+    m_hosts.mirrorHost = unreachable;
+    const std::string proxyUrl = "http://127.0.0.1:" + std::to_string(proxy.port());
+
+    setVariable("MARROWTUNE_PROXY", proxyUrl);
+    ASSERT_EQ(applyHostEnvironment(m_hosts), "");
+    setVariable("MARROWTUNE_PROXY", "");
+    m_hosts.songSearchHost = unreachable;
+    m_hosts.mirrorHost = unreachable;
+    m_hosts.musicCdnHostSuffix = test::CdnSuffix;
+    const std::vector<std::string> fromVariable = {"search", "song", "--check"};
+    const std::vector<std::string> fromOption = {"search", "song", "--check", "--proxy", proxyUrl};
+    for (const auto& arguments : {fromVariable, fromOption}) {
+        const std::size_t before = proxy.requests().size();
+        const CliRun viaProxy = run(arguments);
+        EXPECT_EQ(viaProxy.status, ExitListed) << viaProxy.err;
+        EXPECT_EQ(lines(viaProxy.out).size(), 20u);
+        const std::vector<test::RecordedRequest> requests = proxy.requests();
+        ASSERT_EQ(requests.size(), before + 21); // the search and 20 probes
+        EXPECT_EQ(
+            requests[before].requestLine.rfind(
+                "GET http://" + unreachable + "/fcgi-bin/fcg_search_xmldata.q?source=10&w=song&",
+                0),
+            0u)
+            << requests[before].requestLine;
+        m_hosts.proxy.clear();
+    }
+    EXPECT_EQ(run({"search", "song", "--proxy", ""}).status, ExitNetwork);
+    m_hosts.proxy = proxyUrl;
+    EXPECT_EQ(run({"search", "song", "--proxy", ""}).status, ExitNetwork);
+}
+
 // Catches malformed command lines that run anything, exit with 0, print the whole usage or
 // do not say what was wrong, and keywords searched as "?" because GBK cannot hold them.
 TEST(CliUsage, UsageErrorsNameTheProblem)
@@ -251,7 +461,16 @@ TEST(CliUsage, UsageErrorsNameTheProblem)
         {{"search", "x", "up"}, "up"},
         {{"find", "x"}, "unknown command 'find'"},
         {{"search", "x", "--format", "xml"}, "xml"},
-        {{"search", "x", "--page", "0"}, "page"},
+        {{"search", "x", "--page", "0"}, "--page: a whole number from 1"},
+        {{"search", "x", "--page", "two"}, "--page: a whole number from 1"},
+        {{"search", "-x"}, "put -- before it: marrowtune-cli search -- -x"},
+        {{"search", "x", "--all", "next"},
+         "--all lists every page; it takes no --page, next or prev"},
+        {{"zone", "1", "--all"}, "--all applies to search only"},
+        {{"search", "x", "--proxy", "socks4://p:1"}, "--proxy must be http://HOST:PORT"},
+        {{"search", "x", "--proxy", "\x1B[2J"}, "'\\x1B[2J'"},
+        {{"\x1B]0;x\x07"}, "unknown command '\\x1B]0;x\\x07'"},
+        {{"search", "x", "--\r\n"}, "unknown option '--\\r\\n'"},
         {{"zone", "1", "--page", "2"}, "--page applies to search only"},
         {{"search", "a😀b"}, "KEYWORD: U+1F600 \"😀\" cannot be written in GBK"},
         {{"search", "a\xFF"}, "KEYWORD: byte 0xFF at offset 1 is not valid UTF-8"},
@@ -269,29 +488,32 @@ TEST(CliUsage, UsageErrorsNameTheProblem)
         EXPECT_EQ(said[0].rfind("marrowtune-cli: ", 0), 0u) << shown;
         EXPECT_NE(said[0].find(c.said), std::string::npos) << shown << said[0];
         EXPECT_EQ(said[1], "Try 'marrowtune-cli --help'.");
+        EXPECT_EQ(std::count_if(result.err.begin(), result.err.end(),
+                                [](char byte) { return static_cast<unsigned char>(byte) < 0x20; }),
+                  2)
+            << shown; // the two line ends
     }
     EXPECT_EQ(gbkProblem("累死爱情 Café ?"), "");
 
     const CliRun version = run({"--version"});
     EXPECT_EQ(version.status, ExitListed);
     EXPECT_EQ(version.out, "marrowtune-cli " + std::string(config::Version) + "\n");
-    const CliRun help = run({"search", "--help"});
-    EXPECT_EQ(help.status, ExitListed);
-    EXPECT_NE(help.out.find("\\xHH"), std::string::npos);
-}
-
-// Catches control characters from the service passed raw to a terminal, and escapes that
-// cannot be told apart from the text they replace.
-TEST(CliOutput, EscapesEveryControlCharacter)
-{
-    const std::pair<std::string, std::string> cases[] = {
-        {"a\\b\tc\r\nd", "a\\\\b\\tc\\r\\nd"},
-        {"\x1B[2J\x07", "\\x1B[2J\\x07"},
-        {std::string("\x00\x1F\x7F", 3), "\\x00\\x1F\\x7F"},
-        {"歌\"手 ~", "歌\"手 ~"},
+    // Each subcommand's help lists the options that apply to it.
+    const std::pair<std::string, std::vector<std::string>> helps[] = {
+        {"search", {"--format", "--json", "--header", "--check", "--proxy", "--page", "--all"}},
+        {"zone", {"--format", "--json", "--header", "--check", "--proxy"}},
     };
-    for (const auto& [cell, escaped] : cases) {
-        EXPECT_EQ(escapeCell(cell), escaped);
+    for (const auto& [subcommand, options] : helps) {
+        const CliRun help = run({subcommand, "--help"});
+        EXPECT_EQ(help.status, ExitListed);
+        EXPECT_NE(help.out.find("\\xHH"), std::string::npos);
+        for (const std::string& option : options) {
+            EXPECT_NE(help.out.find("  " + option + " "), std::string::npos)
+                << subcommand << option;
+        }
+        if (subcommand == "zone") {
+            EXPECT_EQ(help.out.find("\n  --page N"), std::string::npos);
+        }
     }
 }
 

@@ -428,6 +428,45 @@ TEST_F(HttpTest, ProxyPresenceChoosesTheRoute)
     EXPECT_EQ(proxy.requests().size(), 1u);
 }
 
+// Catches a probe that asks for more than the range, loses the status of an answer whose body
+// it cuts short (a server that ignores the range), reads a type from another line, or invents
+// a status when nothing answered; and one whose bounds outlive it.
+TEST_F(HttpTest, ProbeKeepsTheHeadOfTheAnswer)
+{
+    const auto reply = [](std::string statusLine, std::vector<std::string> lines,
+                          std::string body) {
+        ScriptedResponse response = ScriptedResponse::text(std::move(body), std::move(lines));
+        response.statusLine = std::move(statusLine);
+        return response;
+    };
+    const struct {
+        ScriptedResponse response;
+        std::optional<int> status;
+        Text contentType;
+    } cases[] = {
+        {reply("HTTP/1.1 206 Partial Content",
+               {"Content-Type: audio/mpeg", "X-Content-Type: text/html"}, "ID"),
+         206, "audio/mpeg"},
+        {reply("HTTP/1.1 200 OK", {"content-type: audio/x-ms-wma"}, std::string(300 * 1024, 'x')),
+         200, "audio/x-ms-wma"},
+        {reply("HTTP/1.1 404 Not Found", {}, "gone"), 404, ""},
+    };
+    for (const auto& c : cases) {
+        m_server.setResponse(c.response);
+        const ProbeAnswer answer = probeUrl(m_server.url("/s.mp3"), std::nullopt);
+        EXPECT_EQ(answer.status, c.status) << c.response.statusLine;
+        EXPECT_EQ(answer.contentType, c.contentType) << c.response.statusLine;
+        EXPECT_EQ(m_server.requests().back().header("Range"), "bytes=0-1");
+    }
+    EXPECT_EQ(probeUrl("http://127.0.0.1:" + std::to_string(LoopbackServer::unusedPort()) + "/",
+                       std::nullopt)
+                  .status,
+              std::nullopt);
+    // The probe's size bound was its own: a whole answer larger than it still comes back.
+    m_server.setResponse(ScriptedResponse::text(std::string(300 * 1024, 'y')));
+    EXPECT_EQ(httpGetText(m_server.url()).size(), 300u * 1024u);
+}
+
 // Catches the engine only working against the scripted server: an independent HTTP server's
 // plain and chunked answers come back whole.
 TEST(HttpRealServerTest, ReadsAnIndependentServersAnswers)

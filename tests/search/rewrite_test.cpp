@@ -215,6 +215,9 @@ TEST(HostEnvironment, ValuesReplaceTheBuildsOrAreRefused)
         {{{"MARROWTUNE_LISTEN_PAGE_HOST", "a/b"}}, "MARROWTUNE_LISTEN_PAGE_HOST must be a host"},
         {{{"MARROWTUNE_AUTHOR_PAGE_URL", "javascript:x"}}, "MARROWTUNE_AUTHOR_PAGE_URL must be"},
         {{{"MARROWTUNE_AUTHOR_PAGE_URL", "http://a b"}}, "MARROWTUNE_AUTHOR_PAGE_URL must be"},
+        {{{"MARROWTUNE_ZONE_PLAYLIST_HOST", "\x1B]0;x\x07\r\n"}},
+         "MARROWTUNE_ZONE_PLAYLIST_HOST must be a host name (letters, digits, '.', '-', '_', "
+         "':'): '\\x1B]0;x\\x07\\r\\n'"},
     };
     for (const auto& c : cases) {
         environment = c.variables;
@@ -239,6 +242,36 @@ TEST(HostEnvironment, ValuesReplaceTheBuildsOrAreRefused)
     EXPECT_EQ(problem, "");
     EXPECT_EQ(none.mirrorHost + none.listenPageHost + none.authorPageUrl, "");
     EXPECT_NE(rewriteScript(none), "");
+
+    // The proxy: empty or one the requests can go through, else refused (echoed escaped).
+#ifdef _WIN32
+    constexpr bool Socks = false;
+#else
+    constexpr bool Socks = true;
+#endif
+    const std::pair<std::string, bool> proxies[] = {
+        {"http://127.0.0.1:3128", true},
+        {"", true},
+        {"socks5h://p.example:1080", Socks},
+        {"http://p.example", false},
+        {"http://p.example:0", false},
+        {"http://p.example:65536", false},
+        {"http://u@p.example:80", false},
+        {"https://p.example:443", false},
+        {"http://p.example:80/", false},
+        {"socks5://p.example:1080", false},
+        {"http://:80", false},
+        {"http://p\x1B[2J:80", false},
+    };
+    for (const auto& [proxy, accepted] : proxies) {
+        environment = {{"MARROWTUNE_PROXY", proxy}};
+        std::string problem;
+        const ServiceHosts hosts = hostsFromEnvironment(lookUp, problem);
+        EXPECT_EQ(hosts.proxy, accepted ? proxy : "") << proxy;
+        EXPECT_EQ(problem.starts_with("MARROWTUNE_PROXY must be http://HOST:PORT"), !accepted)
+            << problem;
+        EXPECT_EQ(problem.find('\x1B'), std::string::npos);
+    }
 
     // A moved mirror host reaches the script the programs load.
     ServiceHosts moved = ServiceHosts::buildDefaults();
