@@ -15,11 +15,13 @@ test: deps
 	cmake --build --preset $(PRESET) -j $(JOBS)
 	ctest --preset $(PRESET) -j $(JOBS)
 
-# The .deb and the relocatable .tar.gz, built against the real services (the qq preset).
+# The .deb and the relocatable .tar.gz, built against the real services (the qq preset); the
+# .deb must be lintian-clean (no error, no warning).
 package: deps
 	cmake --preset qq
 	cmake --build --preset qq -j $(JOBS)
 	cd build/qq && cpack -G DEB && cpack -G TGZ
+	lintian --fail-on error,warning build/qq/marrowtune_*.deb
 
 # The whole suite again, built with AddressSanitizer and UndefinedBehaviorSanitizer (a Debug
 # build without benchmarks or fuzzers); CI runs it after `make test`. The asan test preset

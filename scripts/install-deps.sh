@@ -23,6 +23,8 @@ packages=(
   libcli11-dev nlohmann-json3-dev
   # desktop-file and AppStream validation, and the .deb package (dpkg-shlibdeps)
   desktop-file-utils appstream dpkg-dev file
+  # the package check: lintian on the .deb
+  lintian
 )
 
 missing=()

@@ -88,6 +88,8 @@ void* openVerified(const std::string& path, std::span<const unsigned char> image
     if (!readAll(fd.get(), bytes) || !isCarriedImage(bytes, image)) {
         return nullptr;
     }
+    // The loader may hand back a library it loaded earlier under the same name (a descriptor
+    // number used again): every library loaded under such a name is the carried image.
     const std::string checked = "/proc/self/fd/" + std::to_string(fd.get());
     return ::dlopen(checked.c_str(), RTLD_NOW | RTLD_LOCAL);
 }

@@ -26,9 +26,9 @@ prefix=$work/prefix
 "$cmake" --install "$build" --prefix "$prefix" >/dev/null
 
 for f in bin/marrowtune bin/marrowtune-cli share/applications/$id.desktop \
-         share/metainfo/$id.metainfo.xml share/man/man1/marrowtune.1 \
-         share/man/man1/marrowtune-cli.1 share/bash-completion/completions/marrowtune-cli \
-         share/doc/marrowtune/copyright; do
+         share/metainfo/$id.metainfo.xml share/man/man1/marrowtune.1.gz \
+         share/man/man1/marrowtune-cli.1.gz share/bash-completion/completions/marrowtune-cli \
+         share/doc/marrowtune/copyright share/doc/marrowtune/changelog.gz; do
   [ -f "$prefix/$f" ] || fail "missing $f"
 done
 for size in 16 22 24 32 48 64 128 256; do
