@@ -54,7 +54,11 @@ fi
 
 # Debian's cpp-httplib is built for Linux, with its header split from the code; the Windows
 # tests compile the single header from Debian's source package (with Debian's patches), which
-# apt finds through deb-src entries made from the machine's own sources.
+# apt finds through deb-src entries made from the machine's own sources. Earlier versions of
+# this script wrote a fixed address instead (marrowtune-sources.sources): it goes.
+if [ -f "$apt_etc/sources.list.d/marrowtune-sources.sources" ]; then
+  $sudo rm -f "$apt_etc/sources.list.d/marrowtune-sources.sources"
+fi
 if [ "$want_httplib" = 1 ] && ! apt_has_deb_src; then
   echo "install-deps-windows: adding source packages to apt, from its own sources"
   apt_deb_src | $sudo tee "$apt_etc/sources.list.d/marrowtune-deb-src.sources" >/dev/null

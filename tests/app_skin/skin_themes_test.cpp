@@ -247,8 +247,9 @@ TEST(SkinControllerTest, WritesThenBindsTheProgramsCopyAndPassesTheTheme)
 }
 
 // Catches an installed program that writes beside itself although its installed library is
-// good, a foreign file beside the program that is bound or kept, and a folder that cannot
-// take the library that stops the program although a private copy can be made.
+// good, a good copy beside the program written again, a foreign file beside the program that
+// is bound or kept, and a folder that cannot take the library that stops the program although
+// a private copy can be made.
 TEST(SkinControllerTest, TakesTheFirstPlaceThatHoldsTheLibrary)
 {
     const Bytes image(64, 0x22);
@@ -257,6 +258,7 @@ TEST(SkinControllerTest, TakesTheFirstPlaceThatHoldsTheLibrary)
         std::function<void(const std::string& dir)> prepare;
         std::vector<std::string> opened; // relative to the program's directory
         Bytes beside;                    // the file beside the program afterwards
+        bool written;                    // the file beside the program was (re)written
     } const cases[] = {
         {"installed copy good",
          [&](const std::string& d) {
@@ -265,15 +267,26 @@ TEST(SkinControllerTest, TakesTheFirstPlaceThatHoldsTheLibrary)
                  .write(reinterpret_cast<const char*>(image.data()), 64);
          },
          {"/lib/SkinH_EL.dll"},
-         {}},
+         {},
+         false},
+        {"own copy beside",
+         [&](const std::string& d) {
+             std::ofstream(d + "/SkinH_EL.dll", std::ios::binary)
+                 .write(reinterpret_cast<const char*>(image.data()), 64);
+         },
+         {"/lib/SkinH_EL.dll", "/SkinH_EL.dll"},
+         image,
+         false},
         {"foreign file beside",
          [](const std::string& d) { writeFile(d + "/SkinH_EL.dll", "planted"); },
          {"/lib/SkinH_EL.dll", "/SkinH_EL.dll", "/SkinH_EL.dll"},
-         image},
+         image,
+         true},
         {"folder cannot take it",
          [](const std::string& d) { ::mkdir((d + "/SkinH_EL.dll").c_str(), 0755); },
          {"/lib/SkinH_EL.dll", "/SkinH_EL.dll", "/private-0", "/private-1"},
-         {}},
+         {},
+         false},
     };
     for (const auto& c : cases) {
         QTemporaryDir dir;
@@ -282,8 +295,13 @@ TEST(SkinControllerTest, TakesTheFirstPlaceThatHoldsTheLibrary)
         fake.privateCopies = {path(dir) + "/private-0", path(dir) + "/private-1"};
         fake.loadable = {path(dir) + "/lib/SkinH_EL.dll", path(dir) + "/SkinH_EL.dll",
                          path(dir) + "/private-1"};
+        struct stat before {};
+        ::lstat((path(dir) + "/SkinH_EL.dll").c_str(), &before);
         SkinController skin(path(dir), image, fakeLoader(fake), "lib");
         skin.attachTheme(SkinThemes()[0]);
+        struct stat after {};
+        ::lstat((path(dir) + "/SkinH_EL.dll").c_str(), &after);
+        EXPECT_EQ(after.st_ino != before.st_ino, c.written) << c.what;
         std::vector<std::string> expected;
         for (const std::string& relative : c.opened) {
             expected.push_back(path(dir) + relative);

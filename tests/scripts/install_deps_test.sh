@@ -55,13 +55,15 @@ case "$1" in
     rm -rf src ;;
 esac
 STAND_IN
-# dpkg-query: a package is installed unless it matches FAKE_MISSING or apt-get installed it.
+# dpkg-query: a package is installed unless FAKE_MISSING ("a|b") names it, or once apt-get
+# installed it. A plain sh script: the install scripts ask once per package.
 cat >"$tmp/bin/dpkg-query" <<'STAND_IN'
-#!/usr/bin/env bash
-p="${!#}"
-if grep -qxF "$p" "$FAKE/installed" 2>/dev/null || ! [[ "$p" =~ ^($FAKE_MISSING)$ ]]; then
-  echo "install ok installed"
-fi
+#!/bin/sh
+eval p=\${$#}
+case "|$FAKE_MISSING|" in
+  *"|$p|"*) grep -qxF "$p" "$FAKE/installed" 2>/dev/null || exit 1 ;;
+esac
+echo "install ok installed"
 STAND_IN
 cat >"$tmp/bin/dpkg" <<'STAND_IN'
 #!/usr/bin/env bash
@@ -114,7 +116,8 @@ run_case() {
 for c in "${cases[@]}"; do run_case "$c"; done
 
 # Without the header and without deb-src entries, the Windows script makes them from the
-# machine's own sources (both formats), fetches the source package and unpacks the header.
+# machine's own sources (both formats), fetches the source package and unpacks the header; the
+# fixed address an earlier version wrote goes.
 fake="$tmp/case"
 rm -rf "$fake"
 mkdir -p "$fake/repo/scripts" "$fake/etc/sources.list.d"
@@ -125,6 +128,8 @@ printf '%s\n' 'Types: deb' 'URIs: http://mirror.test/debian' 'Suites: bookworm b
   'Types: deb' 'URIs: http://off.test/debian' 'Suites: bookworm' 'Components: main' 'Enabled: no' \
   >"$fake/etc/sources.list.d/debian.sources"
 echo 'deb [signed-by=/k.gpg] http://security.test/debian-security bookworm-security main' >"$fake/etc/sources.list"
+printf '%s\n' 'Types: deb-src' 'URIs: http://deb.debian.org/debian' 'Suites: bookworm' 'Components: main' \
+  >"$fake/etc/sources.list.d/marrowtune-sources.sources"
 rc=0
 out="$(cd "$tmp" && PATH="$tmp/bin:$PATH" FAKE="$fake" FAKE_MISSING=none FAKE_UPDATE=ok FAKE_INSTALL=ok \
   FAKE_WINE32=ok MARROWTUNE_APT_WAIT=0 MARROWTUNE_APT_ETC="$fake/etc" \
@@ -142,6 +147,7 @@ Components: main
 Signed-By: /k.gpg'
 actual="$(cat "$fake/etc/sources.list.d/marrowtune-deb-src.sources" 2>/dev/null || true)"
 if [ "$rc" != 0 ] || [ "$actual" != "$expected" ] ||
+   [ -e "$fake/etc/sources.list.d/marrowtune-sources.sources" ] ||
    ! grep -qF 'the single header' "$fake/repo/build/third_party/cpp-httplib/httplib.h" 2>/dev/null; then
   echo "FAIL deb-src from the machine's sources: exit $rc; output:" >&2
   echo "$out" >&2
