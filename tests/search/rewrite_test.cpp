@@ -265,7 +265,7 @@ TEST(HostEnvironment, ValuesReplaceTheBuildsOrAreRefused)
     };
     for (const auto& [proxy, accepted] : proxies) {
         environment = {{"MARROWTUNE_PROXY", proxy}};
-        std::string problem;
+        problem.clear();
         const ServiceHosts hosts = hostsFromEnvironment(lookUp, problem);
         EXPECT_EQ(hosts.proxy, accepted ? proxy : "") << proxy;
         EXPECT_EQ(problem.starts_with("MARROWTUNE_PROXY must be http://HOST:PORT"), !accepted)
