@@ -44,7 +44,7 @@ constexpr auto HookInterval = std::chrono::milliseconds(20);
 
 std::array<std::atomic<bool>, 3> failingCalls{};
 
-bool fails(testing::CurlCall call)
+bool fails(testing::LibraryCall call)
 {
     return failingCalls[static_cast<std::size_t>(call)].load();
 }
@@ -298,7 +298,7 @@ void prepare()
 Handle open(std::string_view agent, AccessType access, std::string_view proxyList,
             std::string_view bypassList)
 {
-    if (fails(testing::CurlCall::GlobalInit)) {
+    if (fails(testing::LibraryCall::Open)) {
         return nullptr;
     }
     // The agent becomes a header line: a line break in it would start a line of its own.
@@ -349,7 +349,7 @@ Handle openRequest(Handle connection, std::string_view verb, std::string_view pa
     if (!version.empty() && version != "HTTP/1.1" && version != "HTTP/1.0") {
         return nullptr;
     }
-    if (fails(testing::CurlCall::EasyInit)) {
+    if (fails(testing::LibraryCall::OpenRequest)) {
         return nullptr;
     }
     auto request = std::make_shared<RequestObject>();
@@ -419,7 +419,7 @@ bool send(Handle handle, std::string_view headers, const void* body, std::size_t
         request->sent = true;
     }
     HINTERNET h = request->library->handle;
-    if (h == nullptr || fails(testing::CurlCall::Perform) || bodySize > MAXDWORD ||
+    if (h == nullptr || fails(testing::LibraryCall::Send) || bodySize > MAXDWORD ||
         request->cancelled) {
         std::lock_guard lock(request->mutex);
         request->ended = true;
@@ -540,7 +540,7 @@ bool cancel(Handle handle)
 
 namespace testing {
 
-void setCurlCallFails(CurlCall call, bool callFails)
+void setLibraryCallFails(LibraryCall call, bool callFails)
 {
     failingCalls[static_cast<std::size_t>(call)] = callFails;
 }

@@ -189,7 +189,7 @@ TEST_F(InetTest, VerbAndBodyAreSentAsGiven)
     }
 }
 
-// Catches a path that curl would reject or reinterpret (spaces, GBK bytes, dot segments, a
+// Catches a path that the library would reject or reinterpret (spaces, GBK bytes, dot segments, a
 // "#" that would cut off the rest of the query as a fragment).
 TEST_F(InetTest, PathIsSentAsWrittenWithUnsafeBytesEscaped)
 {
@@ -436,20 +436,20 @@ TEST_F(InetTest, HandlesRefuseMisuse)
     EXPECT_FALSE(send(request, "", nullptr, 0));
 }
 
-// Catches the seam not reaching the curl calls.
-TEST_F(InetTest, SeamMakesTheCurlCallsFail)
+// Catches the seam not reaching the library calls.
+TEST_F(InetTest, SeamMakesTheLibraryCallsFail)
 {
-    testing::setCurlCallFails(testing::CurlCall::GlobalInit, true);
+    testing::setLibraryCallFails(testing::LibraryCall::Open, true);
     EXPECT_EQ(open("a", AccessType::Direct), nullptr);
     testing::resetSeams();
 
     Handle internet = open("a", AccessType::Direct);
     Handle connection = connect(internet, "127.0.0.1", m_server.port());
-    testing::setCurlCallFails(testing::CurlCall::EasyInit, true);
+    testing::setLibraryCallFails(testing::LibraryCall::OpenRequest, true);
     EXPECT_EQ(openRequest(connection, "GET", "/", "HTTP/1.1", 0), nullptr);
     testing::resetSeams();
 
-    testing::setCurlCallFails(testing::CurlCall::Perform, true);
+    testing::setLibraryCallFails(testing::LibraryCall::Send, true);
     Handle request = openRequest(connection, "GET", "/", "HTTP/1.1", 0);
     EXPECT_FALSE(send(request, "", nullptr, 0));
     EXPECT_TRUE(m_server.requests().empty());
