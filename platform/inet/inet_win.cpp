@@ -25,9 +25,13 @@
 // honours the receive and send time-outs only when they are set on the connection or request
 // handle. So the whole exchange (request, redirects, body) runs on a worker thread and the
 // caller waits for it under its own watchdog, calling the wait hook as it waits: when a limit
-// passes or the request is cancelled, the request handle is closed and the caller goes on with
-// what had arrived, while the worker finishes in the background with its own references to
-// everything it uses.
+// passes or the request is cancelled, the caller goes on with what had arrived, while the
+// worker finishes in the background with its own references to everything it uses.
+//
+// Once sent, the request handle is the worker's alone: it stops at its next call's return and
+// closes the handle itself. A handle closed from the waiting thread instead would leave the
+// worker holding a value the library may already have handed to the next request (and Wine
+// does not end a blocked call on a close anyway: the request handle's own time-outs do).
 
 namespace marrowtune::inet {
 
@@ -60,7 +64,7 @@ struct LibraryHandle {
     LibraryHandle(const LibraryHandle&) = delete;
     LibraryHandle& operator=(const LibraryHandle&) = delete;
 
-    // Closing a handle makes a call blocked on it (on another thread) return.
+    // Closes the library's handle, once.
     void closeNow()
     {
         if (HINTERNET h = handle.exchange(nullptr)) {
@@ -202,12 +206,16 @@ void runTransfer(const std::shared_ptr<Transfer>& transfer)
     }
     LibraryHandle& library = *transfer->request;
     HINTERNET h = library.handle;
+    const auto abandoned = [&transfer] {
+        std::lock_guard lock(transfer->mutex);
+        return transfer->abandoned;
+    };
     const bool ok =
         h != nullptr &&
         HttpSendRequestA(h, nullptr, 0, transfer->hasBody ? transfer->body.data() : nullptr,
                          static_cast<DWORD>(transfer->body.size())) != FALSE;
     bool completed = false;
-    if (ok) {
+    if (ok && !abandoned()) {
         markProgress(library);
         std::string headers = rawHeaderBlock(h);
         const std::size_t headerSize = headers.size();
@@ -244,6 +252,7 @@ void runTransfer(const std::shared_ptr<Transfer>& transfer)
             transfer->received.append(piece.data(), got);
         }
     }
+    library.closeNow();
     std::lock_guard lock(transfer->mutex);
     transfer->done = true;
     transfer->completed = completed;
@@ -449,9 +458,6 @@ bool send(Handle handle, std::string_view headers, const void* body, std::size_t
     std::thread([transfer] { runTransfer(transfer); }).detach();
 
     const bool finished = waitWithWatchdog(*transfer, *request);
-    if (!finished) {
-        request->library->closeNow();
-    }
     std::lock_guard transferLock(transfer->mutex);
     transfer->abandoned = true;
     std::lock_guard lock(request->mutex);
