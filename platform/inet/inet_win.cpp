@@ -392,8 +392,11 @@ Handle openRequest(Handle connection, std::string_view verb, std::string_view pa
     const std::string verbText(verb);
     const std::string pathText = escapedPath(path);
     const std::string versionText(version.empty() ? std::string_view("HTTP/1.1") : version);
-    // Nothing is kept in the cache and the library never asks the user anything.
-    const DWORD libraryFlags = flags | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_UI;
+    // Nothing is kept in the cache and the library never asks the user anything. The caller's
+    // "need a file" flag is taken and dropped: with it the library writes the answer into the
+    // user's Internet cache even when told not to cache it.
+    const DWORD libraryFlags = (flags & ~static_cast<DWORD>(INTERNET_FLAG_NEED_FILE)) |
+                               INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_UI;
     HINTERNET handle = HttpOpenRequestA(
         connectionHandle->handle, verbText.c_str(), pathText.c_str(), versionText.c_str(), nullptr,
         nullptr, libraryFlags, reinterpret_cast<DWORD_PTR>(request->library.get()));

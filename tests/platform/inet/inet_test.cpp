@@ -13,6 +13,11 @@
 #include <string>
 #include <thread>
 #include <vector>
+#ifdef _WIN32
+#include <windows.h>
+// The header below builds on the types declared above.
+#include <wininet.h>
+#endif
 
 namespace marrowtune::inet {
 namespace {
@@ -308,6 +313,23 @@ TEST_F(InetTest, TransfersThatBreakOffOrPassABoundFail)
         EXPECT_LE(exchange.body.size(), 4096u) << row.what;
     }
 }
+
+#ifdef _WIN32
+// Catches answers written to the user's Internet cache: the engine's flags ask for a file,
+// with which the system's library caches the answer even when told not to.
+TEST_F(InetTest, NothingIsWrittenToTheInternetCache)
+{
+    m_server.setResponse(ScriptedResponse::text("body", {"Cache-Control: max-age=3600"}));
+    RequestPlan plan;
+    plan.path = "/cached";
+    plan.flags = Reload | NeedFile | NoCookies;
+    EXPECT_EQ(runExchange(plan, m_server.port()).body, "body");
+    const std::string url = "http://127.0.0.1:" + std::to_string(m_server.port()) + "/cached";
+    DWORD size = 0;
+    EXPECT_FALSE(GetUrlCacheEntryInfoA(url.c_str(), nullptr, &size));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+}
+#endif
 
 // Catches a wait that cannot be ended: a cancel from the wait hook or from another thread,
 // and a close from another thread during send(), end the transfer as a failure at once (the
