@@ -700,8 +700,10 @@ LRESULT framedProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, Kind
     }
     case WM_SETFOCUS:
     case WM_KILLFOCUS: {
+        // The frame shows the focus. The client is erased as well: a list repainted without
+        // its background left the area below its rows white.
         const LRESULT result = DefSubclassProc(window, message, wParam, lParam);
-        RedrawWindow(window, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE);
+        RedrawWindow(window, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_ERASE);
         return result;
     }
     case WM_CREATE:

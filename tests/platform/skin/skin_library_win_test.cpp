@@ -239,6 +239,43 @@ TEST(SkinLibraryWinTest, ThemeChangesDoNotPileUpGdiObjects)
     EXPECT_LE(gdiObjectCount(), oneTheme + 16);
 }
 
+// Catches the list's empty area left in another colour than the theme's once the list takes
+// the focus (a dark theme's list turned white there).
+TEST(SkinLibraryWinTest, FocusedListKeepsTheThemeColourBelowItsRows)
+{
+    TestWindow w;
+    const auto bytes = readTheme(5);
+    ASSERT_EQ(SkinH_SetAero(0), 1);
+    ASSERT_EQ(attach(bytes), 1);
+    const Look look = deriveLook(*decodeTheme(bytes), false);
+    SendMessageW(w.list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
+    wchar_t cell[] = L"累死爱情";
+    LVITEMW item{};
+    item.mask = LVIF_TEXT;
+    item.pszText = cell;
+    SendMessageW(w.list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
+    ShowWindow(w.top, SW_SHOW);
+    SetFocus(w.edit);
+    RedrawWindow(w.top, nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    // The list drawn once, then as the focus leaves and comes back (the screen read back at the
+    // middle of its empty area).
+    for (const bool focused : {false, true}) {
+        SetFocus(focused ? w.list : w.edit);
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            DispatchMessageW(&message);
+        }
+        UpdateWindow(w.top);
+        HDC dc = GetDC(w.list);
+        RECT client{};
+        GetClientRect(w.list, &client);
+        const Rgb below = rgbOf(GetPixel(dc, client.right / 2, client.bottom / 2));
+        ReleaseDC(w.list, dc);
+        EXPECT_EQ(show(below), show(look.theme.base)) << (focused ? "focused" : "not focused");
+    }
+}
+
 // Catches a library that exports more or fewer names than the program binds.
 TEST(SkinLibraryWinTest, ExportsExactlyTheTwoCalls)
 {
