@@ -3,7 +3,7 @@
 // The rules every window keeps for its event handlers: a handler may start another (through a
 // message handled while a request waits), and the user may close the window while one runs.
 
-#include "net/http.h"
+#include "search/search_session.h"
 
 #include <utility>
 
@@ -46,7 +46,7 @@ public:
             return false;
         }
         m_closeRequested = true;
-        cancelAllRequests();
+        cancelSearchRequests();
         return true;
     }
 

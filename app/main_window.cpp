@@ -3,8 +3,8 @@
 
 #include "app/app_icon.h"
 #include "app/qt_text.h"
-#include "net/http.h"
 #include "search/script_component.h"
+#include "search/search_session.h"
 #include "search/song_record.h"
 
 #include <QAction>
@@ -133,7 +133,7 @@ public:
         }
         if (event->type() == QEvent::KeyPress &&
             static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
-            cancelAllRequests();
+            cancelSearchRequests();
         }
         return true;
     }
@@ -377,12 +377,12 @@ void MainWindow::raiseEvent(QObject* unit, UnitEvent event)
 void MainWindow::beginHandlers()
 {
     QCoreApplication::instance()->installEventFilter(m_inputGate.get());
-    setRequestWaitHook([this] { whileWaiting(); });
+    setSearchWaitHook([this] { whileWaiting(); });
 }
 
 void MainWindow::endHandlers()
 {
-    setRequestWaitHook({});
+    setSearchWaitHook({});
     QCoreApplication::instance()->removeEventFilter(m_inputGate.get());
 }
 
@@ -390,7 +390,7 @@ void MainWindow::whileWaiting()
 {
     // Once the user has closed the window, every request the handler still makes ends at once.
     if (m_handlerRuns.closeRequested()) {
-        cancelAllRequests();
+        cancelSearchRequests();
     }
     QCoreApplication::processEvents();
 }

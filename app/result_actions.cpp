@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "app/result_actions.h"
 
-#include "net/text.h"
 #include "platform/codepage/codepage.h"
+#include "search/search_session.h"
 #include "search/search_view.h"
 #include "search/service_hosts.h"
 #include "search/song_record.h"
@@ -65,7 +65,7 @@ void showListMenu(SearchView& view, ListMenuHost& host, const Desktop& desktop)
 
 void copyCellText(const SearchView& view, Desktop& desktop)
 {
-    desktop.setClipboardText(textBetween(view.menuItemCaption(MenuItem::Copy), "(", ")"));
+    desktop.setClipboardText(menuCellText(view));
 }
 
 void listenOnline(const SearchView& view, Desktop& desktop, const ServiceHosts& hosts)

@@ -6,6 +6,7 @@
 #include "search/messages.h"
 #include "search/rewrite.h"
 #include "search/search_context.h"
+#include "search/search_session.h"
 #include "search/search_view.h"
 #include "search/song_record.h"
 #include "search/stamps.h"
@@ -123,7 +124,7 @@ void searchFromMenu(SearchView& view, SearchContext& context)
     view.setNextPageEnabled(false);
     view.setPreviousPageEnabled(false);
     // The copy item's caption carries the right-clicked cell as "复制(" + text + ")".
-    startNewSearch(view, context, textBetween(view.menuItemCaption(MenuItem::Copy), "(", ")"));
+    startNewSearch(view, context, menuCellText(view));
 }
 
 SearchStatus showPreviousPage(SearchView& view, SearchContext& context)

@@ -3,8 +3,8 @@
 
 #include "app/win/main_window_layout.h"
 #include "app/win/win_text.h"
-#include "net/http.h"
 #include "search/script_component.h"
+#include "search/search_session.h"
 #include "search/song_record.h"
 
 #include <algorithm>
@@ -377,11 +377,11 @@ void Win32MainWindow::raiseEvent(int unit, UnitEvent event)
 void Win32MainWindow::beginHandlers()
 {
     SetCursor(LoadCursorW(nullptr, IDC_WAIT));
-    setRequestWaitHook([this] {
+    setSearchWaitHook([this] {
         // Once the user has closed the window, every request the handler still makes ends at
         // once.
         if (m_handlerRuns.closeRequested()) {
-            cancelAllRequests();
+            cancelSearchRequests();
         }
         pumpMessages();
     });
@@ -389,7 +389,7 @@ void Win32MainWindow::beginHandlers()
 
 void Win32MainWindow::endHandlers()
 {
-    setRequestWaitHook({});
+    setSearchWaitHook({});
     SetCursor(LoadCursorW(nullptr, IDC_ARROW));
 }
 
@@ -406,7 +406,7 @@ void Win32MainWindow::pumpMessages()
         }
         if (m_handlerRuns.running() && m_window != nullptr && isInputTo(m_window, message)) {
             if (message.message == WM_KEYDOWN && message.wParam == VK_ESCAPE) {
-                cancelAllRequests();
+                cancelSearchRequests();
             }
             continue;
         }

@@ -5,8 +5,8 @@
 #include "app/win/win_main_window.h"
 #include "app/win/win_text.h"
 #include "app/window_start.h"
-#include "platform/system_classes.h"
 #include "search/script_control_component.h"
+#include "search/search_session.h"
 #include "search/stamps.h"
 
 #include <string>
@@ -16,7 +16,7 @@ namespace marrowtune::win {
 
 int runProgram()
 {
-    registerSystemClasses();
+    registerSearchClasses();
     std::wstring path(MAX_PATH, L'\0');
     const DWORD length = GetModuleFileNameW(nullptr, path.data(), MAX_PATH);
     path.resize(length);
