@@ -3,7 +3,7 @@
 PRESET ?= sample
 JOBS ?= $(shell nproc)
 
-.PHONY: run test test-sanitizers deps build package format format-check tidy tidy-changed clean deps-windows build-windows build-windows-release test-windows package-windows
+.PHONY: run test test-sanitizers deps build package format format-check tidy tidy-changed tidy-windows clean deps-windows build-windows build-windows-release test-windows package-windows
 
 run: deps
 	cmake --preset $(PRESET)
@@ -82,6 +82,11 @@ tidy: deps
 
 tidy-changed: deps
 	PRESET=$(PRESET) JOBS=$(JOBS) scripts/tidy.sh --changed
+
+# The same checks over the sources only the Windows build compiles, with clang for the
+# mingw-w64 target and the cross build's compile database (build/windows).
+tidy-windows: deps-windows
+	JOBS=$(JOBS) scripts/tidy.sh --windows
 
 clean:
 	rm -rf build
