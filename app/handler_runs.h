@@ -4,7 +4,7 @@
 // message handled while a request waits), and the user may cancel the work (Esc) or close the
 // window while one runs.
 
-#include "net/http.h"
+#include "search/search_session.h"
 
 #include <utility>
 
@@ -51,7 +51,7 @@ public:
             return false;
         }
         m_closeRequested = true;
-        cancelAllRequests();
+        cancelSearchRequests();
         return true;
     }
 
@@ -64,7 +64,7 @@ public:
             return;
         }
         m_cancelRequested = true;
-        cancelAllRequests();
+        cancelSearchRequests();
     }
 
     /// Called by the window's wait hook each time a request waits: once the work has been
@@ -72,7 +72,7 @@ public:
     void requestWaits()
     {
         if (m_cancelRequested || m_closeRequested) {
-            cancelAllRequests();
+            cancelSearchRequests();
         }
     }
 

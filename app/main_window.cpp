@@ -3,8 +3,8 @@
 
 #include "app/app_icon.h"
 #include "app/qt_text.h"
-#include "net/http.h"
 #include "search/script_component.h"
+#include "search/search_session.h"
 #include "search/song_record.h"
 
 #include <QAccessible>
@@ -449,12 +449,12 @@ void MainWindow::raiseEvent(QObject* unit, UnitEvent event)
 void MainWindow::beginHandlers()
 {
     QCoreApplication::instance()->installEventFilter(m_inputGate.get());
-    setRequestWaitHook([this] { whileWaiting(); });
+    setSearchWaitHook([this] { whileWaiting(); });
 }
 
 void MainWindow::endHandlers()
 {
-    setRequestWaitHook({});
+    setSearchWaitHook({});
     QCoreApplication::instance()->removeEventFilter(m_inputGate.get());
 }
 

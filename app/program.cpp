@@ -6,8 +6,8 @@
 #include "app/main_window.h"
 #include "app/qt_text.h"
 #include "app/window_start.h"
-#include "platform/system_classes.h"
 #include "search/script_control_component.h"
+#include "search/search_session.h"
 #include "search/stamps.h"
 
 #include <QApplication>
@@ -26,7 +26,7 @@ namespace {
 // Their classes are registered here, before the window exists.
 void initialiseAutomation()
 {
-    registerSystemClasses();
+    registerSearchClasses();
 }
 
 // Runs `work` once, from the event loop, after `widget` has painted for the first time.

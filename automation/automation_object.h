@@ -99,6 +99,10 @@ extern template AutomationObject
 extern template com::Variant AutomationObject::callMethod<com::Variant>(std::string_view,
                                                                         AutomationArgs) const;
 
+/// Registers the classes automation objects are created from by name (the system's own where
+/// it has them); later calls do nothing.
+void registerObjectClasses();
+
 /// A variant as program text: a string converted directly, anything else first changed to a
 /// string by the standard conversion (a boolean gives "-1" or "0"). Empty, null and values
 /// that cannot be changed give empty text.

@@ -3,7 +3,7 @@
 
 #include "base/command_line.h"
 #include "cli/cli.h"
-#include "platform/system_classes.h"
+#include "search/search_session.h"
 #include "search/service_hosts.h"
 
 #include <cstdio>
@@ -62,7 +62,7 @@ int main(int argc, char** argv)
         std::cerr << "marrowtune-cli: " << hostProblem << '\n';
         return marrowtune::cli::ExitUsage;
     }
-    marrowtune::registerSystemClasses();
+    marrowtune::registerSearchClasses();
     const std::vector<std::string> arguments = utf8Arguments(argc, argv);
     // Never destroyed: the process ends below.
     marrowtune::cli::CommandLine commandLine;

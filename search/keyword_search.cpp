@@ -6,6 +6,7 @@
 #include "search/messages.h"
 #include "search/rewrite.h"
 #include "search/search_context.h"
+#include "search/search_session.h"
 #include "search/search_view.h"
 #include "search/song_record.h"
 #include "search/stamps.h"

@@ -3,8 +3,8 @@
 
 #include "app/win/main_window_layout.h"
 #include "app/win/win_text.h"
-#include "net/http.h"
 #include "search/script_component.h"
+#include "search/search_session.h"
 #include "search/song_record.h"
 
 #include <algorithm>
@@ -812,7 +812,7 @@ void Win32MainWindow::raiseEvent(int unit, UnitEvent event)
 void Win32MainWindow::beginHandlers()
 {
     SetCursor(LoadCursorW(nullptr, IDC_WAIT));
-    setRequestWaitHook([this] {
+    setSearchWaitHook([this] {
         // Once the user has cancelled the work or closed the window, every request the handler
         // still makes ends at once.
         m_handlerRuns.requestWaits();
@@ -822,7 +822,7 @@ void Win32MainWindow::beginHandlers()
 
 void Win32MainWindow::endHandlers()
 {
-    setRequestWaitHook({});
+    setSearchWaitHook({});
     SetCursor(LoadCursorW(nullptr, IDC_ARROW));
 }
 

@@ -5,8 +5,8 @@
 #include "app/win/win_main_window.h"
 #include "app/win/win_text.h"
 #include "app/window_start.h"
-#include "platform/system_classes.h"
 #include "search/script_control_component.h"
+#include "search/search_session.h"
 #include "search/stamps.h"
 
 #include <string>
@@ -38,7 +38,7 @@ std::wstring programPath()
 
 int runProgram()
 {
-    registerSystemClasses();
+    registerSearchClasses();
     const std::wstring path = programPath();
     if (const std::size_t slash = path.find_last_of(L"\\/"); slash != std::wstring::npos) {
         SetCurrentDirectoryW(path.substr(0, slash).c_str());

@@ -398,88 +398,74 @@ Status toVariant(const Variant& value, VARIANT& out)
     return Status::TypeMismatch;
 }
 
-Status fromVariant(const VARIANT& value, Variant& out)
+// The plain kinds: nothing, null, booleans, integers, floating point and text; nothing for a
+// value of another kind.
+std::optional<Variant> fromPlain(const VARIANT& value)
 {
-    out.clear();
-    if ((value.vt & VT_BYREF) != 0) {
-        VARIANT plain;
-        VariantInit(&plain);
-        if (FAILED(VariantCopyInd(&plain, const_cast<VARIANT*>(&value)))) {
-            return Status::TypeMismatch;
-        }
-        const Status status = fromVariant(plain, out);
-        VariantClear(&plain);
-        return status;
-    }
     switch (value.vt) {
     case VT_EMPTY:
     case VT_ERROR: // a left-out optional argument
-        return Status::Ok;
+        return Variant();
     case VT_NULL:
-        out = Variant::null();
-        return Status::Ok;
+        return Variant::null();
     case VT_BOOL:
-        out = Variant(value.boolVal != VARIANT_FALSE);
-        return Status::Ok;
+        return Variant(value.boolVal != VARIANT_FALSE);
     case VT_I1:
-        out = Variant(static_cast<std::int32_t>(value.cVal));
-        return Status::Ok;
+        return Variant(static_cast<std::int32_t>(value.cVal));
     case VT_UI1:
-        out = Variant(static_cast<std::int32_t>(value.bVal));
-        return Status::Ok;
+        return Variant(static_cast<std::int32_t>(value.bVal));
     case VT_I2:
-        out = Variant(static_cast<std::int32_t>(value.iVal));
-        return Status::Ok;
+        return Variant(static_cast<std::int32_t>(value.iVal));
     case VT_UI2:
-        out = Variant(static_cast<std::int32_t>(value.uiVal));
-        return Status::Ok;
+        return Variant(static_cast<std::int32_t>(value.uiVal));
     case VT_I4:
     case VT_INT:
-        out = Variant(static_cast<std::int32_t>(value.lVal));
-        return Status::Ok;
+        return Variant(static_cast<std::int32_t>(value.lVal));
     case VT_R4:
-        out = Variant(static_cast<double>(value.fltVal));
-        return Status::Ok;
+        return Variant(static_cast<double>(value.fltVal));
     case VT_R8:
-        out = Variant(value.dblVal);
-        return Status::Ok;
+        return Variant(value.dblVal);
     case VT_BSTR:
-        out = Variant(fromBstr(value.bstrVal));
-        return Status::Ok;
-    case VT_DISPATCH:
-        out = Variant(wrap(value.pdispVal));
-        return Status::Ok;
-    case VT_UNKNOWN: {
-        IDispatch* dispatch = nullptr;
-        if (value.punkVal != nullptr && SUCCEEDED(value.punkVal->QueryInterface(
-                                            IID_IDispatch, reinterpret_cast<void**>(&dispatch)))) {
-            out = Variant(wrap(dispatch));
-            dispatch->Release();
-            return Status::Ok;
-        }
-        out = Variant(ObjectPtr{});
-        return Status::Ok;
-    }
-    case VT_ARRAY | VT_UI1: {
-        Bytes bytes;
-        LONG low = 0;
-        LONG high = -1;
-        void* data = nullptr;
-        if (value.parray != nullptr && SUCCEEDED(SafeArrayGetLBound(value.parray, 1, &low)) &&
-            SUCCEEDED(SafeArrayGetUBound(value.parray, 1, &high)) && high >= low &&
-            SUCCEEDED(SafeArrayAccessData(value.parray, &data))) {
-            const auto* first = static_cast<const std::uint8_t*>(data);
-            bytes.assign(first, first + (high - low + 1));
-            SafeArrayUnaccessData(value.parray);
-        }
-        out = Variant(std::move(bytes));
-        return Status::Ok;
-    }
+        return Variant(fromBstr(value.bstrVal));
     default:
-        break;
+        return std::nullopt;
     }
-    // Other numbers (unsigned, 64-bit, currency, decimal, dates) as doubles, anything else as
-    // its text.
+}
+
+// An object given as IUnknown: the object behind its IDispatch, or a null object without one.
+Variant fromUnknown(IUnknown* unknown)
+{
+    IDispatch* dispatch = nullptr;
+    if (unknown == nullptr ||
+        FAILED(unknown->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&dispatch)))) {
+        return Variant(ObjectPtr{});
+    }
+    Variant object(wrap(dispatch));
+    dispatch->Release();
+    return object;
+}
+
+// A one-dimensional array of bytes; empty when it cannot be read.
+Variant fromByteArray(SAFEARRAY* array)
+{
+    Bytes bytes;
+    LONG low = 0;
+    LONG high = -1;
+    void* data = nullptr;
+    if (array != nullptr && SUCCEEDED(SafeArrayGetLBound(array, 1, &low)) &&
+        SUCCEEDED(SafeArrayGetUBound(array, 1, &high)) && high >= low &&
+        SUCCEEDED(SafeArrayAccessData(array, &data))) {
+        const auto* first = static_cast<const std::uint8_t*>(data);
+        bytes.assign(first, first + (high - low + 1));
+        SafeArrayUnaccessData(array);
+    }
+    return Variant(std::move(bytes));
+}
+
+// Other numbers (unsigned, 64-bit, currency, decimal, dates) as doubles, anything else as its
+// text.
+Status fromConverted(const VARIANT& value, Variant& out)
+{
     VARIANT changed;
     VariantInit(&changed);
     if (SUCCEEDED(VariantChangeType(&changed, const_cast<VARIANT*>(&value), 0, VT_R8))) {
@@ -492,6 +478,44 @@ Status fromVariant(const VARIANT& value, Variant& out)
         return Status::Ok;
     }
     return Status::TypeMismatch;
+}
+
+// A value held by reference, read through the reference.
+Status fromReference(const VARIANT& value, Variant& out)
+{
+    VARIANT plain;
+    VariantInit(&plain);
+    if (FAILED(VariantCopyInd(&plain, const_cast<VARIANT*>(&value)))) {
+        return Status::TypeMismatch;
+    }
+    const Status status = fromVariant(plain, out);
+    VariantClear(&plain);
+    return status;
+}
+
+Status fromVariant(const VARIANT& value, Variant& out)
+{
+    out.clear();
+    if ((value.vt & VT_BYREF) != 0) {
+        return fromReference(value, out);
+    }
+    if (std::optional<Variant> plain = fromPlain(value)) {
+        out = std::move(*plain);
+        return Status::Ok;
+    }
+    switch (value.vt) {
+    case VT_DISPATCH:
+        out = Variant(wrap(value.pdispVal));
+        return Status::Ok;
+    case VT_UNKNOWN:
+        out = fromUnknown(value.punkVal);
+        return Status::Ok;
+    case VT_ARRAY | VT_UI1:
+        out = fromByteArray(value.parray);
+        return Status::Ok;
+    default:
+        return fromConverted(value, out);
+    }
 }
 
 } // namespace

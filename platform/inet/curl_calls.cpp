@@ -12,7 +12,7 @@ namespace {
 
 std::array<std::atomic<bool>, 3> failingCalls{};
 
-bool fails(testing::CurlCall call)
+bool fails(testing::LibraryCall call)
 {
     return failingCalls[static_cast<std::size_t>(call)].load();
 }
@@ -21,7 +21,7 @@ bool fails(testing::CurlCall call)
 
 namespace testing {
 
-void setCurlCallFails(CurlCall call, bool fails)
+void setLibraryCallFails(LibraryCall call, bool fails)
 {
     failingCalls[static_cast<std::size_t>(call)] = fails;
 }
@@ -32,7 +32,7 @@ namespace detail {
 
 bool curlGlobalInit()
 {
-    if (fails(testing::CurlCall::GlobalInit)) {
+    if (fails(testing::LibraryCall::Open)) {
         return false;
     }
     // A function-local static gives the one thread-safe initialisation the library asks for.
@@ -42,7 +42,7 @@ bool curlGlobalInit()
 
 CURL* curlEasyInit()
 {
-    if (fails(testing::CurlCall::EasyInit)) {
+    if (fails(testing::LibraryCall::OpenRequest)) {
         return nullptr;
     }
     return curl_easy_init();
@@ -50,7 +50,7 @@ CURL* curlEasyInit()
 
 CURLM* curlMultiInit()
 {
-    if (fails(testing::CurlCall::Perform)) {
+    if (fails(testing::LibraryCall::Send)) {
         return nullptr;
     }
     return curl_multi_init();

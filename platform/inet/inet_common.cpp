@@ -232,9 +232,9 @@ void setHostMap(std::optional<std::map<std::string, std::string>> hosts)
 
 void resetSeams()
 {
-    setCurlCallFails(CurlCall::GlobalInit, false);
-    setCurlCallFails(CurlCall::EasyInit, false);
-    setCurlCallFails(CurlCall::Perform, false);
+    setLibraryCallFails(LibraryCall::Open, false);
+    setLibraryCallFails(LibraryCall::OpenRequest, false);
+    setLibraryCallFails(LibraryCall::Send, false);
     setConnectTimeout(std::chrono::milliseconds(detail::DefaultConnectTimeoutMs));
     setNoDataTimeout(std::chrono::seconds(detail::DefaultNoDataTimeoutS));
     setDeadline(std::chrono::milliseconds(detail::DefaultDeadlineMs));

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
-// Test seams of the Internet library: make its curl calls fail and shorten its time-outs, so
-// the failure paths of its callers can be driven without a broken machine or a long wait.
-// Nothing in the program calls these.
+// Test seams of the Internet library: make the network library's set-up calls fail and
+// shorten its time-outs, so the failure paths of its callers can be driven without a broken
+// machine or a long wait. Nothing in the program calls these.
 
 #include <chrono>
 #include <cstddef>
@@ -12,15 +12,16 @@
 
 namespace marrowtune::inet::testing {
 
-/// The curl calls that can be made to fail.
-enum class CurlCall {
-    GlobalInit, ///< library set-up, made by open(): open() then gives no handle
-    EasyInit,   ///< one per request, made by openRequest(): it then gives no handle
-    Perform,    ///< the transfer's set-up, made by send(): nothing is sent, nothing is answered
+/// The network library's calls that can be made to fail, named by the operation that makes
+/// them (whichever library is underneath).
+enum class LibraryCall {
+    Open,        ///< the library's set-up, made by open(): open() then gives no handle
+    OpenRequest, ///< one per request, made by openRequest(): it then gives no handle
+    Send,        ///< the transfer's set-up, made by send(): nothing is sent, nothing is answered
 };
 
 /// Makes every later `call` fail (or succeed again when `fails` is false).
-void setCurlCallFails(CurlCall call, bool fails);
+void setLibraryCallFails(LibraryCall call, bool fails);
 /// The time allowed to establish a connection (15 s unless changed).
 void setConnectTimeout(std::chrono::milliseconds timeout);
 /// How long a transfer may stay below one byte a second before it is aborted (30 s unless
@@ -34,7 +35,7 @@ void setSizeCap(std::size_t bytes);
 /// request's own port), an IP literal to itself, and any other name fails as one that does not
 /// resolve, without a look-up. Nothing restores the system resolver.
 void setHostMap(std::optional<std::map<std::string, std::string>> hosts);
-/// Restores the real curl calls, the documented time-outs and bounds, and the resolver.
+/// Restores the real library calls, the documented time-outs and bounds, and the resolver.
 void resetSeams();
 
 /// Restores the seams when a test ends, whatever it changed.

@@ -25,9 +25,13 @@
 // honours the receive and send time-outs only when they are set on the connection or request
 // handle. So the whole exchange (request, redirects, body) runs on a worker thread and the
 // caller waits for it under its own watchdog, calling the wait hook as it waits: when a limit
-// passes or the request is cancelled, the request handle is closed and the caller goes on with
-// what had arrived, while the worker finishes in the background with its own references to
-// everything it uses.
+// passes or the request is cancelled, the caller goes on with what had arrived, while the
+// worker finishes in the background with its own references to everything it uses.
+//
+// Once sent, the request handle is the worker's alone: it stops at its next call's return and
+// closes the handle itself. A handle closed from the waiting thread instead would leave the
+// worker holding a value the library may already have handed to the next request (and Wine
+// does not end a blocked call on a close anyway: the request handle's own time-outs do).
 
 namespace marrowtune::inet {
 
@@ -44,7 +48,7 @@ constexpr auto HookInterval = std::chrono::milliseconds(20);
 
 std::array<std::atomic<bool>, 3> failingCalls{};
 
-bool fails(testing::CurlCall call)
+bool fails(testing::LibraryCall call)
 {
     return failingCalls[static_cast<std::size_t>(call)].load();
 }
@@ -60,7 +64,7 @@ struct LibraryHandle {
     LibraryHandle(const LibraryHandle&) = delete;
     LibraryHandle& operator=(const LibraryHandle&) = delete;
 
-    // Closing a handle makes a call blocked on it (on another thread) return.
+    // Closes the library's handle, once.
     void closeNow()
     {
         if (HINTERNET h = handle.exchange(nullptr)) {
@@ -202,12 +206,16 @@ void runTransfer(const std::shared_ptr<Transfer>& transfer)
     }
     LibraryHandle& library = *transfer->request;
     HINTERNET h = library.handle;
+    const auto abandoned = [&transfer] {
+        std::lock_guard lock(transfer->mutex);
+        return transfer->abandoned;
+    };
     const bool ok =
         h != nullptr &&
         HttpSendRequestA(h, nullptr, 0, transfer->hasBody ? transfer->body.data() : nullptr,
                          static_cast<DWORD>(transfer->body.size())) != FALSE;
     bool completed = false;
-    if (ok) {
+    if (ok && !abandoned()) {
         markProgress(library);
         std::string headers = rawHeaderBlock(h);
         const std::size_t headerSize = headers.size();
@@ -244,6 +252,7 @@ void runTransfer(const std::shared_ptr<Transfer>& transfer)
             transfer->received.append(piece.data(), got);
         }
     }
+    library.closeNow();
     std::lock_guard lock(transfer->mutex);
     transfer->done = true;
     transfer->completed = completed;
@@ -298,7 +307,7 @@ void prepare()
 Handle open(std::string_view agent, AccessType access, std::string_view proxyList,
             std::string_view bypassList)
 {
-    if (fails(testing::CurlCall::GlobalInit)) {
+    if (fails(testing::LibraryCall::Open)) {
         return nullptr;
     }
     // The agent becomes a header line: a line break in it would start a line of its own.
@@ -352,7 +361,7 @@ Handle openRequest(Handle connection, std::string_view verb, std::string_view pa
     if (!version.empty() && version != "HTTP/1.1" && version != "HTTP/1.0") {
         return nullptr;
     }
-    if (fails(testing::CurlCall::EasyInit)) {
+    if (fails(testing::LibraryCall::OpenRequest)) {
         return nullptr;
     }
     auto request = std::make_shared<RequestObject>();
@@ -386,8 +395,11 @@ Handle openRequest(Handle connection, std::string_view verb, std::string_view pa
     const std::string verbText(verb);
     const std::string pathText = escapedPath(path);
     const std::string versionText(version.empty() ? std::string_view("HTTP/1.1") : version);
-    // Nothing is kept in the cache and the library never asks the user anything.
-    const DWORD libraryFlags = flags | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_UI;
+    // Nothing is kept in the cache and the library never asks the user anything. The caller's
+    // "need a file" flag is taken and dropped: with it the library writes the answer into the
+    // user's Internet cache even when told not to cache it.
+    const DWORD libraryFlags = (flags & ~static_cast<DWORD>(INTERNET_FLAG_NEED_FILE)) |
+                               INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_UI;
     HINTERNET handle = HttpOpenRequestA(
         connectionHandle->handle, verbText.c_str(), pathText.c_str(), versionText.c_str(), nullptr,
         nullptr, libraryFlags, reinterpret_cast<DWORD_PTR>(request->library.get()));
@@ -422,7 +434,7 @@ bool send(Handle handle, std::string_view headers, const void* body, std::size_t
         request->sent = true;
     }
     HINTERNET h = request->library->handle;
-    if (h == nullptr || fails(testing::CurlCall::Perform) || bodySize > MAXDWORD ||
+    if (h == nullptr || fails(testing::LibraryCall::Send) || bodySize > MAXDWORD ||
         request->cancelled) {
         std::lock_guard lock(request->mutex);
         request->ended = true;
@@ -452,9 +464,6 @@ bool send(Handle handle, std::string_view headers, const void* body, std::size_t
     std::thread([transfer] { runTransfer(transfer); }).detach();
 
     const bool finished = waitWithWatchdog(*transfer, *request);
-    if (!finished) {
-        request->library->closeNow();
-    }
     std::lock_guard transferLock(transfer->mutex);
     transfer->abandoned = true;
     std::lock_guard lock(request->mutex);
@@ -543,7 +552,7 @@ bool cancel(Handle handle)
 
 namespace testing {
 
-void setCurlCallFails(CurlCall call, bool callFails)
+void setLibraryCallFails(LibraryCall call, bool callFails)
 {
     failingCalls[static_cast<std::size_t>(call)] = callFails;
 }

@@ -24,13 +24,30 @@ constexpr wchar_t HotProperty[] = L"MarrowtuneSkinHot";
 
 enum class Kind : DWORD_PTR { Container, Button, Edit, ListView, Header };
 
+// The brushes one look hands out, which must outlive the call that asked for them: the
+// backgrounds given through WM_CTLCOLOR* and to menus (solid, by colour) and the group box
+// fills under labels (patterns, by height). A look needs a handful; they go with the look.
+struct LookBrushes {
+    LookBrushes() = default;
+    LookBrushes(const LookBrushes&) = delete;
+    LookBrushes& operator=(const LookBrushes&) = delete;
+    ~LookBrushes()
+    {
+        for (auto& [colour, brush] : solid) {
+            DeleteObject(brush);
+        }
+        for (auto& [height, brush] : panel) {
+            DeleteObject(brush);
+        }
+    }
+
+    std::map<COLORREF, HBRUSH> solid;
+    std::map<int, HBRUSH> panel;
+};
+
 struct SkinState {
     std::optional<Look> look;
-    // Solid brushes by colour. They are never deleted: a menu keeps the brush it was given,
-    // and the number of colours a session can meet is small.
-    std::map<COLORREF, HBRUSH> brushes;
-    // Pattern brushes of the current look's group box fill, by height; replaced with the look.
-    std::map<int, HBRUSH> panelBrushes;
+    LookBrushes brushes;
 };
 
 SkinState& state()
@@ -49,9 +66,10 @@ Rgb rgbOf(COLORREF c)
     return {GetRValue(c), GetGValue(c), GetBValue(c)};
 }
 
+// A solid brush to hand out; painting of our own uses the DC's brush instead (fillRect).
 HBRUSH brush(Rgb c)
 {
-    auto& brushes = state().brushes;
+    auto& brushes = state().brushes.solid;
     const COLORREF key = ref(c);
     auto found = brushes.find(key);
     if (found == brushes.end()) {
@@ -80,25 +98,64 @@ Rgb colourAt(const Fill& fill, double position)
     return stops.back().colour;
 }
 
-void fillRect(HDC dc, const RECT& r, Rgb colour)
+// Our own painting takes the DC's brush in the colour asked for: no brush object at all.
+HBRUSH dcBrush(HDC dc, Rgb colour)
 {
-    FillRect(dc, &r, brush(colour));
+    SetDCBrushColor(dc, ref(colour));
+    return static_cast<HBRUSH>(GetStockObject(DC_BRUSH));
 }
 
-// A vertical gradient, one row at a time: exact at every stop and free of dithering.
-void fillGradient(HDC dc, const RECT& r, const Fill& fill)
+void fillRect(HDC dc, const RECT& r, Rgb colour)
 {
-    const int height = r.bottom - r.top;
+    FillRect(dc, &r, dcBrush(dc, colour));
+}
+
+// A bottom-up 32-bit DIB one pixel wide: the rows of `fill` over `height` rows, each row's
+// colour computed exactly (no dithering, exact at every stop).
+std::vector<unsigned char> fillColumn(const Fill& fill, int height)
+{
+    std::vector<unsigned char> dib(sizeof(BITMAPINFOHEADER) + 4 * static_cast<std::size_t>(height));
+    BITMAPINFOHEADER header{};
+    header.biSize = sizeof header;
+    header.biWidth = 1;
+    header.biHeight = height; // bottom-up: the last row comes first
+    header.biPlanes = 1;
+    header.biBitCount = 32;
+    header.biCompression = BI_RGB;
+    std::memcpy(dib.data(), &header, sizeof header);
     for (int y = 0; y < height; ++y) {
         const double position = height > 1 ? static_cast<double>(y) / (height - 1) : 0.0;
-        const RECT row{r.left, r.top + y, r.right, r.top + y + 1};
-        fillRect(dc, row, colourAt(fill, position));
+        const Rgb c = colourAt(fill, position);
+        unsigned char* pixel =
+            dib.data() + sizeof header + 4 * static_cast<std::size_t>(height - 1 - y);
+        pixel[0] = c.b;
+        pixel[1] = c.g;
+        pixel[2] = c.r;
+        pixel[3] = 0;
     }
+    return dib;
+}
+
+// A vertical gradient: its column stretched across the width in one call, so drawing one
+// takes no GDI object (a brush per row would take one per colour).
+void fillGradient(HDC dc, const RECT& r, const Fill& fill)
+{
+    const int width = r.right - r.left;
+    const int height = r.bottom - r.top;
+    if (width <= 0 || height <= 0) {
+        return;
+    }
+    const std::vector<unsigned char> dib = fillColumn(fill, height);
+    const auto* info = reinterpret_cast<const BITMAPINFO*>(dib.data());
+    const int oldMode = SetStretchBltMode(dc, COLORONCOLOR);
+    StretchDIBits(dc, r.left, r.top, width, height, 0, 0, 1, height,
+                  dib.data() + sizeof(BITMAPINFOHEADER), info, DIB_RGB_COLORS, SRCCOPY);
+    SetStretchBltMode(dc, oldMode);
 }
 
 void frameRect(HDC dc, const RECT& r, Rgb colour)
 {
-    FrameRect(dc, &r, brush(colour));
+    FrameRect(dc, &r, dcBrush(dc, colour));
 }
 
 std::wstring className(HWND window)
@@ -271,41 +328,14 @@ Rgb backgroundAt(HWND control)
 // box continues the box's gradient instead of standing on a band of one colour.
 HBRUSH panelBrush(int height)
 {
-    auto& brushes = state().panelBrushes;
+    auto& brushes = state().brushes.panel;
     if (auto found = brushes.find(height); found != brushes.end()) {
         return found->second;
     }
-    const Fill& fill = state().look->panel;
-    std::vector<unsigned char> dib(sizeof(BITMAPINFOHEADER) + 4 * static_cast<std::size_t>(height));
-    BITMAPINFOHEADER header{};
-    header.biSize = sizeof header;
-    header.biWidth = 1;
-    header.biHeight = height; // bottom-up: the last row comes first
-    header.biPlanes = 1;
-    header.biBitCount = 32;
-    header.biCompression = BI_RGB;
-    std::memcpy(dib.data(), &header, sizeof header);
-    const RECT area{0, 0, 1, height};
-    for (int y = 0; y < height; ++y) {
-        const Rgb c = colourAt(fill, positionIn(area, y));
-        unsigned char* pixel =
-            dib.data() + sizeof header + 4 * static_cast<std::size_t>(height - 1 - y);
-        pixel[0] = c.b;
-        pixel[1] = c.g;
-        pixel[2] = c.r;
-        pixel[3] = 0;
-    }
+    const std::vector<unsigned char> dib = fillColumn(state().look->panel, height);
     HBRUSH brush = CreateDIBPatternBrushPt(dib.data(), DIB_RGB_COLORS);
     brushes.emplace(height, brush);
     return brush;
-}
-
-void forgetPanelBrushes()
-{
-    for (auto& [height, brush] : state().panelBrushes) {
-        DeleteObject(brush);
-    }
-    state().panelBrushes.clear();
 }
 
 // Paints into a bitmap first and copies it in one step, so a control never flickers.
@@ -552,6 +582,165 @@ LRESULT drawListItem(NMLVCUSTOMDRAW& draw)
     return CDRF_NEWFONT;
 }
 
+// The program's own windows and dialogs: their background, their children's colours, the
+// list's rows and their menus.
+LRESULT containerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_ERASEBKGND: {
+        RECT client{};
+        GetClientRect(window, &client);
+        fillRect(reinterpret_cast<HDC>(wParam), client, state().look->theme.window);
+        return 1;
+    }
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORLISTBOX:
+    case WM_CTLCOLORDLG:
+        return colourControl(reinterpret_cast<HWND>(lParam), reinterpret_cast<HDC>(wParam),
+                             message);
+    case WM_NOTIFY: {
+        auto* header = reinterpret_cast<NMHDR*>(lParam);
+        if (header && header->code == NM_CUSTOMDRAW &&
+            className(header->hwndFrom) == L"SysListView32") {
+            return drawListItem(*reinterpret_cast<NMLVCUSTOMDRAW*>(lParam));
+        }
+        break;
+    }
+    case WM_INITMENUPOPUP:
+        setMenuBackground(reinterpret_cast<HMENU>(wParam));
+        break;
+    case WM_CREATE: {
+        const LRESULT result = DefSubclassProc(window, message, wParam, lParam);
+        setMenuBackground(menuBarOf(window));
+        return result;
+    }
+    default:
+        break;
+    }
+    return DefSubclassProc(window, message, wParam, lParam);
+}
+
+// Push buttons and group boxes, painted by us; check boxes and radio buttons take their
+// colours from the parent.
+LRESULT buttonProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    const bool push = isPushButton(window);
+    if (!push && !isGroupBox(window)) {
+        return DefSubclassProc(window, message, wParam, lParam);
+    }
+    const auto paint = [&](HDC memory, const RECT& r) {
+        push ? paintPushButton(window, memory, r) : paintGroupBox(window, memory, r);
+    };
+    switch (message) {
+    case WM_PAINT: {
+        PAINTSTRUCT paintInfo{};
+        HDC dc = BeginPaint(window, &paintInfo);
+        if (!push) {
+            // The controls inside a group box are its siblings: keep its fill off them.
+            const HWND parent = GetParent(window);
+            for (HWND sibling = GetWindow(window, GW_HWNDFIRST); sibling && parent;
+                 sibling = GetWindow(sibling, GW_HWNDNEXT)) {
+                if (sibling != window && IsWindowVisible(sibling)) {
+                    RECT other = rectIn(sibling, window);
+                    ExcludeClipRect(dc, other.left, other.top, other.right, other.bottom);
+                }
+            }
+        }
+        paintBuffered(window, dc, paint);
+        EndPaint(window, &paintInfo);
+        return 0;
+    }
+    case WM_PRINTCLIENT:
+        paintBuffered(window, reinterpret_cast<HDC>(wParam), paint);
+        return 0;
+    case WM_ERASEBKGND:
+        return 1;
+    case WM_MOUSEMOVE:
+        if (push && !GetPropW(window, HotProperty)) {
+            SetPropW(window, HotProperty, reinterpret_cast<HANDLE>(1));
+            TRACKMOUSEEVENT track{sizeof(TRACKMOUSEEVENT), TME_LEAVE, window, 0};
+            TrackMouseEvent(&track);
+            InvalidateRect(window, nullptr, FALSE);
+        }
+        break;
+    case WM_MOUSELEAVE:
+        RemovePropW(window, HotProperty);
+        InvalidateRect(window, nullptr, FALSE);
+        break;
+    case BM_SETSTATE:
+    case BM_SETSTYLE:
+    case WM_SETTEXT:
+    case WM_ENABLE:
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+    case WM_UPDATEUISTATE: {
+        // The button draws itself at once on these, outside WM_PAINT: draw it over again.
+        const LRESULT result = DefSubclassProc(window, message, wParam, lParam);
+        RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+        return result;
+    }
+    default:
+        break;
+    }
+    return DefSubclassProc(window, message, wParam, lParam);
+}
+
+// Edit boxes and lists: their frame, which shows the focus; a list's colours.
+LRESULT framedProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, Kind kind)
+{
+    switch (message) {
+    case WM_NCPAINT: {
+        const LRESULT result = DefSubclassProc(window, message, wParam, lParam);
+        paintFrame(window);
+        return result;
+    }
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS: {
+        // The frame shows the focus. The client is erased as well: a list repainted without
+        // its background left the area below its rows white.
+        const LRESULT result = DefSubclassProc(window, message, wParam, lParam);
+        RedrawWindow(window, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_ERASE);
+        return result;
+    }
+    case WM_CREATE:
+        if (kind == Kind::ListView) {
+            const LRESULT result = DefSubclassProc(window, message, wParam, lParam);
+            setListColours(window);
+            return result;
+        }
+        break;
+    default:
+        break;
+    }
+    return DefSubclassProc(window, message, wParam, lParam);
+}
+
+// A list's header, painted by us.
+LRESULT headerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    const auto paint = [&](HDC memory, const RECT& r) { paintHeader(window, memory, r); };
+    switch (message) {
+    case WM_PAINT: {
+        PAINTSTRUCT paintInfo{};
+        HDC dc = BeginPaint(window, &paintInfo);
+        paintBuffered(window, dc, paint);
+        EndPaint(window, &paintInfo);
+        return 0;
+    }
+    case WM_PRINTCLIENT:
+        paintBuffered(window, reinterpret_cast<HDC>(wParam), paint);
+        return 0;
+    case WM_ERASEBKGND:
+        return 1;
+    default:
+        return DefSubclassProc(window, message, wParam, lParam);
+    }
+}
+
 LRESULT CALLBACK skinProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR /*id*/,
                           DWORD_PTR data)
 {
@@ -567,140 +756,14 @@ LRESULT CALLBACK skinProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
     const auto kind = static_cast<Kind>(data);
     switch (kind) {
     case Kind::Container:
-        switch (message) {
-        case WM_ERASEBKGND: {
-            RECT client{};
-            GetClientRect(window, &client);
-            fillRect(reinterpret_cast<HDC>(wParam), client, state().look->theme.window);
-            return 1;
-        }
-        case WM_CTLCOLOREDIT:
-        case WM_CTLCOLORSTATIC:
-        case WM_CTLCOLORBTN:
-        case WM_CTLCOLORLISTBOX:
-        case WM_CTLCOLORDLG:
-            return colourControl(reinterpret_cast<HWND>(lParam), reinterpret_cast<HDC>(wParam),
-                                 message);
-        case WM_NOTIFY: {
-            auto* header = reinterpret_cast<NMHDR*>(lParam);
-            if (header && header->code == NM_CUSTOMDRAW &&
-                className(header->hwndFrom) == L"SysListView32") {
-                return drawListItem(*reinterpret_cast<NMLVCUSTOMDRAW*>(lParam));
-            }
-            break;
-        }
-        case WM_INITMENUPOPUP:
-            setMenuBackground(reinterpret_cast<HMENU>(wParam));
-            break;
-        case WM_CREATE: {
-            const LRESULT result = DefSubclassProc(window, message, wParam, lParam);
-            setMenuBackground(menuBarOf(window));
-            return result;
-        }
-        default:
-            break;
-        }
-        break;
-    case Kind::Button: {
-        const bool push = isPushButton(window);
-        if (!push && !isGroupBox(window)) {
-            break; // check boxes and radio buttons take their colours from the parent
-        }
-        switch (message) {
-        case WM_PAINT: {
-            PAINTSTRUCT paint{};
-            HDC dc = BeginPaint(window, &paint);
-            if (!push) {
-                // The controls inside a group box are its siblings: keep its fill off them.
-                HWND parent = GetParent(window);
-                for (HWND sibling = GetWindow(window, GW_HWNDFIRST); sibling;
-                     sibling = GetWindow(sibling, GW_HWNDNEXT)) {
-                    if (sibling != window && IsWindowVisible(sibling) && parent) {
-                        RECT other = rectIn(sibling, window);
-                        ExcludeClipRect(dc, other.left, other.top, other.right, other.bottom);
-                    }
-                }
-            }
-            paintBuffered(window, dc, [&](HDC memory, const RECT& r) {
-                push ? paintPushButton(window, memory, r) : paintGroupBox(window, memory, r);
-            });
-            EndPaint(window, &paint);
-            return 0;
-        }
-        case WM_PRINTCLIENT:
-            paintBuffered(window, reinterpret_cast<HDC>(wParam), [&](HDC memory, const RECT& r) {
-                push ? paintPushButton(window, memory, r) : paintGroupBox(window, memory, r);
-            });
-            return 0;
-        case WM_ERASEBKGND:
-            return 1;
-        case WM_MOUSEMOVE:
-            if (push && !GetPropW(window, HotProperty)) {
-                SetPropW(window, HotProperty, reinterpret_cast<HANDLE>(1));
-                TRACKMOUSEEVENT track{sizeof(TRACKMOUSEEVENT), TME_LEAVE, window, 0};
-                TrackMouseEvent(&track);
-                InvalidateRect(window, nullptr, FALSE);
-            }
-            break;
-        case WM_MOUSELEAVE:
-            RemovePropW(window, HotProperty);
-            InvalidateRect(window, nullptr, FALSE);
-            break;
-        case BM_SETSTATE:
-        case BM_SETSTYLE:
-        case WM_SETTEXT:
-        case WM_ENABLE:
-        case WM_SETFOCUS:
-        case WM_KILLFOCUS:
-        case WM_LBUTTONDOWN:
-        case WM_LBUTTONUP:
-        case WM_UPDATEUISTATE: {
-            // The button draws itself at once on these, outside WM_PAINT: draw it over again.
-            const LRESULT result = DefSubclassProc(window, message, wParam, lParam);
-            RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
-            return result;
-        }
-        default:
-            break;
-        }
-        break;
-    }
+        return containerProc(window, message, wParam, lParam);
+    case Kind::Button:
+        return buttonProc(window, message, wParam, lParam);
     case Kind::Edit:
     case Kind::ListView:
-        if (message == WM_NCPAINT) {
-            const LRESULT result = DefSubclassProc(window, message, wParam, lParam);
-            paintFrame(window);
-            return result;
-        }
-        if (message == WM_SETFOCUS || message == WM_KILLFOCUS) {
-            const LRESULT result = DefSubclassProc(window, message, wParam, lParam);
-            RedrawWindow(window, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE);
-            return result;
-        }
-        if (kind == Kind::ListView && message == WM_CREATE) {
-            const LRESULT result = DefSubclassProc(window, message, wParam, lParam);
-            setListColours(window);
-            return result;
-        }
-        break;
+        return framedProc(window, message, wParam, lParam, kind);
     case Kind::Header:
-        if (message == WM_PAINT) {
-            PAINTSTRUCT paint{};
-            HDC dc = BeginPaint(window, &paint);
-            paintBuffered(window, dc,
-                          [&](HDC memory, const RECT& r) { paintHeader(window, memory, r); });
-            EndPaint(window, &paint);
-            return 0;
-        }
-        if (message == WM_PRINTCLIENT) {
-            paintBuffered(window, reinterpret_cast<HDC>(wParam),
-                          [&](HDC memory, const RECT& r) { paintHeader(window, memory, r); });
-            return 0;
-        }
-        if (message == WM_ERASEBKGND) {
-            return 1;
-        }
-        break;
+        return headerProc(window, message, wParam, lParam);
     }
     return DefSubclassProc(window, message, wParam, lParam);
 }
@@ -765,8 +828,11 @@ bool canDraw()
 
 void drawWith(const Look& look)
 {
+    // The earlier look's brushes go once every window has the new look: menus hold theirs.
+    LookBrushes earlier;
+    earlier.solid.swap(state().brushes.solid);
+    earlier.panel.swap(state().brushes.panel);
     state().look = look;
-    forgetPanelBrushes();
     installHook();
     EnumThreadWindows(GetCurrentThreadId(), applyToTopLevel, 0);
 }

@@ -752,12 +752,17 @@ protected:
     {
         s_test = this;
         s_step = std::move(step);
-        SetTimer(m_window->handle(), 1, 5, [](HWND window, UINT, UINT_PTR id, DWORD) {
-            if (!s_test->m_server.requests().empty() && s_step()) {
-                KillTimer(window, id);
-            }
-        });
+        SetTimer(m_window->handle(), 1, 5, onTimer);
         SendMessageW(m_window->unit(u"按钮2"), BM_CLICK, 0, 0);
+    }
+
+    // A timer procedure of the system's calling convention (a lambda has the C one, which
+    // differs on 32-bit Windows).
+    static void CALLBACK onTimer(HWND window, UINT /*message*/, UINT_PTR id, DWORD /*time*/)
+    {
+        if (!s_test->m_server.requests().empty() && s_step()) {
+            KillTimer(window, id);
+        }
     }
 
     Text firstCell() const { return m_window->cellText(0, 0); }

@@ -358,18 +358,18 @@ TEST_F(HttpTest, FailuresGiveEmptyAnswersAndTheDocumentedParameters)
     struct EarlyRow {
         std::string what;
         Text url;
-        std::optional<seams::CurlCall> failing;
+        std::optional<seams::LibraryCall> failing;
     };
     const EarlyRow early[] = {
-        {"no Internet handle", m_server.url(), seams::CurlCall::GlobalInit},
+        {"no Internet handle", m_server.url(), seams::LibraryCall::Open},
         {"no connection", "http://127.0.0.1:70000/", std::nullopt},
         {"no connection (empty host)", "", std::nullopt},
-        {"no request", m_server.url(), seams::CurlCall::EasyInit},
+        {"no request", m_server.url(), seams::LibraryCall::OpenRequest},
     };
     for (const EarlyRow& row : early) {
         seams::resetSeams();
         if (row.failing) {
-            seams::setCurlCallFails(*row.failing, true);
+            seams::setLibraryCallFails(*row.failing, true);
         }
         Params p = entry;
         p.location = "loc";

@@ -2,6 +2,7 @@
 #include "platform/inet/inet.h"
 #include "platform/inet/inet_testing.h"
 #include "tests/support/loopback_server.h"
+#include "tests/support/wine.h"
 
 #include <algorithm>
 #include <atomic>
@@ -12,6 +13,11 @@
 #include <string>
 #include <thread>
 #include <vector>
+#ifdef _WIN32
+#include <windows.h>
+// The header below builds on the types declared above.
+#include <wininet.h>
+#endif
 
 namespace marrowtune::inet {
 namespace {
@@ -88,9 +94,11 @@ TEST_F(InetTest, RawHeaderBlockHasTheCrLfForm)
     EXPECT_TRUE(exchange.sent);
     EXPECT_EQ(exchange.body, "hello");
     EXPECT_TRUE(exchange.lastReadOk);
-    EXPECT_EQ(exchange.rawHeaders, "HTTP/1.1 200 OK\r\nSet-Cookie: a=1; path=/\r\n"
-                                   "Set-Cookie: b=2; path=/\r\nX-Empty:\r\n"
-                                   "Content-Length: 5\r\n\r\n");
+    // Wine's Internet library writes a space after the colon of a line without a value.
+    const char* const empty = test::underWine() ? "X-Empty: " : "X-Empty:";
+    EXPECT_EQ(exchange.rawHeaders, std::string("HTTP/1.1 200 OK\r\nSet-Cookie: a=1; path=/\r\n"
+                                               "Set-Cookie: b=2; path=/\r\n") +
+                                       empty + "\r\nContent-Length: 5\r\n\r\n");
 }
 
 // Catches an off-by-one at the buffer limit: the block needs its length plus a terminating zero.
@@ -132,8 +140,9 @@ TEST_F(InetTest, HeaderTextGoesOnTheWireLineByLine)
     runExchange(plan, m_server.port());
     const RecordedRequest request = m_server.requests().back();
     EXPECT_EQ(request.requestLine, "GET / HTTP/1.1");
-    EXPECT_THAT(request.callerHeaderLines(),
-                ElementsAre("User-Agent: agent/1", "A: 1", "B:", "C: 3"));
+    // Wine's Internet library sends a line without a value with a space after the colon.
+    EXPECT_THAT(request.callerHeaderLines(), ElementsAre("User-Agent: agent/1", "A: 1",
+                                                         test::underWine() ? "B: " : "B:", "C: 3"));
     EXPECT_EQ(request.header("Host"), "127.0.0.1:" + std::to_string(m_server.port()));
 }
 
@@ -189,7 +198,7 @@ TEST_F(InetTest, VerbAndBodyAreSentAsGiven)
     }
 }
 
-// Catches a path that curl would reject or reinterpret (spaces, GBK bytes, dot segments, a
+// Catches a path that the library would reject or reinterpret (spaces, GBK bytes, dot segments, a
 // "#" that would cut off the rest of the query as a fragment).
 TEST_F(InetTest, PathIsSentAsWrittenWithUnsafeBytesEscaped)
 {
@@ -201,6 +210,10 @@ TEST_F(InetTest, PathIsSentAsWrittenWithUnsafeBytesEscaped)
         {"/p?uin=12#3&g_tk=5381&t=1", "/p?uin=12%233&g_tk=5381&t=1"},
     };
     for (const auto& row : rows) {
+        if (test::underWine() &&
+            std::string_view(row.path).find("/../") != std::string_view::npos) {
+            continue; // Wine's Internet library resolves the dot segments of a path
+        }
         RequestPlan plan;
         plan.path = row.path;
         runExchange(plan, m_server.port());
@@ -233,6 +246,9 @@ TEST_F(InetTest, RedirectsFollowedOrNot)
 // Catches an endless redirect loop: the library gives up and hands back the last answer.
 TEST_F(InetTest, RedirectLoopIsBounded)
 {
+    if (test::underWine()) {
+        GTEST_SKIP() << "Wine's Internet library follows redirects without a bound";
+    }
     m_server.setResponse(ScriptedResponse::redirect("/again"));
     const Exchange exchange = runExchange({}, m_server.port());
     EXPECT_TRUE(exchange.sent);
@@ -243,6 +259,9 @@ TEST_F(InetTest, RedirectLoopIsBounded)
 // Catches a redirect to another scheme being followed without the flag that allows it.
 TEST_F(InetTest, RedirectToHttpsNeedsItsFlag)
 {
+    if (test::underWine()) {
+        GTEST_SKIP() << "Wine's Internet library follows a redirect to https without the flag";
+    }
     m_server.setResponse(ScriptedResponse::redirect("https://127.0.0.1:1/"));
     const Exchange exchange = runExchange({}, m_server.port());
     EXPECT_THAT(exchange.rawHeaders.value_or(""), ::testing::StartsWith("HTTP/1.1 302"));
@@ -283,6 +302,9 @@ TEST_F(InetTest, TransfersThatBreakOffOrPassABoundFail)
         {"broken chunked framing", chunked},
     };
     for (const Row& row : rows) {
+        if (test::underWine() && row.what == "broken chunked framing") {
+            continue; // Wine's Internet library takes a chunk's broken end as the body's end
+        }
         LoopbackServer server;
         ASSERT_TRUE(server.start());
         server.setResponse(row.response);
@@ -291,6 +313,23 @@ TEST_F(InetTest, TransfersThatBreakOffOrPassABoundFail)
         EXPECT_LE(exchange.body.size(), 4096u) << row.what;
     }
 }
+
+#ifdef _WIN32
+// Catches answers written to the user's Internet cache: the engine's flags ask for a file,
+// with which the system's library caches the answer even when told not to.
+TEST_F(InetTest, NothingIsWrittenToTheInternetCache)
+{
+    m_server.setResponse(ScriptedResponse::text("body", {"Cache-Control: max-age=3600"}));
+    RequestPlan plan;
+    plan.path = "/cached";
+    plan.flags = Reload | NeedFile | NoCookies;
+    EXPECT_EQ(runExchange(plan, m_server.port()).body, "body");
+    const std::string url = "http://127.0.0.1:" + std::to_string(m_server.port()) + "/cached";
+    DWORD size = 0;
+    EXPECT_FALSE(GetUrlCacheEntryInfoA(url.c_str(), nullptr, &size));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+}
+#endif
 
 // Catches a wait that cannot be ended: a cancel from the wait hook or from another thread,
 // and a close from another thread during send(), end the transfer as a failure at once (the
@@ -436,20 +475,20 @@ TEST_F(InetTest, HandlesRefuseMisuse)
     EXPECT_FALSE(send(request, "", nullptr, 0));
 }
 
-// Catches the seam not reaching the curl calls.
-TEST_F(InetTest, SeamMakesTheCurlCallsFail)
+// Catches the seam not reaching the library calls.
+TEST_F(InetTest, SeamMakesTheLibraryCallsFail)
 {
-    testing::setCurlCallFails(testing::CurlCall::GlobalInit, true);
+    testing::setLibraryCallFails(testing::LibraryCall::Open, true);
     EXPECT_EQ(open("a", AccessType::Direct), nullptr);
     testing::resetSeams();
 
     Handle internet = open("a", AccessType::Direct);
     Handle connection = connect(internet, "127.0.0.1", m_server.port());
-    testing::setCurlCallFails(testing::CurlCall::EasyInit, true);
+    testing::setLibraryCallFails(testing::LibraryCall::OpenRequest, true);
     EXPECT_EQ(openRequest(connection, "GET", "/", "HTTP/1.1", 0), nullptr);
     testing::resetSeams();
 
-    testing::setCurlCallFails(testing::CurlCall::Perform, true);
+    testing::setLibraryCallFails(testing::LibraryCall::Send, true);
     Handle request = openRequest(connection, "GET", "/", "HTTP/1.1", 0);
     EXPECT_FALSE(send(request, "", nullptr, 0));
     EXPECT_TRUE(m_server.requests().empty());

@@ -189,6 +189,93 @@ void expectWorn(const TestWindow& w, const Look& look, const std::string& where)
     DestroyMenu(menu);
 }
 
+// The GDI objects the process holds. Wine does not count them (GetGuiResources answers 0):
+// there the live handles are counted instead, as Wine finds an object by its handle's low word.
+DWORD gdiObjectCount()
+{
+    if (const DWORD counted = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS)) {
+        return counted;
+    }
+    DWORD live = 0;
+    for (UINT_PTR low = 4; low <= 0xFFFF; ++low) {
+        live += GetObjectType(reinterpret_cast<HGDIOBJ>(low)) != 0 ? 1 : 0;
+    }
+    return live;
+}
+
+// Paints every control and asks for every colour the skin hands out, as a window in use does.
+void useEverything(const TestWindow& w)
+{
+    for (HWND control : {w.button, w.groupBox, w.header()}) {
+        pixel(control, WM_PRINTCLIENT, 1, 1);
+    }
+    pixel(w.top, WM_ERASEBKGND, 1, 1);
+    askColours(w.label, WM_CTLCOLORSTATIC);
+    askColours(w.edit, WM_CTLCOLOREDIT);
+    HMENU menu = CreatePopupMenu();
+    AppendMenuW(menu, MF_STRING, 1, L"复制歌名");
+    SendMessageW(w.top, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(menu), 0);
+    DestroyMenu(menu);
+}
+
+// Catches GDI objects that pile up with each theme (a brush kept for every colour of every
+// gradient row, never freed): sixty changes through every theme leave the count where one
+// theme put it.
+TEST(SkinLibraryWinTest, ThemeChangesDoNotPileUpGdiObjects)
+{
+    TestWindow w;
+    ASSERT_EQ(SkinH_SetAero(1), 1);
+    ASSERT_EQ(attach(readTheme(1)), 1);
+    useEverything(w);
+    const DWORD oneTheme = gdiObjectCount();
+    ASSERT_GT(oneTheme, 0u);
+    for (int change = 0; change < 60; ++change) {
+        ASSERT_EQ(attach(readTheme(change % 58 + 1)), 1) << change;
+        useEverything(w);
+    }
+    ASSERT_EQ(attach(readTheme(1)), 1);
+    useEverything(w);
+    // A look holds a handful of brushes; a few more for the themes with more colours.
+    EXPECT_LE(gdiObjectCount(), oneTheme + 16);
+}
+
+// Catches the list's empty area left in another colour than the theme's once the list takes
+// the focus (a dark theme's list turned white there).
+TEST(SkinLibraryWinTest, FocusedListKeepsTheThemeColourBelowItsRows)
+{
+    TestWindow w;
+    const auto bytes = readTheme(5);
+    ASSERT_EQ(SkinH_SetAero(0), 1);
+    ASSERT_EQ(attach(bytes), 1);
+    const Look look = deriveLook(*decodeTheme(bytes), false);
+    SendMessageW(w.list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
+    wchar_t cell[] = L"累死爱情";
+    LVITEMW item{};
+    item.mask = LVIF_TEXT;
+    item.pszText = cell;
+    SendMessageW(w.list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
+    ShowWindow(w.top, SW_SHOW);
+    SetFocus(w.edit);
+    RedrawWindow(w.top, nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    // The list drawn once, then as the focus leaves and comes back (the screen read back at the
+    // middle of its empty area).
+    for (const bool focused : {false, true}) {
+        SetFocus(focused ? w.list : w.edit);
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            DispatchMessageW(&message);
+        }
+        UpdateWindow(w.top);
+        HDC dc = GetDC(w.list);
+        RECT client{};
+        GetClientRect(w.list, &client);
+        const Rgb below = rgbOf(GetPixel(dc, client.right / 2, client.bottom / 2));
+        ReleaseDC(w.list, dc);
+        EXPECT_EQ(show(below), show(look.theme.base)) << (focused ? "focused" : "not focused");
+    }
+}
+
 // Catches a library that exports more or fewer names than the program binds.
 TEST(SkinLibraryWinTest, ExportsExactlyTheTwoCalls)
 {
