@@ -215,7 +215,7 @@ Result collect(const PlainSearchView& view, const PagingState& paging,
         result.outcome = *message;
         result.messageRow = gbkToUtf8(rows[0][0]);
     } else {
-        // A page request that fails writes no message row: its status tells.
+        // A page answer without songs writes no message row: its status tells.
         result.outcome = pageOutcome.value_or(rows.empty() ? Outcome::NoResults : Outcome::Listed);
         result.songs = songsOf(view);
     }
