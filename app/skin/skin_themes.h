@@ -121,8 +121,9 @@ LibraryLoader systemLoader();
 /// The skin library of one program directory: finds or writes it, binds it and calls it.
 class SkinController {
 public:
-    /// `installedDirectory`: where the installed library is, relative to `programDirectory`
-    /// ("": none apart from the file beside the program).
+    /// `image` is viewed, not copied: it must outlive the controller (the program's is
+    /// embedded). `installedDirectory`: where the installed library is, relative to
+    /// `programDirectory` ("": none apart from the file beside the program).
     SkinController(std::string programDirectory, std::span<const unsigned char> image,
                    LibraryLoader loader, const std::string& installedDirectory = {});
 

@@ -342,7 +342,8 @@ TEST(SkinControllerTest, UnboundExportEndsWithTheExactMessage)
         }
         fake.exports = c.exports;
         g_attachArgs.clear();
-        SkinController skin(path(dir), Bytes(8, 1), fakeLoader(fake));
+        const Bytes image(8, 1); // the controller keeps a view of it
+        SkinController skin(path(dir), image, fakeLoader(fake));
         c.aero ? skin.setAero(1) : skin.attachTheme(SkinThemes()[0]);
         EXPECT_EQ(fake.fatalMessages, std::vector<Text>{test::gbk(c.message)}) << c.what;
         EXPECT_TRUE(g_attachArgs.empty()) << c.what;
