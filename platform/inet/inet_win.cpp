@@ -287,13 +287,14 @@ bool waitWithWatchdog(Transfer& transfer, const RequestObject& request)
         if (request.cancelled || now >= deadline || now >= start + overall) {
             return false;
         }
-        if (hook) {
+        // The hook runs every HookInterval, not in a busy loop: a hook that finds no events
+        // to handle returns at once, and would otherwise keep a core busy for the whole wait.
+        transfer.changed.wait_for(lock, HookInterval);
+        if (hook && !transfer.done && !request.cancelled) {
             lock.unlock();
             hook();
             lock.lock();
-            continue;
         }
-        transfer.changed.wait_for(lock, HookInterval);
     }
 }
 
