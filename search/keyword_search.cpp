@@ -44,6 +44,17 @@ void startNewSearch(SearchView& view, SearchContext& context, const Text& keywor
     }
 }
 
+// A page step whose request failed shows why the list is empty and moves nothing, so the same
+// press tries the same page again.
+bool pageRequestFailed(SearchView& view, SearchStatus status)
+{
+    if (status != SearchStatus::EmptyAnswer) {
+        return false;
+    }
+    appendMessageRow(view, NetworkProblemMessage);
+    return true;
+}
+
 } // namespace
 
 Text songSearchUrl(std::string_view songSearchHost, std::string_view encodedKeyword,
@@ -155,10 +166,7 @@ SearchStatus showPreviousPage(SearchView& view, SearchContext& context)
     }
     const SearchStatus status = searchSongs(view, paging, paging.lastKeyword,
                                             decimal(paging.currentPage - 1), context.hosts);
-    if (status == SearchStatus::EmptyAnswer) {
-        // A failed request shows why the list is empty and moves nothing, so the same press
-        // tries the same page again.
-        appendMessageRow(view, NetworkProblemMessage);
+    if (pageRequestFailed(view, status)) {
         return status;
     }
     view.setNextPageEnabled(true);
@@ -178,10 +186,7 @@ SearchStatus showNextPage(SearchView& view, SearchContext& context)
     }
     const SearchStatus status = searchSongs(view, paging, paging.lastKeyword,
                                             decimal(paging.currentPage + 1), context.hosts);
-    if (status == SearchStatus::EmptyAnswer) {
-        // A failed request shows why the list is empty and moves nothing, so the same press
-        // tries the same page again.
-        appendMessageRow(view, NetworkProblemMessage);
+    if (pageRequestFailed(view, status)) {
         return status;
     }
     view.setPreviousPageEnabled(true);
